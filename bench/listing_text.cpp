@@ -1,0 +1,63 @@
+#include "bench/listing_text.h"
+
+#include <array>
+#include <random>
+#include <string_view>
+
+namespace picrelink::bench {
+namespace {
+
+constexpr std::array<std::u16string_view, 8> kWords = {
+    u"新款", u"包邮", u"纯棉", u"宝贝描述", u"夏季 女装 ", u"<p>详情见图</p>", u"优质面料，舒适透气。",
+    u"<br/>"};
+
+std::u16string MixCase(std::u16string_view text, std::mt19937& rng) {
+  std::u16string out(text);
+  for (char16_t& c : out) {
+    if (c >= u'a' && c <= u'z' && rng() % 4 == 0) c = static_cast<char16_t>(c - 32);
+  }
+  return out;
+}
+
+std::u16string Reference(std::mt19937& rng, int n) {
+  const std::u16string file = u"\\" + std::u16string(1, static_cast<char16_t>(u'a' + n % 26)) + u".jpg";
+  switch (rng() % 20) {
+    case 0:
+    case 1:
+      return u"file:///" + MixCase(u"d:/old/shop/item1", rng) + u"/p" + file.substr(1);
+    case 2:
+      return u"http://img.example.com/shop/item1" + file.substr(1);
+    case 3:
+      return u"D:\\old\\shop\\item2" + file;  // a sibling folder
+    case 4:
+      return u"E:\\pics\\item1" + file;  // another drive
+    default:
+      return MixCase(u"D:\\old\\shop\\item1", rng) + file;
+  }
+}
+
+}  // namespace
+
+std::u16string ListingText(size_t length, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::u16string text = u"\"宝贝名称\",\"宝贝价格\",\"宝贝描述\"\r\n";
+  int row = 0;
+  while (text.size() < length) {
+    text += u"\"商品";
+    text += static_cast<char16_t>(u'0' + row % 10);
+    text += u"\",\"99.00\",\"";
+    const int pictures = 5 + static_cast<int>(rng() % 26);
+    for (int i = 0; i < pictures; ++i) {
+      text += kWords[rng() % kWords.size()];
+      text += u"<img src=\"\"";
+      text += Reference(rng, i);
+      text += u"\"\" align=\"\"absmiddle\"\">";
+    }
+    text += u"\"\r\n";
+    ++row;
+  }
+  text.resize(length);
+  return text;
+}
+
+}  // namespace picrelink::bench

@@ -1,0 +1,95 @@
+#include "core/freplace.h"
+
+#include <cstring>
+#include <limits>
+
+#include "core/error.h"
+
+namespace picrelink {
+namespace {
+
+inline char16_t FoldAscii(char16_t c) {
+  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
+}
+
+struct ExactCompare {
+  static bool Equal(char16_t a, char16_t b) { return a == b; }
+};
+struct NoCaseCompare {
+  static bool Equal(char16_t a, char16_t b) { return FoldAscii(a) == FoldAscii(b); }
+};
+
+// The scan both searches share: candidates from start on, first character
+// first, then the last character backwards down to the second.
+template <typename Compare>
+int32_t Search(const char16_t* source, const char16_t* find, int32_t sourceLen, int32_t findLen,
+               int32_t start) {
+  if (int64_t{start} - 1 > int64_t{sourceLen} - findLen) return 0;
+  const int32_t lastCandidate = sourceLen - findLen + 1;
+  for (int32_t p = start; p <= lastCandidate; ++p) {
+    const char16_t* at = source + (p - 1);
+    if (!Compare::Equal(at[0], find[0])) continue;
+    int32_t i = findLen - 1;
+    while (i >= 1 && Compare::Equal(at[i], find[i])) --i;
+    if (i < 1) return p;
+  }
+  return 0;
+}
+
+int32_t CheckedLength(std::u16string_view text) {
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    throw Error("Text too long: more than 2147483647 characters");
+  }
+  return static_cast<int32_t>(text.size());
+}
+
+}  // namespace
+
+int32_t SearchExact(const char16_t* source, const char16_t* find, int32_t sourceLen,
+                    int32_t findLen, int32_t start) {
+  return Search<ExactCompare>(source, find, sourceLen, findLen, start);
+}
+
+int32_t SearchNoCase(const char16_t* source, const char16_t* find, int32_t sourceLen,
+                     int32_t findLen, int32_t start) {
+  return Search<NoCaseCompare>(source, find, sourceLen, findLen, start);
+}
+
+void MoveChars(const char16_t* source, char16_t* dest, int32_t count) {
+  if (count > 0) std::memcpy(dest, source, static_cast<size_t>(count) * sizeof(char16_t));
+}
+
+std::u16string ReplaceAll(std::u16string_view source, std::u16string_view find,
+                          std::u16string_view replacement, bool caseSensitive,
+                          int64_t* occurrences) {
+  const int32_t L = CheckedLength(source);
+  const int32_t F = CheckedLength(find);
+  const int32_t R = CheckedLength(replacement);
+  if (F == 0) throw Error("ReplaceAll: the text to find is empty");
+
+  const auto search = (R == 0 || caseSensitive) ? &SearchExact : &SearchNoCase;
+
+  // Room for the worst case, reserved once: at most L div F occurrences.
+  const int64_t room = R > F ? int64_t{L} + (int64_t{L} * R) / F + R : int64_t{L};
+  std::u16string result;
+  result.resize(static_cast<size_t>(room));
+  char16_t* out = result.data();
+
+  int64_t count = 0;
+  int32_t k = 1;
+  int64_t o = 0;
+  for (int32_t p; (p = search(source.data(), find.data(), L, F, k)) != 0;) {
+    MoveChars(source.data() + (k - 1), out + o, p - k);
+    o += p - k;
+    MoveChars(replacement.data(), out + o, R);
+    o += R;
+    k = p + F;
+    ++count;
+  }
+  if (k <= L) MoveChars(source.data() + (k - 1), out + o, L - k + 1);
+  result.resize(static_cast<size_t>(o + (L - k + 1)));
+  if (occurrences != nullptr) *occurrences = count;
+  return result;
+}
+
+}  // namespace picrelink

@@ -1,0 +1,97 @@
+#pragma once
+// The few file-system calls the system needs, behind one small unit:
+// platform_posix.cpp now, platform_win32.cpp for Windows builds. Every error
+// is raised as picrelink::Error with its complete message.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace picrelink::platform {
+
+// Separator of local paths: "\" on Windows, "/" on POSIX systems.
+#ifdef _WIN32
+inline constexpr char16_t kLocalSeparator = u'\\';
+#else
+inline constexpr char16_t kLocalSeparator = u'/';
+#endif
+
+// The system's text for an error code, with trailing blanks, control
+// characters and full stops removed.
+std::string SystemErrorText(int code);
+
+// The path made absolute against the current folder, for messages.
+std::u16string AbsolutePath(std::u16string_view path);
+
+// An existing file opened for reading and held exclusively until it is
+// closed: while it is open, no other program can open it through this unit
+// (a non-blocking exclusive lock on POSIX, share mode 0 on Windows).
+class InputFile {
+ public:
+  // Throws Error "Cannot open file "<absolute path>". <system text>".
+  explicit InputFile(std::u16string_view path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  uint64_t Size() const;
+  // Reads up to size bytes; fewer only at the end of the file, 0 at its end.
+  size_t Read(void* buffer, size_t size);
+
+ private:
+  std::u16string path_;
+  intptr_t handle_ = -1;
+};
+
+// Replaces a file safely: the new content goes to a temporary file in the
+// target's folder, which is flushed to disk and renamed over the target only
+// on Commit. Until then the target keeps its old bytes; without Commit the
+// temporary is removed. A symbolic link is followed and stays a link; the
+// replaced file keeps the original's permission bits.
+class ReplacementFile {
+ public:
+  // Throws Error "Cannot create file "<absolute path>". <system text>" when
+  // the target cannot be written (read-only, folder missing, held by another
+  // program, not a regular file).
+  explicit ReplacementFile(std::u16string_view target);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // Writes every byte; throws Error "Stream write error" when not all could be.
+  void Write(const void* data, size_t size);
+  // Flushes and closes the temporary file, renames it over the target and
+  // flushes the folder. Throws Error on any failure.
+  void Commit();
+
+ private:
+  void Discard() noexcept;
+
+  std::u16string target_;     // as given, for messages
+  std::string finalPath_;     // the regular file that is replaced (links followed)
+  std::string tempPath_;
+  intptr_t tempHandle_ = -1;
+  intptr_t lockHandle_ = -1;  // the existing target, held while it is replaced
+  bool committed_ = false;
+};
+
+// Copies source over dest, replacing a file of that name the safe way.
+// Throws Error naming the file that failed and the system's reason.
+void CopyFileOver(std::u16string_view source, std::u16string_view dest);
+
+struct FolderEntry {
+  std::u16string name;
+  bool isDirectory = false;
+};
+
+// The entries of a folder, "." and ".." left out, in the order the system
+// yields them. Hidden and system entries are included. Throws Error when the
+// folder cannot be read.
+std::vector<FolderEntry> ListFolder(std::u16string_view folder);
+
+// The folder of the running program's own file (symbolic links resolved),
+// ending in the local separator. Throws Error when it cannot be determined.
+std::u16string ProgramFolder();
+
+}  // namespace picrelink::platform
