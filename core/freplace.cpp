@@ -25,13 +25,14 @@ template <typename Compare>
 int32_t Search(const char16_t* source, const char16_t* find, int32_t sourceLen, int32_t findLen,
                int32_t start) {
   if (int64_t{start} - 1 > int64_t{sourceLen} - findLen) return 0;
-  const int32_t lastCandidate = sourceLen - findLen + 1;
-  for (int32_t p = start; p <= lastCandidate; ++p) {
+  // 64-bit positions: the last candidate may be the largest 32-bit value.
+  const int64_t lastCandidate = int64_t{sourceLen} - findLen + 1;
+  for (int64_t p = start; p <= lastCandidate; ++p) {
     const char16_t* at = source + (p - 1);
     if (!Compare::Equal(at[0], find[0])) continue;
     int32_t i = findLen - 1;
     while (i >= 1 && Compare::Equal(at[i], find[i])) --i;
-    if (i < 1) return p;
+    if (i < 1) return static_cast<int32_t>(p);
   }
   return 0;
 }
@@ -76,17 +77,19 @@ std::u16string ReplaceAll(std::u16string_view source, std::u16string_view find,
   char16_t* out = result.data();
 
   int64_t count = 0;
-  int32_t k = 1;
+  int64_t k = 1;  // 64-bit: a match ending on the last of 2^31 - 1 characters moves it past
   int64_t o = 0;
-  for (int32_t p; (p = search(source.data(), find.data(), L, F, k)) != 0;) {
-    MoveChars(source.data() + (k - 1), out + o, p - k);
+  while (k <= L) {
+    const int32_t p = search(source.data(), find.data(), L, F, static_cast<int32_t>(k));
+    if (p == 0) break;
+    MoveChars(source.data() + (k - 1), out + o, static_cast<int32_t>(p - k));
     o += p - k;
     MoveChars(replacement.data(), out + o, R);
     o += R;
-    k = p + F;
+    k = int64_t{p} + F;
     ++count;
   }
-  if (k <= L) MoveChars(source.data() + (k - 1), out + o, L - k + 1);
+  if (k <= L) MoveChars(source.data() + (k - 1), out + o, static_cast<int32_t>(L - k + 1));
   result.resize(static_cast<size_t>(o + (L - k + 1)));
   if (occurrences != nullptr) *occurrences = count;
   return result;

@@ -1,6 +1,5 @@
 #include "relocation/error_text.h"
 
-#include "core/platform.h"
 
 namespace picrelink {
 

@@ -1,0 +1,432 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/error.h"
+#include "core/file_errors.h"
+#include "core/platform.h"
+#include "core/utf.h"
+
+namespace picrelink::platform {
+namespace {
+
+constexpr const char* kNotRegularFile = "Not a regular file";
+// Renaming a new file over one name of a hard-linked file would leave the
+// other names with the old content, silently splitting the file in two.
+constexpr const char* kSeveralHardLinks = "The file has more than one hard link";
+// The same bound the kernel applies when it resolves a path.
+constexpr int kMaxLinkDepth = 40;
+// Single reads and writes stay well below the kernel's per-call limit.
+constexpr size_t kMaxTransfer = size_t{1} << 30;
+constexpr size_t kCopyBufferSize = size_t{1} << 20;
+// Long CSV names are shortened inside the temporary name so that it stays
+// below the usual 255-byte limit of a file name.
+constexpr size_t kMaxNameInTempName = 200;
+
+// Closes the descriptor on every path out of a constructor that throws.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset(int fd) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// strerror_r is the XSI variant (returns int) or the GNU one (returns the text).
+[[maybe_unused]] const char* StrerrorText(int result, const char* buffer) {
+  return result == 0 ? buffer : nullptr;
+}
+[[maybe_unused]] const char* StrerrorText(const char* result, const char*) { return result; }
+
+// 0 when the lock is taken, else the error code; EWOULDBLOCK when another
+// open file holds it.
+int LockExclusive(int fd) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // A file system without locks cannot keep other programs off, but the
+    // file itself is still usable.
+    if (errno == ENOLCK || errno == EOPNOTSUPP) return 0;
+    return errno;
+  }
+  return 0;
+}
+
+// Why an existing file cannot be used; empty for a regular file.
+std::string NotRegularReason(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return SystemErrorText(EISDIR);
+  if (!S_ISREG(st.st_mode)) return kNotRegularFile;
+  return {};
+}
+
+int ReadLink(const std::string& path, std::string& target) {
+  for (size_t size = 256;; size *= 2) {
+    std::string buffer(size, '\0');
+    const ssize_t length = readlink(path.c_str(), buffer.data(), size);
+    if (length < 0) return errno;
+    if (static_cast<size_t>(length) < size) {
+      target.assign(buffer.data(), static_cast<size_t>(length));
+      return 0;
+    }
+  }
+}
+
+// "dir/" for "dir/name", "/" for "/name", "" for "name".
+std::string FolderPrefix(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Follows symbolic links from path to the file that is really replaced, so
+// that the link itself stays a link. A dangling link leads to the file it
+// names. Returns 0 or an error code; st is the final file's status when it
+// exists.
+int ResolveLinks(std::string path, std::string& finalPath, struct stat& st, bool& exists) {
+  for (int depth = 0;; ++depth) {
+    if (lstat(path.c_str(), &st) != 0) {
+      if (errno != ENOENT) return errno;
+      exists = false;
+      finalPath = path;
+      return 0;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      exists = true;
+      finalPath = path;
+      return 0;
+    }
+    if (depth == kMaxLinkDepth) return ELOOP;
+    std::string linkTarget;
+    if (int error = ReadLink(path, linkTarget)) return error;
+    if (linkTarget.empty()) return ENOENT;
+    // A relative link is relative to the folder that holds the link.
+    path = linkTarget.front() == '/' ? linkTarget : FolderPrefix(path) + linkTarget;
+  }
+}
+
+// The name cut to at most max bytes without splitting a UTF-8 sequence.
+std::string ShortenUtf8(const std::string& name, size_t max) {
+  if (name.size() <= max) return name;
+  size_t end = max;
+  while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  return name.substr(0, end);
+}
+
+std::string RandomSuffix(std::mt19937& random) {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::uniform_int_distribution<size_t> pick(0, sizeof kChars - 2);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kChars[pick(random)];
+  return suffix;
+}
+
+// Writes every byte, going on after short writes and interruptions.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, std::min(size, kMaxTransfer));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (written == 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// 0 or the error code. A file system that cannot flush folders (EINVAL) has
+// nothing more to make durable.
+int FlushFolder(const std::string& folder) {
+  UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return errno;
+  if (fsync(fd.get()) != 0 && errno != EINVAL) return errno;
+  return 0;
+}
+
+}  // namespace
+
+std::string SystemErrorText(int code) {
+  char buffer[256] = "";
+  const char* text = StrerrorText(strerror_r(code, buffer, sizeof buffer), buffer);
+  if (text == nullptr || *text == '\0') return "Unknown error " + std::to_string(code);
+  return TrimErrorText(text);
+}
+
+std::u16string AbsolutePath(std::u16string_view path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(ToUtf8(path), error);
+  if (error) return std::u16string(path);
+  return FromUtf8(absolute.lexically_normal().string());
+}
+
+// ---------------------------------------------------------------- InputFile
+
+InputFile::InputFile(std::u16string_view path) : path_(path) {
+  const std::string name = ToUtf8(path);
+  // Devices and FIFOs are refused before they are opened at all: opening
+  // some devices has effects of its own.
+  struct stat st {};
+  if (stat(name.c_str(), &st) != 0) throw OpenFileError(path, SystemErrorText(errno));
+  if (std::string reason = NotRegularReason(st); !reason.empty()) {
+    throw OpenFileError(path, reason);
+  }
+  // O_NONBLOCK keeps the open from waiting should a FIFO take the file's
+  // place in between; the check below then refuses it.
+  UniqueFd fd(open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) throw OpenFileError(path, SystemErrorText(errno));
+  if (fstat(fd.get(), &st) != 0) throw OpenFileError(path, SystemErrorText(errno));
+  if (std::string reason = NotRegularReason(st); !reason.empty()) {
+    throw OpenFileError(path, reason);
+  }
+  const int flags = fcntl(fd.get(), F_GETFL);
+  if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  if (int error = LockExclusive(fd.get())) throw OpenFileError(path, SystemErrorText(error));
+  handle_ = fd.release();
+}
+
+InputFile::~InputFile() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+uint64_t InputFile::Size() const {
+  struct stat st {};
+  if (fstat(static_cast<int>(handle_), &st) != 0) throw Error(kStreamReadError);
+  return static_cast<uint64_t>(st.st_size);
+}
+
+size_t InputFile::Read(void* buffer, size_t size) {
+  auto* out = static_cast<char*>(buffer);
+  size_t total = 0;
+  while (total < size) {
+    const ssize_t got =
+        read(static_cast<int>(handle_), out + total, std::min(size - total, kMaxTransfer));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw Error(kStreamReadError);
+    }
+    if (got == 0) break;
+    total += static_cast<size_t>(got);
+  }
+  return total;
+}
+
+// ---------------------------------------------------------- ReplacementFile
+
+ReplacementFile::ReplacementFile(std::u16string_view target) : target_(target) {
+  struct stat st {};
+  bool exists = false;
+  if (int error = ResolveLinks(ToUtf8(target), finalPath_, st, exists)) {
+    throw CreateFileError(target, SystemErrorText(error));
+  }
+  const std::string folderPrefix = FolderPrefix(finalPath_);
+  const std::string name = finalPath_.substr(folderPrefix.size());
+  if (name.empty()) throw CreateFileError(target, SystemErrorText(EISDIR));
+
+  UniqueFd lock;
+  mode_t mode = 0666;  // a new file: the umask and default ACLs apply on creation
+  if (exists) {
+    // Checked before opening so that a FIFO or device is never opened.
+    if (std::string reason = NotRegularReason(st); !reason.empty()) {
+      throw CreateFileError(target, reason);
+    }
+    if (st.st_nlink > 1) throw CreateFileError(target, kSeveralHardLinks);
+    lock.reset(open(finalPath_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    if (!lock) throw CreateFileError(target, SystemErrorText(errno));
+    // The file may have been swapped since the check; judge what was opened.
+    if (fstat(lock.get(), &st) != 0) throw CreateFileError(target, SystemErrorText(errno));
+    if (std::string reason = NotRegularReason(st); !reason.empty()) {
+      throw CreateFileError(target, reason);
+    }
+    if (st.st_nlink > 1) throw CreateFileError(target, kSeveralHardLinks);
+    if (int error = LockExclusive(lock.get())) {
+      throw CreateFileError(target, SystemErrorText(error));
+    }
+    // A read-only file is not replaced. The superuser passes every access
+    // check, so a file without any write bit counts as read-only for it too.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      throw CreateFileError(target, SystemErrorText(EACCES));
+    }
+    if (faccessat(AT_FDCWD, finalPath_.c_str(), W_OK, AT_EACCESS) != 0) {
+      throw CreateFileError(target, SystemErrorText(errno));
+    }
+    mode = st.st_mode & 07777;
+  }
+
+  // Hidden, beside the final file (so that the rename stays within one file
+  // system), and named after the CSV and this program so that a leftover
+  // from a crash is recognisable. For an existing file it starts private
+  // and then takes the original's bits, so it is never more open than the
+  // file it replaces.
+  std::random_device seed;
+  std::mt19937 random(seed());
+  const std::string tempBase =
+      folderPrefix + "." + ShortenUtf8(name, kMaxNameInTempName) + ".picrelink-";
+  UniqueFd temp;
+  for (int attempt = 0;; ++attempt) {
+    tempPath_ = tempBase + RandomSuffix(random) + ".tmp";
+    temp.reset(
+        open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666));
+    if (temp) break;
+    if (errno != EEXIST || attempt == 100) {
+      const int error = errno;
+      tempPath_.clear();
+      throw CreateFileError(target, SystemErrorText(error));
+    }
+  }
+  tempHandle_ = temp.release();
+  lockHandle_ = lock.release();
+
+  if (exists) {
+    // Ownership is kept where the system lets this user give it; otherwise
+    // the new file belongs to this user. The owner change may clear the
+    // set-id bits, so the mode is set after it.
+    if (fchown(static_cast<int>(tempHandle_), st.st_uid, st.st_gid) != 0) {
+      // Not permitted for an ordinary user: the file keeps this user's ownership.
+    }
+    if (fchmod(static_cast<int>(tempHandle_), mode) != 0) {
+      const int error = errno;
+      Discard();
+      throw CreateFileError(target, SystemErrorText(error));
+    }
+  }
+}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+void ReplacementFile::Discard() noexcept {
+  if (tempHandle_ >= 0) {
+    close(static_cast<int>(tempHandle_));
+    tempHandle_ = -1;
+  }
+  if (!committed_ && !tempPath_.empty()) {
+    unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+  if (lockHandle_ >= 0) {
+    close(static_cast<int>(lockHandle_));
+    lockHandle_ = -1;
+  }
+}
+
+void ReplacementFile::Write(const void* data, size_t size) {
+  if (tempHandle_ < 0 ||
+      !WriteAll(static_cast<int>(tempHandle_), static_cast<const char*>(data), size)) {
+    throw Error(kStreamWriteError);
+  }
+}
+
+void ReplacementFile::Commit() {
+  if (committed_) return;
+  if (tempHandle_ < 0) throw Error(kStreamWriteError);
+  // A failed fsync may already have dropped the unwritten pages, so it is
+  // never retried: the temporary is abandoned and the target keeps its bytes.
+  const int fd = static_cast<int>(std::exchange(tempHandle_, -1));
+  if (fsync(fd) != 0) {
+    close(fd);
+    throw Error(kStreamWriteError);
+  }
+  // The descriptor is gone even when close reports an interruption.
+  if (close(fd) != 0 && errno != EINTR) throw Error(kStreamWriteError);
+  if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    throw CreateFileError(target_, SystemErrorText(errno));
+  }
+  committed_ = true;
+  tempPath_.clear();
+
+  // Without this the rename itself may be lost in a crash, bringing back
+  // the old file (or no file) although the write was reported as done.
+  const std::string folder = FolderPrefix(finalPath_);
+  if (int error = FlushFolder(folder.empty() ? std::string(".") : folder)) {
+    throw Error("The file \"" + ToUtf8(AbsolutePath(target_)) +
+                "\" was written, but flushing its folder to disk failed, so it is not "
+                "certain to survive a system crash. " +
+                SystemErrorText(error));
+  }
+}
+
+// ------------------------------------------------------------ CopyFileOver
+
+void CopyFileOver(std::u16string_view source, std::u16string_view dest) {
+  InputFile in(source);
+  ReplacementFile out(dest);
+  std::vector<char> buffer(kCopyBufferSize);
+  while (const size_t got = in.Read(buffer.data(), buffer.size())) {
+    out.Write(buffer.data(), got);
+  }
+  out.Commit();
+}
+
+// -------------------------------------------------------------- ListFolder
+
+std::vector<FolderEntry> ListFolder(std::u16string_view folder) {
+  const auto fail = [folder](int error) {
+    return Error("Cannot read folder \"" + ToUtf8(AbsolutePath(folder)) + "\". " +
+                 SystemErrorText(error));
+  };
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ToUtf8(folder).c_str()), closedir);
+  if (!dir) throw fail(errno);
+  std::vector<FolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) throw fail(errno);
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isDirectory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      // A link counts as what it points to; a dangling link as a file.
+      struct stat st {};
+      isDirectory = fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    entries.push_back({FromUtf8(name), isDirectory});
+  }
+  return entries;
+}
+
+// ------------------------------------------------------------ ProgramFolder
+
+std::u16string ProgramFolder() {
+  std::string program;
+  if (int error = ReadLink("/proc/self/exe", program)) {
+    throw Error("Cannot determine the program's folder. " + SystemErrorText(error));
+  }
+  // The kernel's link is already resolved; realpath only tidies up, and a
+  // program file replaced while running (" (deleted)") keeps its folder.
+  if (char* real = realpath(program.c_str(), nullptr)) {
+    program = real;
+    std::free(real);
+  }
+  const std::string folder = FolderPrefix(program);
+  if (folder.empty()) throw Error("Cannot determine the program's folder");
+  return FromUtf8(folder);
+}
+
+}  // namespace picrelink::platform
