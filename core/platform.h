@@ -38,8 +38,12 @@ class InputFile {
   uint64_t Size() const;
   // Reads up to size bytes; fewer only at the end of the file, 0 at its end.
   size_t Read(void* buffer, size_t size);
+  // Closes the file and gives up the hold; nothing more can be read.
+  void Close() noexcept;
 
  private:
+  friend class ReplacementFile;  // takes over the hold of the file it replaces
+
   std::u16string path_;
   intptr_t handle_ = -1;
 };
@@ -54,7 +58,12 @@ class ReplacementFile {
   // Throws Error "Cannot create file "<absolute path>". <system text>" when
   // the target cannot be written (read-only, folder missing, held by another
   // program, not a regular file).
-  explicit ReplacementFile(std::u16string_view target);
+  //
+  // original: the target while it is being read, for a rewrite that streams
+  // from the file into its replacement. Its exclusive hold then keeps other
+  // programs off (a second exclusive open of the same file by this program
+  // would fail), and Commit closes it right before the rename.
+  explicit ReplacementFile(std::u16string_view target, InputFile* original = nullptr);
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -73,6 +82,7 @@ class ReplacementFile {
   std::string tempPath_;
   intptr_t tempHandle_ = -1;
   intptr_t lockHandle_ = -1;  // the existing target, held while it is replaced
+  InputFile* original_ = nullptr;
   bool committed_ = false;
 };
 

@@ -77,6 +77,13 @@ int LockExclusive(int fd) {
   return 0;
 }
 
+// Whether an open descriptor (-1 for none) is open on the file st describes.
+bool IsOpenOn(intptr_t handle, const struct stat& st) {
+  struct stat held {};
+  return handle >= 0 && fstat(static_cast<int>(handle), &held) == 0 &&
+         held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+}
+
 // Why an existing file cannot be used; empty for a regular file.
 std::string NotRegularReason(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return SystemErrorText(EISDIR);
@@ -209,8 +216,10 @@ InputFile::InputFile(std::u16string_view path) : path_(path) {
   handle_ = fd.release();
 }
 
-InputFile::~InputFile() {
-  if (handle_ >= 0) close(static_cast<int>(handle_));
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() noexcept {
+  if (handle_ >= 0) close(static_cast<int>(std::exchange(handle_, -1)));
 }
 
 uint64_t InputFile::Size() const {
@@ -237,7 +246,8 @@ size_t InputFile::Read(void* buffer, size_t size) {
 
 // ---------------------------------------------------------- ReplacementFile
 
-ReplacementFile::ReplacementFile(std::u16string_view target) : target_(target) {
+ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original)
+    : target_(target), original_(original) {
   struct stat st {};
   bool exists = false;
   if (int error = ResolveLinks(ToUtf8(target), finalPath_, st, exists)) {
@@ -263,8 +273,12 @@ ReplacementFile::ReplacementFile(std::u16string_view target) : target_(target) {
       throw CreateFileError(target, reason);
     }
     if (st.st_nlink > 1) throw CreateFileError(target, kSeveralHardLinks);
-    if (int error = LockExclusive(lock.get())) {
-      throw CreateFileError(target, SystemErrorText(error));
+    // The original being read already holds the lock, and a second lock by
+    // this program on the same file would fail.
+    if (!IsOpenOn(original != nullptr ? original->handle_ : -1, st)) {
+      if (int error = LockExclusive(lock.get())) {
+        throw CreateFileError(target, SystemErrorText(error));
+      }
     }
     // A read-only file is not replaced. The superuser passes every access
     // check, so a file without any write bit counts as read-only for it too.
@@ -352,6 +366,7 @@ void ReplacementFile::Commit() {
   }
   // The descriptor is gone even when close reports an interruption.
   if (close(fd) != 0 && errno != EINTR) throw Error(kStreamWriteError);
+  if (original_ != nullptr) original_->Close();
   if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     throw CreateFileError(target_, SystemErrorText(errno));
   }
