@@ -20,7 +20,9 @@ std::u16string MixCase(std::u16string_view text, std::mt19937& rng) {
 }
 
 std::u16string Reference(std::mt19937& rng, int n) {
-  const std::u16string file = u"\\" + std::u16string(1, static_cast<char16_t>(u'a' + n % 26)) + u".jpg";
+  std::u16string file = u"\\";
+  file += static_cast<char16_t>(u'a' + n % 26);
+  file += u".jpg";
   switch (rng() % 20) {
     case 0:
     case 1:

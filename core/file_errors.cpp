@@ -6,11 +6,18 @@
 namespace picrelink::platform {
 namespace {
 
+std::string Quoted(std::u16string_view path) {
+  std::string quoted = "\"";
+  quoted += ToUtf8(AbsolutePath(path));
+  quoted += '"';
+  return quoted;
+}
+
 Error FileError(const char* what, std::u16string_view path, std::string_view reason) {
   std::string message = what;
-  message += " \"";
-  message += ToUtf8(AbsolutePath(path));
-  message += "\". ";
+  message += " ";
+  message += Quoted(path);
+  message += ". ";
   message += reason;
   return Error(message);
 }
@@ -34,6 +41,23 @@ Error OpenFileError(std::u16string_view path, std::string_view reason) {
 
 Error CreateFileError(std::u16string_view path, std::string_view reason) {
   return FileError("Cannot create file", path, reason);
+}
+
+Error StreamWriteError(std::u16string_view path, std::string_view reason) {
+  return Error(std::string(kStreamWriteError) + ". The file " + Quoted(path) +
+               " was left unchanged. " + std::string(reason));
+}
+
+Error StreamReadError(std::u16string_view path, std::string_view reason) {
+  return Error(std::string(kStreamReadError) + ". The file " + Quoted(path) +
+               " could not be read and was left unchanged. " + std::string(reason));
+}
+
+Error UnconfirmedDurabilityError(std::u16string_view path, std::string_view reason) {
+  return Error("The file " + Quoted(path) +
+               " was written, but flushing its folder to disk failed, so it is not certain to "
+               "survive a system crash. " +
+               std::string(reason));
 }
 
 }  // namespace picrelink::platform

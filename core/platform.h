@@ -43,6 +43,7 @@ class InputFile {
 
  private:
   friend class ReplacementFile;  // takes over the hold of the file it replaces
+  friend void CopyFileOver(std::u16string_view source, std::u16string_view dest);
 
   std::u16string path_;
   intptr_t handle_ = -1;
@@ -52,7 +53,10 @@ class InputFile {
 // target's folder, which is flushed to disk and renamed over the target only
 // on Commit. Until then the target keeps its old bytes; without Commit the
 // temporary is removed. A symbolic link is followed and stays a link; the
-// replaced file keeps the original's permission bits.
+// replaced file keeps the original's permission bits (and owner and group
+// where the system permits). Temporaries of the same target left behind by a
+// killed run (".<name>.picrelink-XXXXXX.tmp", no longer locked by a writer)
+// are removed first; nothing else is ever deleted.
 class ReplacementFile {
  public:
   // Throws Error "Cannot create file "<absolute path>". <system text>" when
@@ -68,26 +72,38 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Writes every byte; throws Error "Stream write error" when not all could be.
+  // Writes every byte; throws Error "Stream write error. The file ... was
+  // left unchanged. <reason>" when not all could be.
   void Write(const void* data, size_t size);
   // Flushes and closes the temporary file, renames it over the target and
-  // flushes the folder. Throws Error on any failure.
+  // flushes the folder. Throws Error on any failure: "Stream write error. ...
+  // left unchanged" up to the rename; after it, an error saying that the file
+  // was written but its durability is not confirmed.
   void Commit();
 
  private:
+  friend void CopyFileOver(std::u16string_view source, std::u16string_view dest);
+  // modeLimit: permission bits the replaced file may have at most.
+  ReplacementFile(std::u16string_view target, InputFile* original, unsigned modeLimit);
   void Discard() noexcept;
 
   std::u16string target_;     // as given, for messages
   std::string finalPath_;     // the regular file that is replaced (links followed)
   std::string tempPath_;
   intptr_t tempHandle_ = -1;
+  // A second descriptor of the temporary that keeps its lock until after the
+  // rename: a leftover whose lock can be taken belongs to no live writer.
+  intptr_t tempLockHandle_ = -1;
   intptr_t lockHandle_ = -1;  // the existing target, held while it is replaced
   InputFile* original_ = nullptr;
   bool committed_ = false;
 };
 
-// Copies source over dest, replacing a file of that name the safe way.
-// Throws Error naming the file that failed and the system's reason.
+// Copies source over dest, replacing a file of that name the safe way. The
+// copy is never readable by more users than the source: its read and
+// execute bits are limited to the source's (it stays writable by its owner,
+// so that the next copy can replace it). Throws Error naming the file that
+// failed and the system's reason.
 void CopyFileOver(std::u16string_view source, std::u16string_view dest);
 
 struct FolderEntry {

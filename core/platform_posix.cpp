@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -151,19 +153,92 @@ std::string RandomSuffix(std::mt19937& random) {
   return suffix;
 }
 
-// Writes every byte, going on after short writes and interruptions.
-bool WriteAll(int fd, const char* data, size_t size) {
+// Writes every byte, going on after short writes and interruptions. 0 or
+// the error code.
+int WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = write(fd, data, std::min(size, kMaxTransfer));
     if (written < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return errno;
     }
-    if (written == 0) return false;
+    // No progress on a regular file only happens when no room is left.
+    if (written == 0) return ENOSPC;
     data += written;
     size -= static_cast<size_t>(written);
   }
-  return true;
+  return 0;
+}
+
+// The temporary's name for a final file: hidden, beside it (so that the
+// rename stays within one file system), and named after the file and this
+// program so that a leftover from a crash is recognisable.
+constexpr std::string_view kTempMarker = ".picrelink-";
+constexpr std::string_view kTempExtension = ".tmp";
+constexpr size_t kTempRandomLength = 6;
+
+std::string TempNamePrefix(const std::string& name) {
+  std::string prefix = ".";
+  prefix += ShortenUtf8(name, kMaxNameInTempName);
+  prefix += kTempMarker;
+  return prefix;
+}
+
+bool IsTempNameFor(std::string_view entry, const std::string& prefix) {
+  if (entry.size() != prefix.size() + kTempRandomLength + kTempExtension.size() ||
+      !entry.starts_with(prefix) || !entry.ends_with(kTempExtension)) {
+    return false;
+  }
+  const std::string_view random = entry.substr(prefix.size(), kTempRandomLength);
+  return std::all_of(random.begin(), random.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  });
+}
+
+// Removes the temporaries of this final file that a killed run left behind.
+// A writer holds its temporary's lock until the rename, so one whose lock
+// can be taken is abandoned. Only plain files with one name that match the
+// temporary pattern exactly are candidates; a candidate that cannot be
+// judged or removed stays (it is no danger, only litter).
+void RemoveStaleTemporaries(const std::string& folderPrefix, const std::string& name) {
+  const std::string prefix = TempNamePrefix(name);
+  const std::string folder = folderPrefix.empty() ? std::string(".") : folderPrefix;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return;
+  const int dirFd = dirfd(dir.get());
+  while (const dirent* entry = readdir(dir.get())) {
+    if (!IsTempNameFor(entry->d_name, prefix)) continue;
+    UniqueFd fd(openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) continue;
+    struct stat held {};
+    if (fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode) || held.st_nlink != 1) continue;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // a live writer, or no locks here
+    // Removed only while the name still leads to the file that was judged.
+    struct stat named {};
+    if (fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
+      continue;
+    }
+    unlinkat(dirFd, entry->d_name, 0);
+  }
+}
+
+// The process's file-creation mask, read without changing it (umask() can
+// only read by setting, which would race with anything creating files).
+mode_t CurrentUmask() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned int mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
 }
 
 // 0 or the error code. A file system that cannot flush folders (EINVAL) has
@@ -224,7 +299,9 @@ void InputFile::Close() noexcept {
 
 uint64_t InputFile::Size() const {
   struct stat st {};
-  if (fstat(static_cast<int>(handle_), &st) != 0) throw Error(kStreamReadError);
+  if (fstat(static_cast<int>(handle_), &st) != 0) {
+    throw StreamReadError(path_, SystemErrorText(errno));
+  }
   return static_cast<uint64_t>(st.st_size);
 }
 
@@ -236,7 +313,7 @@ size_t InputFile::Read(void* buffer, size_t size) {
         read(static_cast<int>(handle_), out + total, std::min(size - total, kMaxTransfer));
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw Error(kStreamReadError);
+      throw StreamReadError(path_, SystemErrorText(errno));
     }
     if (got == 0) break;
     total += static_cast<size_t>(got);
@@ -247,6 +324,10 @@ size_t InputFile::Read(void* buffer, size_t size) {
 // ---------------------------------------------------------- ReplacementFile
 
 ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original)
+    : ReplacementFile(target, original, 07777) {}
+
+ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original,
+                                 unsigned modeLimit)
     : target_(target), original_(original) {
   struct stat st {};
   bool exists = false;
@@ -258,7 +339,7 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
   if (name.empty()) throw CreateFileError(target, SystemErrorText(EISDIR));
 
   UniqueFd lock;
-  mode_t mode = 0666;  // a new file: the umask and default ACLs apply on creation
+  mode_t mode = 0666 & ~CurrentUmask();  // a new file gets the usual mode for new files
   if (exists) {
     // Checked before opening so that a FIFO or device is never opened.
     if (std::string reason = NotRegularReason(st); !reason.empty()) {
@@ -290,21 +371,23 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
     }
     mode = st.st_mode & 07777;
   }
+  mode &= static_cast<mode_t>(modeLimit);
 
-  // Hidden, beside the final file (so that the rename stays within one file
-  // system), and named after the CSV and this program so that a leftover
-  // from a crash is recognisable. For an existing file it starts private
-  // and then takes the original's bits, so it is never more open than the
-  // file it replaces.
+  // Only now, with the target's own lock held, can a leftover of an earlier
+  // run over the same file be told from the temporary of a live one.
+  RemoveStaleTemporaries(folderPrefix, name);
+
+  // The name is unpredictable and created exclusively, so that nobody can
+  // prepare a file or link under it. The temporary starts private and takes
+  // its final mode before anything is written, so that nobody can open it
+  // while it is more open than the file will be, and keep reading.
   std::random_device seed;
   std::mt19937 random(seed());
-  const std::string tempBase =
-      folderPrefix + "." + ShortenUtf8(name, kMaxNameInTempName) + ".picrelink-";
+  const std::string tempBase = folderPrefix + TempNamePrefix(name);
   UniqueFd temp;
   for (int attempt = 0;; ++attempt) {
-    tempPath_ = tempBase + RandomSuffix(random) + ".tmp";
-    temp.reset(
-        open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666));
+    tempPath_ = tempBase + RandomSuffix(random) + std::string(kTempExtension);
+    temp.reset(open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (temp) break;
     if (errno != EEXIST || attempt == 100) {
       const int error = errno;
@@ -315,18 +398,35 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
   tempHandle_ = temp.release();
   lockHandle_ = lock.release();
 
+  // The temporary is locked for as long as it may still become the file, so
+  // that the next run can tell a leftover from a live temporary. The lock is
+  // held through a duplicate, which outlives the writing descriptor's close
+  // before the rename.
+  const int tempFd = static_cast<int>(tempHandle_);
+  if (int error = LockExclusive(tempFd)) {
+    Discard();
+    throw CreateFileError(target, SystemErrorText(error));
+  }
+  tempLockHandle_ = fcntl(tempFd, F_DUPFD_CLOEXEC, 0);
+  if (tempLockHandle_ < 0) {
+    const int error = errno;
+    Discard();
+    throw CreateFileError(target, SystemErrorText(error));
+  }
+
   if (exists) {
-    // Ownership is kept where the system lets this user give it; otherwise
-    // the new file belongs to this user. The owner change may clear the
-    // set-id bits, so the mode is set after it.
-    if (fchown(static_cast<int>(tempHandle_), st.st_uid, st.st_gid) != 0) {
-      // Not permitted for an ordinary user: the file keeps this user's ownership.
+    // Ownership is kept where the system lets this user give it; an ordinary
+    // user may still keep the group when a member of it; otherwise the new
+    // file belongs to this user. The owner change may clear the set-id bits,
+    // so the mode is set after it.
+    if (fchown(tempFd, st.st_uid, st.st_gid) != 0 && fchown(tempFd, -1, st.st_gid) != 0) {
+      // Neither permitted: the file keeps this user's ownership.
     }
-    if (fchmod(static_cast<int>(tempHandle_), mode) != 0) {
-      const int error = errno;
-      Discard();
-      throw CreateFileError(target, SystemErrorText(error));
-    }
+  }
+  if (fchmod(tempFd, mode) != 0) {
+    const int error = errno;
+    Discard();
+    throw CreateFileError(target, SystemErrorText(error));
   }
 }
 
@@ -337,9 +437,14 @@ void ReplacementFile::Discard() noexcept {
     close(static_cast<int>(tempHandle_));
     tempHandle_ = -1;
   }
+  // Removed while still locked, so that no other run judges it meanwhile.
   if (!committed_ && !tempPath_.empty()) {
     unlink(tempPath_.c_str());
     tempPath_.clear();
+  }
+  if (tempLockHandle_ >= 0) {
+    close(static_cast<int>(tempLockHandle_));
+    tempLockHandle_ = -1;
   }
   if (lockHandle_ >= 0) {
     close(static_cast<int>(lockHandle_));
@@ -348,39 +453,39 @@ void ReplacementFile::Discard() noexcept {
 }
 
 void ReplacementFile::Write(const void* data, size_t size) {
-  if (tempHandle_ < 0 ||
-      !WriteAll(static_cast<int>(tempHandle_), static_cast<const char*>(data), size)) {
-    throw Error(kStreamWriteError);
+  if (tempHandle_ < 0) throw StreamWriteError(target_, SystemErrorText(EBADF));
+  if (int error = WriteAll(static_cast<int>(tempHandle_), static_cast<const char*>(data), size)) {
+    throw StreamWriteError(target_, SystemErrorText(error));
   }
 }
 
 void ReplacementFile::Commit() {
   if (committed_) return;
-  if (tempHandle_ < 0) throw Error(kStreamWriteError);
+  if (tempHandle_ < 0) throw StreamWriteError(target_, SystemErrorText(EBADF));
   // A failed fsync may already have dropped the unwritten pages, so it is
   // never retried: the temporary is abandoned and the target keeps its bytes.
   const int fd = static_cast<int>(std::exchange(tempHandle_, -1));
   if (fsync(fd) != 0) {
+    const int error = errno;
     close(fd);
-    throw Error(kStreamWriteError);
+    throw StreamWriteError(target_, SystemErrorText(error));
   }
-  // The descriptor is gone even when close reports an interruption.
-  if (close(fd) != 0 && errno != EINTR) throw Error(kStreamWriteError);
+  // Some file systems report a failed write-back only here. The descriptor
+  // is gone even when close reports an interruption.
+  if (close(fd) != 0 && errno != EINTR) throw StreamWriteError(target_, SystemErrorText(errno));
   if (original_ != nullptr) original_->Close();
   if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-    throw CreateFileError(target_, SystemErrorText(errno));
+    throw StreamWriteError(target_, SystemErrorText(errno));
   }
   committed_ = true;
   tempPath_.clear();
+  close(static_cast<int>(std::exchange(tempLockHandle_, -1)));
 
   // Without this the rename itself may be lost in a crash, bringing back
   // the old file (or no file) although the write was reported as done.
   const std::string folder = FolderPrefix(finalPath_);
   if (int error = FlushFolder(folder.empty() ? std::string(".") : folder)) {
-    throw Error("The file \"" + ToUtf8(AbsolutePath(target_)) +
-                "\" was written, but flushing its folder to disk failed, so it is not "
-                "certain to survive a system crash. " +
-                SystemErrorText(error));
+    throw UnconfirmedDurabilityError(target_, SystemErrorText(error));
   }
 }
 
@@ -388,7 +493,14 @@ void ReplacementFile::Commit() {
 
 void CopyFileOver(std::u16string_view source, std::u16string_view dest) {
   InputFile in(source);
-  ReplacementFile out(dest);
+  // A copy of a private CSV must not become readable by others through the
+  // umask of a new file or the mode of an older copy; it stays writable by
+  // its owner so that the next copy can replace it.
+  struct stat from {};
+  if (fstat(static_cast<int>(in.handle_), &from) != 0) {
+    throw StreamReadError(source, SystemErrorText(errno));
+  }
+  ReplacementFile out(dest, nullptr, (from.st_mode & 0777) | S_IWUSR | 07000);
   std::vector<char> buffer(kCopyBufferSize);
   while (const size_t got = in.Read(buffer.data(), buffer.size())) {
     out.Write(buffer.data(), got);

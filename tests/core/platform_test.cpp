@@ -1,7 +1,9 @@
 #include "core/platform.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +28,7 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
+#ifndef _WIN32
 std::string ErrorOf(const std::function<void()>& call) {
   try {
     call();
@@ -36,6 +39,7 @@ std::string ErrorOf(const std::function<void()>& call) {
 }
 
 std::string Normal(const fs::path& path) { return path.lexically_normal().string(); }
+#endif
 
 // ------------------------------------------------------------ error texts
 
@@ -58,6 +62,9 @@ TEST(TrimErrorText, RemovesTrailingBlanksControlCharactersAndFullStops) {
     EXPECT_EQ(TrimErrorText(text), trimmed) << testing::PrintToString(text);
   }
 }
+
+// The POSIX half of the platform unit; tests/windows has the Win32 half.
+#ifndef _WIN32
 
 TEST(SystemErrorText, GivesTheSystemsTextForTheCode) {
   EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
@@ -214,6 +221,8 @@ TEST(ProgramFolder, IsTheFolderHoldingThisTestProgram) {
   }
   EXPECT_TRUE(holdsThisProgram);
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace picrelink::platform

@@ -151,14 +151,14 @@ TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneButBackedUp) {
   for (const std::string& bytes : {std::string("\xEF\xBB\xBF" "D:\\old\\item"), std::string("\xFF\xFE"),
                                    std::string()}) {
     WriteBytes(ToPath(csv), bytes);
-    fs::remove(dir.path() / "goods_备份.csv");
+    fs::remove(dir.path() / u8"goods_备份.csv");
     values.backup = true;
     trigger.changes.clear();
 
     EXPECT_EQ(Run().outcome, RunOutcome::NoText);
 
     EXPECT_EQ(CsvBytes(), bytes);
-    EXPECT_EQ(ReadBytes(dir.path() / "goods_备份.csv"), bytes);
+    EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), bytes);
     EXPECT_TRUE(messages.shown.empty());
     ExpectTriggerReleased();
   }
@@ -167,12 +167,12 @@ TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneButBackedUp) {
 TEST_F(AdjustmentRunTest, BackupReplacesItsExtensionAndOverwritesAnOlderOne) {
   const std::u16string text = Row(u"D:\\old\\item\\a.jpg");
   WriteCsv(text);
-  WriteBytes(dir.path() / "goods_备份.csv", "an older backup, longer than the CSV itself ........");
+  WriteBytes(dir.path() / u8"goods_备份.csv", "an older backup, longer than the CSV itself ........");
   values.backup = true;
 
   Run();
 
-  EXPECT_EQ(ReadBytes(dir.path() / "goods_备份.csv"), Utf16FileBytes(text));
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), Utf16FileBytes(text));
   EXPECT_EQ(test::ListNames(dir.path()), "goods.csv goods_备份.csv");
 }
 
@@ -187,13 +187,13 @@ TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
 
   Run();
 
-  EXPECT_EQ(ReadBytes(dir.path() / "goods_备份.csv"), Utf16FileBytes(text));
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), Utf16FileBytes(text));
 }
 
 TEST_F(AdjustmentRunTest, FailedBackupStopsTheRunBeforeTheCsvIsTouched) {
   WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
-  fs::create_directory(dir.path() / "goods_备份.csv");  // a folder where the backup should go
+  fs::create_directory(dir.path() / u8"goods_备份.csv");  // a folder where the backup should go
   values.backup = true;
 
   try {
@@ -219,7 +219,7 @@ TEST_F(AdjustmentRunTest, EmptyOldFolderIsAnErrorAfterTheBackup) {
     EXPECT_THROW(Run(), Error);
 
     EXPECT_EQ(CsvBytes(), before);
-    EXPECT_EQ(ReadBytes(dir.path() / "goods_备份.csv"), before);
+    EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), before);
     ExpectTriggerReleased();
   }
 }
@@ -229,8 +229,12 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
     Run();
     FAIL() << "no error for a missing CSV";
   } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + ToUtf8(csv) + "\". No such file or directory");
+#ifdef _WIN32
+    const std::string notFound = platform::SystemErrorText(2);  // ERROR_FILE_NOT_FOUND
+#else
+    const std::string notFound = "No such file or directory";
+#endif
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + ToUtf8(csv) + "\". " + notFound);
   }
   EXPECT_TRUE(messages.shown.empty());
   ExpectTriggerReleased();

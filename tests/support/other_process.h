@@ -1,17 +1,22 @@
 #pragma once
 // Tests of exclusive file access need a second process: a lock taken by the
-// test process itself would not show what another program sees.
+// test process itself would not show what another program sees. (The
+// Windows tests have their own, with share modes: tests/windows.)
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
 namespace picrelink::test {
+
+#ifndef _WIN32
 
 // A child process that opens the file and holds an exclusive lock on it
 // until this object goes.
@@ -74,6 +79,7 @@ inline bool OtherProcessCanLock(const std::filesystem::path& file) {
   waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+#endif
 
 // Makes the folder current for the life of the object, so that relative
 // names can be tested; the previous current folder comes back afterwards.
@@ -96,6 +102,7 @@ class CurrentFolderGuard {
 
 // Fails the test with SIGALRM instead of hanging when a call blocks (a FIFO
 // opened without a partner waits forever).
+#ifndef _WIN32
 class HangGuard {
  public:
   explicit HangGuard(unsigned seconds = 10) { alarm(seconds); }
@@ -103,5 +110,6 @@ class HangGuard {
   HangGuard(const HangGuard&) = delete;
   HangGuard& operator=(const HangGuard&) = delete;
 };
+#endif
 
 }  // namespace picrelink::test

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/platform.h"
 #include "core/utf.h"
 
 namespace picrelink::test {
@@ -37,10 +38,13 @@ TempDir::~TempDir() {
 }
 
 std::u16string TempDir::File(std::string_view name) const {
-  return FromUtf8((path_ / std::string(name)).string());
+  // Through char8_t: a plain char name is taken in the ANSI code page on Windows.
+  return FromUtf8((path_ / std::u8string(name.begin(), name.end())).string());
 }
 
-std::u16string TempDir::Folder() const { return FromUtf8(path_.string() + "/"); }
+std::u16string TempDir::Folder() const {
+  return FromUtf8(path_.string()) + platform::kLocalSeparator;
+}
 
 std::string ReadBytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -78,6 +82,12 @@ std::string ListNames(const std::filesystem::path& folder) {
   return joined;
 }
 
-std::filesystem::path ToPath(std::u16string_view text) { return ToUtf8(text); }
+std::filesystem::path ToPath(std::u16string_view text) {
+#ifdef _WIN32
+  return std::wstring(text.begin(), text.end());
+#else
+  return ToUtf8(text);
+#endif
+}
 
 }  // namespace picrelink::test

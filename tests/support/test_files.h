@@ -18,7 +18,7 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   // path / name as a UTF-16 text, the way the form values hold it.
   std::u16string File(std::string_view name) const;
-  // The folder as a UTF-16 text ending in "/".
+  // The folder as a UTF-16 text ending in the local separator.
   std::u16string Folder() const;
 
  private:

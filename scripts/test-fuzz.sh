@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of fuzz/ with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build-rel-fuzz, replays the committed corpus
+# of each target and then fuzzes each one for a short, bounded time.
+# Exits non-zero when any input crashes or breaks a target's property.
+#
+#   scripts/test-fuzz.sh                    the bounded run that ./test makes
+#   PICRELINK_FUZZ_SECONDS=3600 scripts/test-fuzz.sh detection
+#                                           one target (or several) for longer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+
+picrelink_install_packages cmake ninja-build clang libclang-rt-14-dev
+
+seconds=${PICRELINK_FUZZ_SECONDS:-10}
+targets=("$@")
+if [ "${#targets[@]}" -eq 0 ]; then
+  targets=(replace_all decode_uri detection level_to_int read_utf16_file)
+fi
+
+build=build-rel-fuzz
+compiler=$(command -v clang++-14 || command -v clang++)
+cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler"
+cmake --build "$build" -j "$(nproc)"
+
+artifacts="$build/artifacts"
+mkdir -p "$artifacts"
+# New inputs that the short runs find stay out of the committed corpus.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+executions=0
+failed=()
+executed() { sed -n 's/^stat::number_of_executed_units: *//p' "$1" | tail -1; }
+
+for target in "${targets[@]}"; do
+  program="$build/fuzz_$target"
+  corpus="fuzz/corpus/$target"
+  dict=()
+  [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
+  common=(-print_final_stats=1 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts/$target-")
+  mkdir -p "$scratch/$target"
+
+  echo "== $target: replaying $corpus"
+  if ! "$program" "${common[@]}" -runs=0 "$corpus" >"$scratch/$target.replay" 2>&1; then
+    cat "$scratch/$target.replay"
+    failed+=("$target (corpus)")
+    continue
+  fi
+  replayed=$(executed "$scratch/$target.replay")
+
+  echo "== $target: fuzzing for ${seconds}s"
+  if ! "$program" "${common[@]}" "${dict[@]}" -max_total_time="$seconds" \
+      "$scratch/$target" "$corpus" >"$scratch/$target.fuzz" 2>&1; then
+    tail -40 "$scratch/$target.fuzz"
+    failed+=("$target")
+    continue
+  fi
+  fuzzed=$(executed "$scratch/$target.fuzz")
+  echo "   $replayed corpus inputs replayed, $fuzzed executions"
+  executions=$((executions + ${replayed:-0} + ${fuzzed:-0}))
+done
+
+echo "[ figures  ] fuzz executions: $executions over ${#targets[@]} targets"
+if [ "${#failed[@]}" -ne 0 ]; then
+  echo "fuzzing failed: ${failed[*]}; the crashing inputs are in $artifacts" >&2
+  echo "(add each as fuzz/corpus/<target>/<name> once it is fixed)" >&2
+  exit 1
+fi

@@ -1,0 +1,247 @@
+// What a run does with every kind of thing that can stand at the CSV's path,
+// for each usual mode, with and without the backup: the exit status and the
+// message, the bytes, the mode, links, and that no temporary stays behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <tuple>
+
+#include "tests/reliability/harness.h"
+#include "tests/support/test_files.h"
+
+namespace picrelink::reliability {
+namespace {
+
+using test::ListNames;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+enum class Kind {
+  kNoFile,
+  kRegular,
+  kSymlink,
+  kDanglingSymlink,
+  kSymlinkLoop,
+  kHardLink,
+  kFifo,
+  kFolder,
+  kDevice
+};
+
+const char* KindName(Kind kind) {
+  switch (kind) {
+    case Kind::kNoFile:
+      return "NoFile";
+    case Kind::kRegular:
+      return "Regular";
+    case Kind::kSymlink:
+      return "Symlink";
+    case Kind::kDanglingSymlink:
+      return "DanglingSymlink";
+    case Kind::kSymlinkLoop:
+      return "SymlinkLoop";
+    case Kind::kHardLink:
+      return "HardLink";
+    case Kind::kFifo:
+      return "Fifo";
+    case Kind::kFolder:
+      return "Folder";
+    case Kind::kDevice:
+      return "DeviceBehindLink";
+  }
+  return "?";
+}
+
+// The error each refused kind gives, after "Cannot open file "<csv>". " or
+// "Cannot create file "<csv>". "; empty for the kinds that are rewritten.
+struct Expectation {
+  bool rewritten;
+  const char* failure;  // "open" or "create"
+  const char* reason;
+};
+
+Expectation Expected(Kind kind) {
+  switch (kind) {
+    case Kind::kRegular:
+    case Kind::kSymlink:
+      return {true, "", ""};
+    case Kind::kNoFile:
+    case Kind::kDanglingSymlink:
+      return {false, "open", "No such file or directory"};
+    case Kind::kSymlinkLoop:
+      return {false, "open", "Too many levels of symbolic links"};
+    // Read without harm (so a backup is made), but a rename would split the file.
+    case Kind::kHardLink:
+      return {false, "create", "The file has more than one hard link"};
+    case Kind::kFifo:
+    case Kind::kDevice:
+      return {false, "open", "Not a regular file"};
+    case Kind::kFolder:
+      return {false, "open", "Is a directory"};
+  }
+  return {};
+}
+
+using MatrixParam = std::tuple<Kind, mode_t, bool>;
+
+class SpecialFileMatrix : public ::testing::TestWithParam<MatrixParam> {};
+
+TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
+  const auto [kind, mode, backup] = GetParam();
+  TempDir dir;
+  const fs::path csv = dir.path() / "goods.csv";
+  const fs::path real = dir.path() / "real" / "goods.csv";  // where a link leads
+  const fs::path backupFile = dir.path() / "goods_备份.csv";
+  fs::create_directory(dir.path() / "real");
+  const Listing listing = MakeListing(20'000, 7);
+
+  // The file whose bytes a run reads and, where allowed, rewrites.
+  fs::path content = csv;
+  switch (kind) {
+    case Kind::kNoFile:
+      break;
+    case Kind::kRegular:
+      WriteBytes(csv, listing.before);
+      break;
+    case Kind::kSymlink:
+      WriteBytes(real, listing.before);
+      fs::create_symlink("real/goods.csv", csv);
+      content = real;
+      break;
+    case Kind::kDanglingSymlink:
+      fs::create_symlink("real/missing.csv", csv);
+      break;
+    case Kind::kSymlinkLoop:
+      fs::create_symlink("loop.csv", csv);
+      fs::create_symlink("goods.csv", dir.path() / "loop.csv");
+      break;
+    case Kind::kHardLink:
+      WriteBytes(csv, listing.before);
+      fs::create_hard_link(csv, dir.path() / "other name.csv");
+      break;
+    case Kind::kFifo:
+      ASSERT_EQ(mkfifo(csv.c_str(), mode), 0);
+      break;
+    case Kind::kFolder:
+      fs::create_directory(csv);
+      break;
+    case Kind::kDevice:
+      fs::create_symlink("/dev/null", csv);
+      content = "/dev/null";
+      break;
+  }
+  const bool hasContent =
+      kind == Kind::kRegular || kind == Kind::kSymlink || kind == Kind::kHardLink;
+  if (kind != Kind::kNoFile && kind != Kind::kDevice && !IsLink(content)) {
+    ASSERT_EQ(chmod(content.c_str(), mode), 0);
+  }
+  const mode_t modeBefore = ModeOf(content);
+  const bool linkBefore = IsLink(csv);
+  const std::string namesBefore = ListNames(dir.path());
+  const std::string realNamesBefore = ListNames(dir.path() / "real");
+
+  const ChildResult r = RunRelocate(csv, backup, {.timeoutSeconds = 30});
+
+  const Expectation expected = Expected(kind);
+  ASSERT_EQ(r.signal, 0) << "the run died or hung";
+  EXPECT_EQ(IsLink(csv), linkBefore);
+  EXPECT_EQ(ModeOf(content), modeBefore);
+  EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
+  EXPECT_EQ(Temporaries(dir.path() / "real"), std::vector<std::string>{});
+  EXPECT_EQ(ListNames(dir.path() / "real"), realNamesBefore);
+  if (expected.rewritten) {
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(kSuccessText), std::string::npos) << r.out;
+    EXPECT_TRUE(ReadBytes(content) == listing.after) << "the rewritten bytes differ";
+  } else {
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find(kSuccessText), std::string::npos) << r.out;
+    const std::string message = std::string(expected.failure) == "open"
+                                    ? "Cannot open file \"" + csv.string() + "\". "
+                                    : "Cannot create file \"" + csv.string() + "\". ";
+    EXPECT_NE(r.err.find(message + expected.reason), std::string::npos) << r.err;
+    if (hasContent) {
+      EXPECT_TRUE(ReadBytes(content) == listing.before) << "the CSV was changed";
+    }
+    if (kind == Kind::kHardLink) {
+      EXPECT_TRUE(ReadBytes(dir.path() / "other name.csv") == listing.before);
+    }
+  }
+
+  // The backup copies what could be read, never more open than the CSV; a
+  // CSV that cannot be read leaves the folder as it was.
+  if (backup && hasContent) {
+    ASSERT_TRUE(fs::exists(backupFile)) << r.err;
+    EXPECT_FALSE(IsLink(backupFile));
+    EXPECT_TRUE(ReadBytes(backupFile) == listing.before) << "the backup is not the old CSV";
+    EXPECT_EQ(ModeOf(backupFile), modeBefore & 0644);
+    fs::remove(backupFile);  // then nothing else may have appeared
+    EXPECT_EQ(ListNames(dir.path()), namesBefore);
+  } else {
+    EXPECT_EQ(ListNames(dir.path()), namesBefore);
+  }
+}
+
+std::string MatrixName(const ::testing::TestParamInfo<MatrixParam>& info) {
+  const auto [kind, mode, backup] = info.param;
+  char modeText[8];
+  snprintf(modeText, sizeof modeText, "%04o", mode);
+  return std::string(KindName(kind)) + "_" + modeText + (backup ? "_Backup" : "_NoBackup");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllKinds, SpecialFileMatrix,
+    ::testing::Combine(::testing::Values(Kind::kNoFile, Kind::kRegular, Kind::kSymlink,
+                                         Kind::kDanglingSymlink, Kind::kSymlinkLoop,
+                                         Kind::kHardLink, Kind::kFifo, Kind::kFolder,
+                                         Kind::kDevice),
+                       ::testing::Values(mode_t{0644}, mode_t{0600}, mode_t{0640}),
+                       ::testing::Bool()),
+    MatrixName);
+
+// A CSV without any write bit is refused, also for the superuser, and is
+// never made writable; the backup made before is owner-writable but no more
+// readable than the CSV.
+TEST(ReadOnlyCsv, IsRefusedWithCannotCreateFileAndKeepsItsMode) {
+  for (const mode_t mode : {mode_t{0444}, mode_t{0400}}) {
+    for (const bool backup : {false, true}) {
+      SCOPED_TRACE(std::to_string(mode) + (backup ? " with backup" : ""));
+      TempDir dir;
+      const fs::path csv = dir.path() / "goods.csv";
+      const Listing listing = MakeListing(5'000, 3);
+      WriteBytes(csv, listing.before);
+      ASSERT_EQ(chmod(csv.c_str(), mode), 0);
+
+      const ChildResult r = RunRelocate(csv, backup, {.timeoutSeconds = 30});
+
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Permission denied.\n");
+      EXPECT_EQ(ModeOf(csv), mode);
+      EXPECT_TRUE(ReadBytes(csv) == listing.before);
+      EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
+      if (backup) {
+        EXPECT_EQ(ModeOf(dir.path() / "goods_备份.csv"), (mode & 0444) | 0200);
+        EXPECT_TRUE(ReadBytes(dir.path() / "goods_备份.csv") == listing.before);
+      }
+    }
+  }
+}
+
+// Every code unit outside the replaced references survives, over a listing
+// large enough to cross any buffer a run may read through.
+TEST(ContentFidelity, EveryUnitOutsideTheReferencesSurvives) {
+  TempDir dir;
+  const fs::path csv = dir.path() / "goods.csv";
+  const Listing listing = MakeListing(12'000'000, 11);
+  WriteBytes(csv, listing.before);
+  const ChildResult r = RunRelocate(csv, true);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(ReadBytes(csv) == listing.after) << "the rewritten CSV differs from the expected";
+  EXPECT_TRUE(ReadBytes(dir.path() / "goods_备份.csv") == listing.before);
+}
+
+}  // namespace
+}  // namespace picrelink::reliability

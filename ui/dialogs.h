@@ -1,0 +1,27 @@
+#pragma once
+// Every modal thing the window opens goes through this interface, so that the
+// window's behaviour can be exercised with canned answers instead of boxes
+// that wait for a user.
+#include <QString>
+#include <optional>
+
+namespace picrelink::ui {
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // The error box: error icon, one OK button, the program title as its
+  // caption; shown without a parent so that it can appear before the window.
+  virtual void ShowError(const QString& message) = 0;
+  // The information box: information icon, one OK button.
+  virtual void ShowInformation(const QString& text, const QString& caption) = 0;
+  // The open-file dialog for the CSV file: the chosen file's full path, or
+  // nothing when it was cancelled or failed.
+  virtual std::optional<QString> ChooseCsvFile(const QString& initialName) = 0;
+  // The folder browser: the confirmed path (possibly empty), or nothing when
+  // it was cancelled.
+  virtual std::optional<QString> BrowseForFolder(const QString& initialPath) = 0;
+};
+
+}  // namespace picrelink::ui

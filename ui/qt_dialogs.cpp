@@ -1,0 +1,103 @@
+#include "ui/qt_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "relocation/error_text.h"
+#include "ui/folder_browser.h"
+
+namespace picrelink::ui {
+namespace {
+
+QString FromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
+
+// The busy pointer while a dialog is prepared and released.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Centred across the screen of the active window, a third of the free height
+// above the dialog.
+void PlaceOnActiveScreen(QWidget* dialog) {
+  QWidget* active = QApplication::activeWindow();
+  QScreen* screen = active ? active->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  dialog->resize(dialog->sizeHint());
+  const QRect area = screen->geometry();
+  const QSize size = dialog->size();
+  dialog->move(area.x() + (area.width() - size.width()) / 2,
+               area.y() + (area.height() - size.height()) / 3);
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& message, const QString& programFilePath) {
+  const std::u16string text = ErrorBoxText(message.toStdU16String());
+  const std::u16string caption = ErrorBoxCaption(programFilePath.toStdU16String());
+  return std::make_unique<QMessageBox>(QMessageBox::Critical, FromU16(caption), FromU16(text),
+                                       QMessageBox::Ok);
+}
+
+std::unique_ptr<QMessageBox> MakeInformationBox(const QString& text, const QString& caption) {
+  return std::make_unique<QMessageBox>(QMessageBox::Information, caption, text, QMessageBox::Ok);
+}
+
+std::unique_ptr<QFileDialog> MakeCsvFileDialog(const QString& initialName) {
+  auto dialog = std::make_unique<QFileDialog>();
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  // The entries read "CSV文件" and "所有文件 (*.*)"; the patterns are not shown.
+  dialog->setOption(QFileDialog::HideNameFilterDetails);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  // A typed name is given back also when no such file exists.
+  dialog->setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = {QStringLiteral("CSV文件 (*.csv)"),
+                               QStringLiteral("所有文件 (*.*) (*.*)")};
+  dialog->setNameFilters(filters);
+  dialog->selectNameFilter(filters.first());
+  if (!initialName.isEmpty()) dialog->selectFile(initialName);
+  return dialog;
+}
+
+std::optional<QString> CsvDialogResult(bool accepted, const QStringList& chosen) {
+  if (!accepted || chosen.isEmpty()) return std::nullopt;
+  const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());
+  if (path.size() > kMaxChosenPathLength) return std::nullopt;
+  return path;
+}
+
+QtDialogs::QtDialogs(QString programFilePath) : programFilePath_(std::move(programFilePath)) {}
+
+void QtDialogs::ShowError(const QString& message) {
+  MakeErrorBox(message, programFilePath_)->exec();
+}
+
+void QtDialogs::ShowInformation(const QString& text, const QString& caption) {
+  MakeInformationBox(text, caption)->exec();
+}
+
+std::optional<QString> QtDialogs::ChooseCsvFile(const QString& initialName) {
+  std::unique_ptr<QFileDialog> dialog = MakeCsvFileDialog(initialName);
+  PlaceOnActiveScreen(dialog.get());
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  return CsvDialogResult(accepted, dialog->selectedFiles());
+}
+
+std::optional<QString> QtDialogs::BrowseForFolder(const QString& initialPath) {
+  std::optional<BusyCursor> busy(std::in_place);
+  FolderBrowser browser(initialPath);
+  busy.reset();
+  const bool accepted = browser.exec() == QDialog::Accepted;
+  busy.emplace();  // until the browser is released
+  if (!accepted) return std::nullopt;
+  return browser.SelectedPath();
+}
+
+}  // namespace picrelink::ui
