@@ -69,16 +69,6 @@ std::string Quoted(std::u16string_view text) {
               ": " + what);
 }
 
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
 // Decodes the run of escapes that starts at index start with a lead byte of
 // a sequence of length n (2 to 4), appends the character and returns the
 // index just after the run. As in ECMAScript, every escape of the run is
@@ -123,7 +113,7 @@ size_t DecodeUtf8Run(std::u16string_view value, size_t start, int n, std::u16str
     ThrowMalformed(value, start, escapes() + " encode a surrogate code point");
   }
   if (cp > 0x10FFFF) ThrowMalformed(value, start, escapes() + " encode a value above U+10FFFF");
-  AppendCodePoint(out, cp);
+  AppendUtf16(out, cp);
   return k;
 }
 
