@@ -40,7 +40,6 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
