@@ -46,7 +46,7 @@ void MakeBackup(const std::u16string& csv) {
   } catch (const Error& e) {
     // The backup is the seller's safety net: without it the CSV is not touched.
     throw Error("The backup \"" + ToUtf8(platform::AbsolutePath(backup)) +
-                "\" could not be made safely, so the CSV file was left unchanged. " + e.what());
+                "\" could not be written, so the CSV file was left unchanged. " + e.what());
   }
 }
 
