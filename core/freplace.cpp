@@ -19,22 +19,30 @@ struct NoCaseCompare {
   static bool Equal(char16_t a, char16_t b) { return FoldAscii(a) == FoldAscii(b); }
 };
 
-// The scan both searches share: candidates from start on, first character
-// first, then the last character backwards down to the second.
 template <typename Compare>
-int32_t Search(const char16_t* source, const char16_t* find, int32_t sourceLen, int32_t findLen,
-               int32_t start) {
-  if (int64_t{start} - 1 > int64_t{sourceLen} - findLen) return 0;
-  // 64-bit positions: the last candidate may be the largest 32-bit value.
-  const int64_t lastCandidate = int64_t{sourceLen} - findLen + 1;
-  for (int64_t p = start; p <= lastCandidate; ++p) {
-    const char16_t* at = source + (p - 1);
+size_t Find(const char16_t* text, size_t length, std::u16string_view find, size_t from) {
+  const size_t f = find.size();
+  if (f == 0 || length < f || from > length - f) return kNoOccurrence;
+  // Candidates in order, first character first, then the last character
+  // backwards down to the second.
+  for (size_t p = from; p <= length - f; ++p) {
+    const char16_t* at = text + p;
     if (!Compare::Equal(at[0], find[0])) continue;
-    int32_t i = findLen - 1;
+    size_t i = f - 1;
     while (i >= 1 && Compare::Equal(at[i], find[i])) --i;
-    if (i < 1) return static_cast<int32_t>(p);
+    if (i < 1) return p;
   }
-  return 0;
+  return kNoOccurrence;
+}
+
+// The 1-based, 32-bit interface over the search above.
+int32_t Search(const char16_t* source, const char16_t* find, int32_t sourceLen, int32_t findLen,
+               int32_t start, bool foldAscii) {
+  if (sourceLen <= 0 || findLen <= 0 || start < 1) return 0;
+  const size_t p = FindOccurrence(source, static_cast<size_t>(sourceLen),
+                                  std::u16string_view(find, static_cast<size_t>(findLen)),
+                                  foldAscii, static_cast<size_t>(start) - 1);
+  return p == kNoOccurrence ? 0 : static_cast<int32_t>(p + 1);
 }
 
 int32_t CheckedLength(std::u16string_view text) {
@@ -48,12 +56,18 @@ int32_t CheckedLength(std::u16string_view text) {
 
 int32_t SearchExact(const char16_t* source, const char16_t* find, int32_t sourceLen,
                     int32_t findLen, int32_t start) {
-  return Search<ExactCompare>(source, find, sourceLen, findLen, start);
+  return Search(source, find, sourceLen, findLen, start, false);
 }
 
 int32_t SearchNoCase(const char16_t* source, const char16_t* find, int32_t sourceLen,
                      int32_t findLen, int32_t start) {
-  return Search<NoCaseCompare>(source, find, sourceLen, findLen, start);
+  return Search(source, find, sourceLen, findLen, start, true);
+}
+
+size_t FindOccurrence(const char16_t* text, size_t length, std::u16string_view find,
+                      bool foldAscii, size_t from) {
+  return foldAscii ? Find<NoCaseCompare>(text, length, find, from)
+                   : Find<ExactCompare>(text, length, find, from);
 }
 
 void MoveChars(const char16_t* source, char16_t* dest, int32_t count) {

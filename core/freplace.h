@@ -1,6 +1,7 @@
 #pragma once
 // Search and replace over UTF-16 code units. Positions are 1-based; 0 means
 // "not found". Lengths and positions are 32-bit signed, as in the data model.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,15 @@ int32_t SearchExact(const char16_t* source, const char16_t* find, int32_t source
 // is compared exactly.
 int32_t SearchNoCase(const char16_t* source, const char16_t* find, int32_t sourceLen,
                      int32_t findLen, int32_t start);
+
+inline constexpr size_t kNoOccurrence = static_cast<size_t>(-1);
+
+// 0-based index of the leftmost occurrence of find (not empty) in
+// text[from, length), or kNoOccurrence. foldAscii compares as SearchNoCase
+// does, otherwise as SearchExact. Positions are not limited to 32 bits, so
+// streamed texts of any length can be searched.
+size_t FindOccurrence(const char16_t* text, size_t length, std::u16string_view find,
+                      bool foldAscii, size_t from);
 
 // Plain forward copy of count code units; source and destination never overlap.
 void MoveChars(const char16_t* source, char16_t* dest, int32_t count);
