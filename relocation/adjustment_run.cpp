@@ -1,12 +1,16 @@
 #include "relocation/adjustment_run.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "core/freplace.h"
 #include "core/path_helpers.h"
 #include "core/platform.h"
-#include "core/text_file.h"
+#include "core/stream_replace.h"
+#include "core/utf16_reader.h"
+#include "core/utf16_writer.h"
 #include "core/utf.h"
 #include "relocation/folder_text.h"
 
@@ -50,6 +54,12 @@ void MakeBackup(const std::u16string& csv) {
   }
 }
 
+// The end of a dry run: only the length of the new text matters.
+struct CountingSink : TextSink {
+  void Append(const char16_t*, size_t count) override { units += count; }
+  uint64_t units = 0;
+};
+
 }  // namespace
 
 RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& messages,
@@ -62,8 +72,10 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
 
   if (values.BackupChecked() && !options.dryRun) MakeBackup(csv);
 
-  std::u16string text = ReadUtf16File(csv);
-  if (text.empty()) {
+  Utf16FileReader reader(csv);
+  std::vector<char16_t> piece(std::max<size_t>(options.bufferUnits, 1));
+  size_t got = reader.HasMark() ? reader.Read(piece.data(), piece.size()) : 0;
+  if (got == 0) {
     report.outcome = RunOutcome::NoText;
     return report;
   }
@@ -73,17 +85,25 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     throw Error("No folder to replace: the folder named in the CSV is empty");
   }
 
-  // One pass of each replacement over the whole text, so that no occurrence
-  // is missed wherever it stands; each intermediate text is freed as soon as
-  // the next one exists, so at most two texts are held at once.
-  std::u16string afterPaths =
-      ReplaceAll(text, r.pathFind, r.pathReplacement, false, &report.pathReferences);
-  std::u16string().swap(text);
-  std::u16string newText =
-      ReplaceAll(afterPaths, r.urlFind, r.urlReplacement, false, &report.urlReferences);
-  std::u16string().swap(afterPaths);
+  // Reader -> path-form pass -> URL-form pass -> the CSV's replacement, which
+  // is created only when the first unit of the new text reaches it.
+  CountingSink counter;
+  Utf16ReplacementWriter writer(csv, &reader.File(), options.bufferUnits);
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : writer;
+  StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
+  StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
+  while (got > 0) {
+    pathPass.Append(piece.data(), got);
+    got = reader.Read(piece.data(), piece.size());
+  }
+  pathPass.Finish();
+  urlPass.Finish();
+  report.pathReferences = pathPass.Occurrences();
+  report.urlReferences = urlPass.Occurrences();
 
-  if (newText.empty()) {
+  const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
+  if (newUnits == 0) {
+    // Nothing was created: the writer discards nothing but its buffer.
     report.outcome = RunOutcome::EmptyNewText;
     return report;
   }
@@ -92,7 +112,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     return report;
   }
 
-  WriteUtf16File(newText, csv);
+  writer.Commit();
   report.outcome = RunOutcome::Written;
   messages.ShowInformation(kSuccessMessage, kWindowCaption);
   return report;

@@ -1,0 +1,54 @@
+#pragma once
+// ReplaceAll over a text that arrives in pieces: the same occurrences, the
+// same result, in memory bounded by the buffer whatever the text's length.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace picrelink {
+
+// Receives a text piece by piece.
+class TextSink {
+ public:
+  virtual ~TextSink() = default;
+  virtual void Append(const char16_t* units, size_t count) = 0;
+};
+
+// Replaces every occurrence of find by replacement in the text appended to
+// it, leftmost first and without overlap, exactly as ReplaceAll does over the
+// whole text (caseSensitive off folds ASCII letters; an empty replacement
+// always matches exactly), and hands the result on to next. An occurrence
+// cut by a piece boundary is found: the last find.size() - 1 code units of a
+// buffer are carried over until more text or Finish decides them.
+class StreamReplacer : public TextSink {
+ public:
+  static constexpr size_t kDefaultBufferUnits = size_t{1} << 18;
+
+  // Throws Error for an empty find text, as ReplaceAll does. bufferUnits
+  // (at least 1) is how much new text is gathered before it is searched.
+  StreamReplacer(std::u16string_view find, std::u16string_view replacement, bool caseSensitive,
+                 TextSink& next, size_t bufferUnits = kDefaultBufferUnits);
+
+  void Append(const char16_t* units, size_t count) override;
+  // The end of the text: hands on what was carried over. Call it once, last.
+  void Finish();
+
+  int64_t Occurrences() const { return occurrences_; }
+
+ private:
+  // Searches the buffer and hands on everything that no later text can
+  // change; at the end of the text, everything.
+  void Process(bool atEnd);
+
+  std::u16string find_;
+  std::u16string replacement_;
+  bool foldAscii_;
+  TextSink& next_;
+  std::vector<char16_t> buffer_;
+  size_t used_ = 0;
+  int64_t occurrences_ = 0;
+};
+
+}  // namespace picrelink

@@ -1,0 +1,100 @@
+#include "core/stream_replace.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "core/error.h"
+#include "core/freplace.h"
+#include "core/utf.h"
+
+namespace picrelink {
+namespace {
+
+struct Collect : TextSink {
+  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
+  std::u16string text;
+};
+
+// Feeds text in pieces of the given sizes (cycled) and returns the result.
+std::u16string Streamed(std::u16string_view text, std::u16string_view find,
+                        std::u16string_view replacement, bool caseSensitive, size_t bufferUnits,
+                        const std::vector<size_t>& pieces, int64_t* occurrences) {
+  Collect out;
+  StreamReplacer replacer(find, replacement, caseSensitive, out, bufferUnits);
+  size_t at = 0;
+  for (size_t i = 0; at < text.size(); ++i) {
+    const size_t n = std::min(pieces[i % pieces.size()], text.size() - at);
+    replacer.Append(text.data() + at, n);
+    at += n;
+  }
+  replacer.Finish();
+  *occurrences = replacer.Occurrences();
+  return out.text;
+}
+
+std::u16string RandomText(std::mt19937& rng, size_t maxLength) {
+  // Both cases of two letters, a CJK unit and a unit whose low byte is a letter.
+  static constexpr char16_t kAlphabet[] = {u'a', u'A', u'b', u'B', u'图', u'\u0141'};
+  std::u16string text(std::uniform_int_distribution<size_t>(0, maxLength)(rng), u' ');
+  for (char16_t& c : text) c = kAlphabet[std::uniform_int_distribution<size_t>(0, 5)(rng)];
+  return text;
+}
+
+TEST(StreamReplacer, GivesReplaceAllResultForEveryCutOfTheText) {
+  std::mt19937 rng(20261210);
+  for (int round = 0; round < 20000; ++round) {
+    const std::u16string text = RandomText(rng, 60);
+    std::u16string find = RandomText(rng, 5);
+    if (find.empty()) find = u"a";
+    const std::u16string replacement = RandomText(rng, 4);
+    const bool caseSensitive = (round & 1) != 0;
+    const size_t bufferUnits = std::vector<size_t>{1, 2, 3, 7, 64}[round % 5];
+    const std::vector<size_t> pieces = {std::uniform_int_distribution<size_t>(1, 9)(rng),
+                                        std::uniform_int_distribution<size_t>(1, 9)(rng), 100};
+
+    int64_t wantedCount = 0;
+    const std::u16string wanted = ReplaceAll(text, find, replacement, caseSensitive, &wantedCount);
+    int64_t count = -1;
+    const std::u16string got =
+        Streamed(text, find, replacement, caseSensitive, bufferUnits, pieces, &count);
+    ASSERT_EQ(ToUtf8(got), ToUtf8(wanted))
+        << "text " << ToUtf8(text) << " find " << ToUtf8(find) << " replacement "
+        << ToUtf8(replacement) << " caseSensitive " << caseSensitive << " buffer " << bufferUnits;
+    ASSERT_EQ(count, wantedCount);
+  }
+}
+
+TEST(StreamReplacer, OccurrenceCutAtEveryBoundaryIsReplaced) {
+  const std::u16string find = u"D:\\old\\item";
+  const std::u16string text = u"x=\"d:\\OLD\\ITEM\\a.jpg\" y=\"D:\\old\\ite\" D:\\old\\item";
+  for (size_t bufferUnits = 1; bufferUnits <= text.size() + 1; ++bufferUnits) {
+    for (size_t piece = 1; piece <= text.size(); ++piece) {
+      int64_t count = 0;
+      const std::u16string got =
+          Streamed(text, find, u"/new", false, bufferUnits, {piece}, &count);
+      ASSERT_EQ(ToUtf8(got), "x=\"/new\\a.jpg\" y=\"D:\\old\\ite\" /new")
+          << "buffer " << bufferUnits << " piece " << piece;
+      ASSERT_EQ(count, 2);
+    }
+  }
+}
+
+TEST(StreamReplacer, EmptyFindIsTheReplaceAllError) {
+  Collect out;
+  EXPECT_THROW(StreamReplacer(u"", u"x", false, out), Error);
+}
+
+TEST(StreamReplacer, EmptyTextGivesEmptyText) {
+  Collect out;
+  StreamReplacer replacer(u"ab", u"x", false, out, 1);
+  replacer.Append(nullptr, 0);
+  replacer.Finish();
+  EXPECT_TRUE(out.text.empty());
+  EXPECT_EQ(replacer.Occurrences(), 0);
+}
+
+}  // namespace
+}  // namespace picrelink
