@@ -40,24 +40,25 @@ std::u16string Reference(std::mt19937& rng, int n) {
 
 }  // namespace
 
-std::u16string ListingText(size_t length, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::u16string text = u"\"宝贝名称\",\"宝贝价格\",\"宝贝描述\"\r\n";
-  int row = 0;
-  while (text.size() < length) {
-    text += u"\"商品";
-    text += static_cast<char16_t>(u'0' + row % 10);
-    text += u"\",\"99.00\",\"";
-    const int pictures = 5 + static_cast<int>(rng() % 26);
-    for (int i = 0; i < pictures; ++i) {
-      text += kWords[rng() % kWords.size()];
-      text += u"<img src=\"\"";
-      text += Reference(rng, i);
-      text += u"\"\" align=\"\"absmiddle\"\">";
-    }
-    text += u"\"\r\n";
-    ++row;
+void ListingRecords::AppendNext(std::u16string& text) {
+  text += u"\"商品";
+  text += static_cast<char16_t>(u'0' + row_ % 10);
+  text += u"\",\"99.00\",\"";
+  const int pictures = 5 + static_cast<int>(rng_() % 26);
+  for (int i = 0; i < pictures; ++i) {
+    text += kWords[rng_() % kWords.size()];
+    text += u"<img src=\"\"";
+    text += Reference(rng_, i);
+    text += u"\"\" align=\"\"absmiddle\"\">";
   }
+  text += u"\"\r\n";
+  ++row_;
+}
+
+std::u16string ListingText(size_t length, uint32_t seed) {
+  std::u16string text = kListingHeader;
+  ListingRecords records(seed);
+  while (text.size() < length) records.AppendNext(text);
   text.resize(length);
   return text;
 }

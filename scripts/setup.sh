@@ -5,7 +5,7 @@ PICRELINK_PACKAGES=(
   build-essential cmake ninja-build binutils
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n libgl-dev
-  xvfb xauth fonts-noto-cjk strace
+  xvfb xauth fonts-noto-cjk strace python3
 )
 
 picrelink_missing_packages() {

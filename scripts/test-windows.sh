@@ -14,7 +14,7 @@ picrelink_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix googlete
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake"
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DPICRELINK_BUILD_BENCH=OFF
 fi
 cmake --build "$build_dir" -j "$(nproc)"
 
