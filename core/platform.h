@@ -86,6 +86,7 @@ class ReplacementFile {
   // modeLimit: permission bits the replaced file may have at most.
   ReplacementFile(std::u16string_view target, InputFile* original, unsigned modeLimit);
   void Discard() noexcept;
+  void StartWriteBack(size_t written);
 
   std::u16string target_;     // as given, for messages
   std::string finalPath_;     // the regular file that is replaced (links followed)
@@ -97,6 +98,8 @@ class ReplacementFile {
   intptr_t lockHandle_ = -1;  // the existing target, held while it is replaced
   InputFile* original_ = nullptr;
   bool committed_ = false;
+  uint64_t written_ = 0;         // bytes written to the temporary so far
+  uint64_t writeBackStart_ = 0;  // first byte not yet handed to the system's write-back
 };
 
 // Copies source over dest, replacing a file of that name the safe way. The

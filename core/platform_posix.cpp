@@ -457,6 +457,24 @@ void ReplacementFile::Write(const void* data, size_t size) {
   if (int error = WriteAll(static_cast<int>(tempHandle_), static_cast<const char*>(data), size)) {
     throw StreamWriteError(target_, SystemErrorText(error));
   }
+  StartWriteBack(size);
+}
+
+// Asks the system to start writing what has been written so far, without
+// waiting for it: the disk then works while the rest of the file is being
+// produced, and the flush in Commit has little left to wait for. It is only
+// a hint; the flush in Commit is what makes the file durable.
+void ReplacementFile::StartWriteBack(size_t written) {
+#ifdef __linux__
+  constexpr uint64_t kWriteBackStep = uint64_t{4} << 20;
+  written_ += written;
+  if (written_ - writeBackStart_ < kWriteBackStep) return;
+  sync_file_range(static_cast<int>(tempHandle_), static_cast<off_t>(writeBackStart_),
+                  static_cast<off_t>(written_ - writeBackStart_), SYNC_FILE_RANGE_WRITE);
+  writeBackStart_ = written_;
+#else
+  (void)written;
+#endif
 }
 
 void ReplacementFile::Commit() {
