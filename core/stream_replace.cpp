@@ -31,6 +31,11 @@ void StreamReplacer::Append(const char16_t* units, size_t count) {
   }
 }
 
+void StreamReplacer::Appended(size_t count) {
+  used_ += std::min(count, buffer_.size() - used_);
+  if (used_ == buffer_.size()) Process(false);
+}
+
 void StreamReplacer::Finish() { Process(true); }
 
 void StreamReplacer::Process(bool atEnd) {

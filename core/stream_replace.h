@@ -32,6 +32,11 @@ class StreamReplacer : public TextSink {
                  TextSink& next, size_t bufferUnits = kDefaultBufferUnits);
 
   void Append(const char16_t* units, size_t count) override;
+  // The same without a copy, for a producer that can write in place (a file
+  // read): up to FreeUnits() units written at FreeSpace(), then Appended.
+  char16_t* FreeSpace() { return buffer_.data() + used_; }
+  size_t FreeUnits() const { return buffer_.size() - used_; }
+  void Appended(size_t count);
   // The end of the text: hands on what was carried over. Call it once, last.
   void Finish();
 

@@ -92,9 +92,10 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : writer;
   StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
   StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
-  while (got > 0) {
-    pathPass.Append(piece.data(), got);
-    got = reader.Read(piece.data(), piece.size());
+  pathPass.Append(piece.data(), got);
+  // The rest is read straight into the first pass's buffer.
+  while ((got = reader.Read(pathPass.FreeSpace(), pathPass.FreeUnits())) > 0) {
+    pathPass.Appended(got);
   }
   pathPass.Finish();
   urlPass.Finish();

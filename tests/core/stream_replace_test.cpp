@@ -18,7 +18,8 @@ struct Collect : TextSink {
   std::u16string text;
 };
 
-// Feeds text in pieces of the given sizes (cycled) and returns the result.
+// Feeds text in pieces of the given sizes (cycled), by turns copied and
+// written in place, and returns the result.
 std::u16string Streamed(std::u16string_view text, std::u16string_view find,
                         std::u16string_view replacement, bool caseSensitive, size_t bufferUnits,
                         const std::vector<size_t>& pieces, int64_t* occurrences) {
@@ -26,8 +27,15 @@ std::u16string Streamed(std::u16string_view text, std::u16string_view find,
   StreamReplacer replacer(find, replacement, caseSensitive, out, bufferUnits);
   size_t at = 0;
   for (size_t i = 0; at < text.size(); ++i) {
-    const size_t n = std::min(pieces[i % pieces.size()], text.size() - at);
-    replacer.Append(text.data() + at, n);
+    size_t n = std::min(pieces[i % pieces.size()], text.size() - at);
+    if (i % 2 == 0) {
+      replacer.Append(text.data() + at, n);
+    } else {
+      // Written in place, as a file read does.
+      n = std::min(n, replacer.FreeUnits());
+      std::copy_n(text.data() + at, n, replacer.FreeSpace());
+      replacer.Appended(n);
+    }
     at += n;
   }
   replacer.Finish();
