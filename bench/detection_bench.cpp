@@ -1,17 +1,27 @@
-// Detection over 30,000,000-character listings: inputs built to keep the
-// pattern search busy, and a realistic listing. The rate reported as
-// "bytes_per_second" counts characters (UTF-16 code units) of the CSV text.
+// Detection over large CSV files. The main case is a 200 MB listing whose
+// only picture reference stands at its very end, so that detection has to
+// read all of it, set beside reading the same file without searching it.
+// The others are 30,000,000-character texts built to keep the pattern
+// search busy. "bytes_per_second" counts characters (UTF-16 code units) of
+// the CSV text.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "bench/listing_text.h"
+#include "core/text_file.h"
 #include "core/utf.h"
+#include "core/utf16_reader.h"
 #include "relocation/detection.h"
 #include "relocation/form_values.h"
 
@@ -20,6 +30,156 @@ namespace {
 
 constexpr size_t kTextLength = 30'000'000;
 constexpr int kStarts = 1'000'000;
+constexpr size_t kBigFileUnits = 100'000'000;  // 200 MB behind the mark
+
+// A CSV file in the temporary folder, removed when the object goes. The
+// text is written as it is produced, so that no copy of all of it is needed.
+class CsvFile {
+ public:
+  CsvFile()
+      : path_(std::filesystem::temp_directory_path() /
+              ("picrelink-bench-" + std::to_string(std::random_device{}()) + ".csv")),
+        out_(path_, std::ios::binary | std::ios::trunc) {
+    out_.write("\xFF\xFE", 2);
+  }
+  explicit CsvFile(std::u16string_view text) : CsvFile() {
+    Append(text);
+    Close();
+  }
+  ~CsvFile() {
+    out_.close();
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+  }
+  CsvFile(const CsvFile&) = delete;
+  CsvFile& operator=(const CsvFile&) = delete;
+
+  void Append(std::u16string_view text) {
+    bytes_.clear();
+    for (char16_t c : text) {
+      bytes_.push_back(static_cast<char>(c & 0xFF));
+      bytes_.push_back(static_cast<char>(c >> 8));
+    }
+    out_.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
+    units_ += text.size();
+  }
+  void Close() {
+    out_.close();
+    if (!out_) throw std::runtime_error("cannot write " + path_.string());
+  }
+  std::u16string Path() const { return FromUtf8(path_.string()); }
+  size_t Units() const { return units_; }
+
+ private:
+  std::filesystem::path path_;
+  std::ofstream out_;
+  std::string bytes_;
+  size_t units_ = 0;
+};
+
+// Every reference of a listing record turned into a near miss that starts
+// like one: a path gets a slash after its drive, a file URL becomes a web
+// address. The search still meets a start at every picture.
+void DisarmReferences(std::u16string& record) {
+  static constexpr std::u16string_view kSrc = u"src=\"\"";
+  for (size_t at = record.find(kSrc); at != std::u16string::npos; at = record.find(kSrc, at + 1)) {
+    const size_t value = at + kSrc.size();
+    if (record.compare(value, 8, u"file:///") == 0) {
+      record.replace(value, 8, u"https://");
+    } else if (value + 2 < record.size() && record[value + 1] == u':' &&
+               record[value + 2] == u'\\') {
+      record[value + 2] = u'/';
+    }
+  }
+}
+
+// The listing of the main case, written once per run of the benchmarks and
+// removed at exit.
+const CsvFile& BigListing() {
+  static CsvFile csv;
+  static const bool written = [] {
+    std::u16string block = bench::kListingHeader;
+    bench::ListingRecords records;
+    std::u16string record;
+    while (csv.Units() + block.size() < kBigFileUnits) {
+      record.clear();
+      records.AppendNext(record);
+      DisarmReferences(record);
+      block += record;
+      if (block.size() >= (size_t{1} << 20)) {
+        csv.Append(block);
+        block.clear();
+      }
+    }
+    block +=
+        u"\"商品\",\"99.00\",\"<img src=\"\"D:\\网店\\描述图片\\item9\\detail_01.jpg\"\" />\"\r\n";
+    csv.Append(block);
+    csv.Close();
+    return true;
+  }();
+  (void)written;
+  return csv;
+}
+
+double SecondsOf(const auto& work) {
+  const auto begin = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+// The plain read that detection is measured against: the file through the
+// same reader, into a buffer of the same size on a cache line, where the
+// system copies fastest.
+void ReadInPieces(const std::u16string& path) {
+  Utf16FileReader reader(path);
+  std::vector<char16_t> storage(kDetectionBufferUnits + 32);
+  void* start = storage.data();
+  size_t space = storage.size() * sizeof(char16_t);
+  auto* buffer = static_cast<char16_t*>(
+      std::align(64, kDetectionBufferUnits * sizeof(char16_t), start, space));
+  while (reader.Read(buffer, kDetectionBufferUnits) != 0) benchmark::ClobberMemory();
+}
+
+void BM_BigListingReadUtf16File(benchmark::State& state) {
+  const CsvFile& csv = BigListing();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadUtf16File(csv.Path()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * csv.Units()));
+}
+
+void BM_BigListingReadInPieces(benchmark::State& state) {
+  const CsvFile& csv = BigListing();
+  for (auto _ : state) ReadInPieces(csv.Path());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * csv.Units()));
+}
+
+// "x_read_pieces": the time of detection over that of a plain read of the
+// file in pieces, taken in every iteration (outside the timing) so that both
+// see the same state of the machine. "x_read_whole": over the best of two
+// ReadUtf16File calls taken before.
+void BM_BigListingDetect(benchmark::State& state) {
+  const CsvFile& csv = BigListing();
+  double wholeRead = 1e9;
+  for (int i = 0; i < 2; ++i) {
+    wholeRead = std::min(wholeRead, SecondsOf([&] { ReadUtf16File(csv.Path()); }));
+  }
+  MemoryFormValues values;
+  values.levelText = u"0";
+  std::u16string folder;
+  double detecting = 0;
+  double reading = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    reading += SecondsOf([&] { ReadInPieces(csv.Path()); });
+    state.ResumeTiming();
+    detecting += SecondsOf([&] { folder = DetectImageFolder(csv.Path(), values); });
+    benchmark::DoNotOptimize(folder);
+  }
+  state.counters["x_read_pieces"] = detecting / reading;
+  state.counters["x_read_whole"] = detecting / static_cast<double>(state.iterations()) / wholeRead;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * csv.Units()));
+  state.SetLabel(ToUtf8(folder));
+  if (folder != u"D:\\网店\\描述图片\\item9") state.SkipWithError("wrong folder");
+}
 
 // Appends filler without quotation marks until the text is `length` long.
 void FillTo(std::u16string& text, size_t length) {
@@ -29,44 +189,10 @@ void FillTo(std::u16string& text, size_t length) {
   }
 }
 
-// A million `src=""D:\` starts spread over the text, with no quotation mark
-// after them other than those of the following starts.
-std::u16string StartsWithoutClosingQuotes() {
-  std::u16string text;
-  text.reserve(kTextLength);
-  const size_t spacing = kTextLength / kStarts;
-  for (int i = 0; i < kStarts; ++i) {
-    text += u"src=\"\"D:\\";
-    FillTo(text, static_cast<size_t>(i + 1) * spacing);
-  }
-  FillTo(text, kTextLength);
-  return text;
-}
-
-// A million starts in the first half; one quotation mark for each of them
-// comes only in the second half, far behind.
-std::u16string StartsWithLateQuotes() {
-  std::u16string text;
-  text.reserve(kTextLength);
-  const size_t half = kTextLength / 2;
-  const size_t spacing = half / kStarts;
-  for (int i = 0; i < kStarts; ++i) {
-    text += u"src=\"\"D:\\";
-    FillTo(text, static_cast<size_t>(i + 1) * spacing);
-  }
-  for (int i = 0; i < kStarts; ++i) {
-    text += u"\"";
-    FillTo(text, half + static_cast<size_t>(i + 1) * spacing);
-  }
-  FillTo(text, kTextLength);
-  return text;
-}
-
-// The costliest input for the engine: one path-form start near the front
-// that is never closed, so the path search has a live thread over the whole
-// text, behind it a million near misses without quotation marks that each
-// start another thread; then the URL form, whose only reference stands
-// before that start.
+// One path-form start near the front that is never closed, so the path
+// search has a live candidate over the whole text (and keeps all of it),
+// behind it a million near misses without quotation marks; then the URL
+// form, whose only reference stands before that start.
 std::u16string UnterminatedStartAndNearMisses() {
   std::u16string text = u"<img src=\"\"file:///D:/shop/pics/item1/a.jpg\"\"> <img src=\"\"D:\\x";
   text.reserve(kTextLength);
@@ -79,68 +205,46 @@ std::u16string UnterminatedStartAndNearMisses() {
   return text;
 }
 
-// A listing as the listing tool writes it: quoted fields, HTML descriptions
-// with Chinese text, pictures on the web and near misses throughout, and the
-// local picture references only in the last rows.
-std::u16string RealisticListing() {
-  static const std::u16string kTitles[] = {u"春季新款连衣裙", u"男士休闲运动鞋",
-                                           u"儿童益智积木玩具", u"不锈钢保温杯 500ml",
-                                           u"Bluetooth 耳机 降噪"};
-  static const std::u16string kPhrases[] = {
-      u"<p>本店所有商品均为正品，支持七天无理由退换货。</p>",
-      u"<p style=\"\"color:#333\"\">面料柔软舒适，透气性好，适合日常穿着。</p>",
-      u"<div class=\"\"desc\"\"><span>尺码请参考详情页表格</span></div>",
-      u"<img src=\"\"https://img.example.com/desc/0001.jpg\"\" />",
-      u"<img SRC=\"\"D:\\old\\upper.jpg\"\" />",
-      u"<img src=\"\"D:/slash/form.jpg\"\" />",
-      u"<p>Material: cotton 95%, spandex 5%. 发货时间：48小时内。</p>",
-      u"<table><tr><td>颜色</td><td>红色 / 蓝色 / 黑色</td></tr></table>"};
-  std::mt19937 rng(7);
-  std::u16string text = u"\"宝贝名称\",\"宝贝类目\",\"宝贝价格\",\"宝贝描述\"\r\n";
-  text.reserve(kTextLength + 4096);
-  const size_t localFrom = kTextLength - 20'000;
-  int row = 0;
-  while (text.size() < kTextLength) {
-    text += u"\"" + kTitles[rng() % 5] + u" " + FromUtf8(std::to_string(row)) + u"\",\"";
-    text += FromUtf8(std::to_string(50000000 + row % 977)) + u"\",\"";
-    text += FromUtf8(std::to_string(10 + row % 300)) + u".00\",\"";
-    for (int p = 0; p < 12; ++p) text += kPhrases[rng() % 8];
-    if (text.size() >= localFrom) {
-      text += u"<img src=\"\"D:\\网店\\描述图片\\item" + FromUtf8(std::to_string(row)) +
-              u"\\detail_01.jpg\"\" /><img src=\"\"file:///D:/网店/描述图片/item" +
-              FromUtf8(std::to_string(row)) + u"/detail_02.jpg\"\" />";
-    }
-    text += u"\"\r\n";
-    ++row;
+// A start at the front closed only by the last character: the reference is
+// the whole text.
+std::u16string OneLongCandidate() {
+  std::u16string text = u"<img src=\"\"D:\\";
+  text.reserve(kTextLength);
+  for (int i = 0; i < kStarts; ++i) {
+    text += u"\\x src=D:\\y\\";
+    FillTo(text, static_cast<size_t>(i + 1) * (kTextLength / kStarts));
   }
+  FillTo(text, kTextLength - 1);
+  return text + u"\"";
+}
+
+// A start at nearly every tenth character, each a near miss of one form or
+// the other, and a URL reference only at the end: both searches run over
+// the whole text and begin a candidate at every start.
+std::u16string NearMissesEverywhere() {
+  std::u16string text;
+  text.reserve(kTextLength);
+  while (text.size() + 64 < kTextLength) text += u"src=\"\"D:/x\"\" src=\"\"file://D:/y\"\" ";
+  text += u"<img src=\"\"file:///D:/%E5%9B%BE/item/a.jpg\"\">";
   return text;
 }
 
-// The text written as a CSV in the temporary folder for the benchmark's run.
-class CsvFile {
- public:
-  explicit CsvFile(const std::u16string& text)
-      : path_(std::filesystem::temp_directory_path() /
-              ("picrelink-bench-" + std::to_string(std::random_device{}()) + ".csv")) {
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + 2 * text.size());
-    for (char16_t c : text) {
-      bytes.push_back(static_cast<char>(c & 0xFF));
-      bytes.push_back(static_cast<char>(c >> 8));
-    }
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path_.string());
+// A listing as the listing tool writes it, over the 30,000,000 characters,
+// with the local picture references only in the last rows.
+std::u16string RealisticListing() {
+  std::u16string text = bench::kListingHeader;
+  text.reserve(kTextLength + 4096);
+  bench::ListingRecords records;
+  std::u16string record;
+  while (text.size() < kTextLength - 20'000) {
+    record.clear();
+    records.AppendNext(record);
+    DisarmReferences(record);
+    text += record;
   }
-  ~CsvFile() {
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
-  }
-  std::u16string Path() const { return FromUtf8(path_.string()); }
-
- private:
-  std::filesystem::path path_;
-};
+  while (text.size() < kTextLength) records.AppendNext(text);
+  return text;
+}
 
 void RunDetection(benchmark::State& state, const std::u16string& text) {
   const CsvFile csv(text);
@@ -157,20 +261,21 @@ void RunDetection(benchmark::State& state, const std::u16string& text) {
                  " chars: " + ToUtf8(std::u16string_view(folder).substr(0, 40)));
 }
 
-void BM_StartsWithoutClosingQuotes(benchmark::State& state) {
-  RunDetection(state, StartsWithoutClosingQuotes());
-}
-void BM_StartsWithLateQuotes(benchmark::State& state) {
-  RunDetection(state, StartsWithLateQuotes());
-}
 void BM_UnterminatedStartAndNearMisses(benchmark::State& state) {
   RunDetection(state, UnterminatedStartAndNearMisses());
 }
+void BM_OneLongCandidate(benchmark::State& state) { RunDetection(state, OneLongCandidate()); }
+void BM_NearMissesEverywhere(benchmark::State& state) {
+  RunDetection(state, NearMissesEverywhere());
+}
 void BM_RealisticListing(benchmark::State& state) { RunDetection(state, RealisticListing()); }
 
-BENCHMARK(BM_StartsWithoutClosingQuotes)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartsWithLateQuotes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BigListingReadUtf16File)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BigListingReadInPieces)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BigListingDetect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnterminatedStartAndNearMisses)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneLongCandidate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NearMissesEverywhere)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RealisticListing)->Unit(benchmark::kMillisecond);
 
 }  // namespace

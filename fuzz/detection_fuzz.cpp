@@ -1,6 +1,8 @@
 // Detection over any UTF-16 text: the two reference patterns find what a
 // plain scan finds (the earliest reference, up to the first quote after its
-// drive), and the folder helpers take any result without harm.
+// drive), reading the text in pieces finds the same, and the folder helpers
+// take any result without harm.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +11,7 @@
 #include "core/path_helpers.h"
 #include "fuzz/fuzz_text.h"
 #include "relocation/detection.h"
+#include "relocation/detection_stream.h"
 
 namespace {
 
@@ -45,6 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (path != Reference(text, u"", u":\\")) Fail("path-form detection differs");
   const std::u16string url = picrelink::CollectMatches(text, picrelink::kUrlPattern, u"$1");
   if (url != Reference(text, u"file:///", u":/")) Fail("URL-form detection differs");
+
+  // The same text in pieces whose sizes the input's bytes choose.
+  size_t given = 0;
+  size_t piece = 0;
+  const picrelink::TextSource source = [&](char16_t* units, size_t maxUnits) {
+    const size_t wanted = size == 0 ? 1 : 1 + data[piece++ % size] % 16;
+    const size_t count = std::min({maxUnits, wanted, text.size() - given});
+    std::copy_n(text.data() + given, count, units);
+    given += count;
+    return count;
+  };
+  const picrelink::FirstReferences found = picrelink::FindFirstReferences(source, 16);
+  if (found.path != path) Fail("piecewise path-form detection differs");
+  if (path.empty() && found.url != url) Fail("piecewise URL-form detection differs");
+  if (found.hasText == text.empty()) Fail("piecewise reading lost the text");
 
   // What detection does with a result; these must not crash on any of it.
   const std::u16string folder = picrelink::ExtractFileDir(picrelink::ExtractFileDir(path));

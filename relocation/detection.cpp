@@ -2,8 +2,9 @@
 
 #include "core/error.h"
 #include "core/path_helpers.h"
-#include "core/text_file.h"
 #include "core/utf.h"
+#include "core/utf16_reader.h"
+#include "relocation/detection_stream.h"
 #include "relocation/regexpr.h"
 
 namespace picrelink {
@@ -89,26 +90,47 @@ int32_t LevelToInt(std::u16string_view text) {
   return static_cast<int32_t>(bits);
 }
 
-std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& values) {
-  if (csvPath.empty()) return {};
-  const std::u16string text = ReadUtf16File(csvPath);
-  if (text.empty()) return {};
+namespace {
+
+std::u16string FolderOfReferences(const FirstReferences& found, const FormValues& values) {
+  if (!found.hasText) return {};
 
   // The path form wins for the whole text, even over an earlier URL reference.
-  const std::u16string path = CollectMatches(text, kPathPattern, u"$1");
-  if (!path.empty()) {
-    std::u16string folder = ExtractFileDir(path);
+  if (!found.path.empty()) {
+    std::u16string folder = ExtractFileDir(found.path);
     if (LevelToInt(values.LevelText()) > 0) folder = ExtractFileDir(folder);
     return folder;
   }
 
-  std::u16string url = CollectMatches(text, kUrlPattern, u"$1");
+  std::u16string url = found.url;
   if (!url.empty()) {
     url = UrlParentDir(url);
     if (LevelToInt(values.LevelText()) > 0) url = UrlParentDir(url);
   }
   // Also for nothing found: the empty text takes the same road.
   return FileUrlToPath(url);
+}
+
+}  // namespace
+
+std::u16string DetectImageFolderIn(const TextSource& source, size_t bufferUnits,
+                                   const FormValues& values) {
+  return FolderOfReferences(FindFirstReferences(source, bufferUnits), values);
+}
+
+std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& values) {
+  if (csvPath.empty()) return {};
+  FirstReferences found;
+  {
+    // Read once through a buffer, holding nothing of the file but the
+    // reference being matched, so that its size does not matter; closed
+    // before the level text is looked at.
+    Utf16FileReader reader(csvPath);
+    found = FindFirstReferences(
+        [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
+        kDetectionBufferUnits);
+  }
+  return FolderOfReferences(found, values);
 }
 
 }  // namespace picrelink

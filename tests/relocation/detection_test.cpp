@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "core/error.h"
@@ -188,6 +189,27 @@ TEST_F(DetectionTest, FileWithoutTheMarkHoldsNoText) {
     EXPECT_EQ(DetectImageFolder(csv_, values_), u"");
   }
   EXPECT_EQ(values_.levelReads, 0);
+}
+
+TEST_F(DetectionTest, OddLastByteIsNotPartOfTheText) {
+  // The first byte of a quotation mark alone does not close the reference.
+  const std::u16string open = u"<img src=\"\"D:\\pics\\item\\a.jpg";
+  WriteBytes(ToPath(csv_), Utf16FileBytes(open) + "\x22");
+  values_.levelText = u"0";
+  EXPECT_EQ(DetectImageFolder(csv_, values_), u"");
+  WriteBytes(ToPath(csv_), Utf16FileBytes(open + u"\"") + "\x22");
+  EXPECT_EQ(ToUtf8(DetectImageFolder(csv_, values_)), "D:\\pics\\item");
+  EXPECT_EQ(values_.levelReads, 1);
+}
+
+// A file of 2 GiB and more is read like any other, and no further than its
+// path reference: here a sparse file whose reference stands at the front.
+TEST_F(DetectionTest, FileOfTwoGibibytesIsReadUpToItsReference) {
+  const std::filesystem::path path = ToPath(csv_);
+  WriteBytes(path, Utf16FileBytes(kHeader + Row(u"D:\\big\\item\\a.jpg")));
+  std::filesystem::resize_file(path, (uint64_t{1} << 31) + 4);
+  values_.levelText = u"0";
+  EXPECT_EQ(ToUtf8(DetectImageFolder(csv_, values_)), "D:\\big\\item");
 }
 
 TEST_F(DetectionTest, NoReferenceAnywhereNeverReadsTheLevel) {

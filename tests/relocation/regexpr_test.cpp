@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -92,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         SemanticsCase{"start without full match is passed over", u"src=\"\"([A-Za-z]:\\\\.*?)\"",
                       u"src=\"\"http://x\"\" src=\"\"D:/a\"\" src=\"\"D:\\p\\a.jpg\"\"",
                       u"src=\"\"D:\\p\\a.jpg\"", u"D:\\p\\a.jpg"},
+        SemanticsCase{"a later start matches where an earlier one keeps waiting", u"a(.*?b|c)",
+                      u"axdxac", u"ac", u"c"},
         SemanticsCase{"no closing quotation mark, no match", u"src=\"\"([A-Za-z]:\\\\.*?)\"",
                       u"src=\"\"D:\\a.jpg", u"<none>", u""}));
 
@@ -207,11 +210,21 @@ class Generator {
     groups_ = 0;
     return Alternation(0);
   }
+  // A pattern whose first branch begins with one to four characters, sets
+  // or dots before any choice, as the reference patterns do: where such a
+  // beginning can stand is searched for rather than tried everywhere.
+  Node HeadedPattern() {
+    Node root = Pattern();
+    std::vector<Node>& first = root.children.front().children;
+    const size_t length = 1 + Pick(4);
+    for (size_t i = 0; i < length; ++i) first.insert(first.begin(), HeadAtom());
+    return root;
+  }
   // Texts may hold "d", which no pattern names, so that runs of characters
   // no part of the pattern looks at occur too.
-  std::u16string Text() {
+  std::u16string Text(size_t maxLength = 12) {
     std::u16string text;
-    const size_t length = Pick(13);
+    const size_t length = Pick(maxLength + 1);
     for (size_t i = 0; i < length; ++i) text.push_back(u"abcdd"[Pick(5)]);
     return text;
   }
@@ -244,6 +257,24 @@ class Generator {
     node.children.push_back(std::move(atom));
     return node;
   }
+  Node HeadAtom() {
+    switch (Pick(6)) {
+      case 4: {
+        Node node(Node::kSet);
+        node.negated = Pick(3) == 0;
+        node.setChars = Pick(2) == 0 ? u"ab" : u"bc";
+        return node;
+      }
+      case 5:
+        return Node(Node::kAny);
+      default: {
+        Node node(Node::kChar);
+        node.ch = u"abc"[Pick(3)];
+        return node;
+      }
+    }
+  }
+
   Node Atom(int depth) {
     switch (Pick(depth < 3 ? 6 : 4)) {
       case 0:
@@ -420,22 +451,187 @@ std::string Engine(std::u16string_view pattern, std::u16string_view text) {
   return std::to_string(start) + ".." + std::to_string(end) + " " + ToUtf8(direct.Match(1));
 }
 
+void ExpectAgreementWithTheBacktracker(const Node& root, std::u16string_view text) {
+  std::string expected = Reference(root, text);
+  // The engine cannot tell a group that took no part from an empty one.
+  if (expected.size() >= 2 && expected.substr(expected.size() - 2) == " -") {
+    expected.pop_back();
+  }
+  const std::u16string pattern = Render(root);
+  ASSERT_EQ(Engine(pattern, text), expected)
+      << "pattern " << ToUtf8(pattern) << " text " << ToUtf8(text);
+}
+
 TEST(TRegExprProperty, AgreesWithABacktrackingMatcher) {
   Generator gen(20240611u);
   for (int round = 0; round < 3000; ++round) {
     const Node root = gen.Pattern();
-    const std::u16string pattern = Render(root);
     for (int t = 0; t < 8; ++t) {
-      const std::u16string text = gen.Text();
-      std::string expected = Reference(root, text);
-      // The engine cannot tell a group that took no part from an empty one.
-      if (expected.size() >= 2 && expected.substr(expected.size() - 2) == " -") {
-        expected.pop_back();
-      }
-      ASSERT_EQ(Engine(pattern, text), expected)
-          << "pattern " << ToUtf8(pattern) << " text " << ToUtf8(text);
+      ASSERT_NO_FATAL_FAILURE(ExpectAgreementWithTheBacktracker(root, gen.Text()));
     }
   }
+}
+
+TEST(TRegExprProperty, PatternsWithAFixedBeginningAgreeWithABacktrackingMatcher) {
+  Generator gen(20240612u);
+  for (int round = 0; round < 3000; ++round) {
+    const Node root = gen.HeadedPattern();
+    for (int t = 0; t < 8; ++t) {
+      ASSERT_NO_FATAL_FAILURE(ExpectAgreementWithTheBacktracker(root, gen.Text()));
+    }
+  }
+}
+
+// ------------------------------------------------------------------------
+// A search over a text given in pieces.
+
+// "none", or the text of every group of the match.
+std::string Outcome(const TRegExpr& engine, int groups) {
+  if (!engine.Found()) return "none";
+  std::string out;
+  for (int g = 0; g <= groups; ++g) {
+    out += '[';
+    out += ToUtf8(engine.Match(g));
+    out += ']';
+  }
+  return out;
+}
+
+std::string WholeTextOutcome(std::u16string_view pattern, std::u16string_view text, int groups) {
+  TRegExpr engine;
+  engine.SetExpression(pattern);
+  engine.Exec(text);
+  return Outcome(engine, groups);
+}
+
+// The search over text given in pieces of pieceSize code units (0: random
+// sizes from 1 to 9). Each piece is copied into one buffer that is
+// overwritten once the engine has seen it, so that a match cannot lean on
+// text the engine did not keep. The end is marked on the last piece or by an
+// empty one, at random.
+std::string PiecewiseOutcome(std::u16string_view pattern, std::u16string_view text,
+                             size_t pieceSize, std::mt19937& rng, int groups) {
+  TRegExpr engine;
+  engine.SetExpression(pattern);
+  engine.BeginSearch();
+  std::u16string buffer;
+  bool ended = false;
+  for (size_t at = 0; at < text.size();) {
+    const size_t size = std::min(text.size() - at, pieceSize != 0 ? pieceSize : 1 + rng() % 9);
+    buffer.assign(text.substr(at, size));
+    at += size;
+    ended = at == text.size() && rng() % 2 == 0;
+    engine.Feed(buffer, ended);
+    buffer.assign(buffer.size(), u'#');
+  }
+  if (!ended) engine.Feed({}, true);
+  return Outcome(engine, groups);
+}
+
+TEST(TRegExprProperty, PiecewiseSearchAgreesWithTheWholeTextSearch) {
+  Generator gen(20240613u);
+  std::mt19937 rng(5u);
+  for (int round = 0; round < 1500; ++round) {
+    const Node root = round % 3 == 0 ? gen.Pattern() : gen.HeadedPattern();
+    const std::u16string pattern = Render(root);
+    // The lead makes the search try every start position in one thread list.
+    const std::u16string led = u"(.*?)(" + pattern + u")";
+    const int groups = CountGroups(root);
+    for (int t = 0; t < 6; ++t) {
+      const std::u16string text = gen.Text(60);
+      const std::string whole = WholeTextOutcome(pattern, text, groups);
+      const std::string wholeLed = WholeTextOutcome(led, text, groups + 2);
+      for (const size_t size : {1, 2, 3, 7, 64, 0}) {
+        ASSERT_EQ(PiecewiseOutcome(pattern, text, size, rng, groups), whole)
+            << "pattern " << ToUtf8(pattern) << " text " << ToUtf8(text) << " pieces " << size;
+        ASSERT_EQ(PiecewiseOutcome(led, text, size, rng, groups + 2), wholeLed)
+            << "pattern " << ToUtf8(led) << " text " << ToUtf8(text) << " pieces " << size;
+      }
+    }
+  }
+}
+
+struct PiecesCase {
+  const char* what;
+  std::u16string pattern;
+  std::vector<std::u16string> pieces;
+  size_t settledAfter;   // the piece after which Feed says so; pieces.size(): only at the end
+  std::u16string whole;  // "<none>" for no match
+};
+
+class TRegExprPieces : public ::testing::TestWithParam<PiecesCase> {};
+
+TEST_P(TRegExprPieces, SettlesAsSoonAsNothingFurtherCanChangeTheMatch) {
+  const PiecesCase& c = GetParam();
+  TRegExpr engine;
+  engine.SetExpression(c.pattern);
+  engine.BeginSearch();
+  for (size_t i = 0; i < c.pieces.size(); ++i) {
+    EXPECT_EQ(engine.Feed(c.pieces[i]), i >= c.settledAfter) << c.what << ", piece " << i;
+    if (i < c.settledAfter) {
+      EXPECT_FALSE(engine.Found()) << c.what;
+    }
+  }
+  EXPECT_TRUE(engine.Feed({}, true)) << c.what;
+  EXPECT_EQ(ToUtf8(engine.Found() ? engine.Match(0) : u"<none>"), ToUtf8(c.whole)) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TRegExprPieces,
+    ::testing::Values(
+        PiecesCase{"lazy repetition closed", u"a(.*?)b", {u"xxa1", u"2b", u"b", u"zz"}, 1, u"a12b"},
+        PiecesCase{
+            "greedy repetition waits for the end", u"a(.*)b", {u"a1b", u"2b", u"c"}, 3, u"a1b2b"},
+        PiecesCase{"left alternative still alive", u"(ab.*?c|a)", {u"ab", u"x", u"y"}, 3, u"a"},
+        PiecesCase{"left alternative completed", u"(ab.*?c|a)", {u"ab", u"xc", u"d"}, 1, u"abxc"},
+        PiecesCase{"match ends with a piece", u"ab", {u"xa", u"b", u"ab"}, 1, u"ab"},
+        PiecesCase{"pieces after the match are not looked at", u"b", {u"ab", u"(", u"["}, 0, u"b"},
+        PiecesCase{"no match", u"a(.*?)b", {u"a", u"", u"c"}, 3, u"<none>"},
+        PiecesCase{
+            "capture over many pieces", u"<(.*?)>", {u"x<", u"1", u"", u"2", u"3>"}, 4, u"<123>"}));
+
+TEST(TRegExprPiecesTest, BeginSearchStartsAfreshAndExecEndsIt) {
+  TRegExpr engine;
+  engine.SetExpression(u"a(.)");
+  engine.BeginSearch();
+  EXPECT_TRUE(engine.Feed(u"xab"));
+  EXPECT_EQ(engine.Match(1), u"b");
+  engine.BeginSearch();
+  EXPECT_FALSE(engine.Found());
+  EXPECT_FALSE(engine.Feed(u"xa"));
+  ASSERT_TRUE(engine.Exec(u"ac"));
+  EXPECT_EQ(engine.Match(1), u"c");
+  engine.SetExpression(u"(x)");
+  EXPECT_FALSE(engine.Found());
+  // Without BeginSearch, the first piece begins a search.
+  EXPECT_TRUE(engine.Feed(u"yx"));
+  EXPECT_EQ(engine.Match(1), u"x");
+}
+
+TEST(TRegExprPiecesTest, InvalidPatternThrowsWhenTheSearchBegins) {
+  TRegExpr engine;
+  engine.SetExpression(u"(a");
+  EXPECT_THROW(engine.BeginSearch(), ERegExpr);
+  EXPECT_THROW(engine.Feed(u"a"), ERegExpr);
+}
+
+// Positions count every code unit given since the search began, beyond
+// 2^32 too: the capture here begins before that position and ends after it.
+TEST(TRegExprPiecesTest, PositionsBeyondFourGigaUnits) {
+  TRegExpr engine;
+  engine.SetExpression(u"<(.*?)>");
+  engine.BeginSearch();
+  const std::u16string filler(size_t{1} << 20, u'.');
+  constexpr uint64_t kBoundary = uint64_t{1} << 32;
+  uint64_t fed = 0;
+  while (fed + filler.size() <= kBoundary - 3) {
+    ASSERT_FALSE(engine.Feed(filler));
+    fed += filler.size();
+  }
+  ASSERT_FALSE(engine.Feed(std::u16string_view(filler).substr(0, kBoundary - 3 - fed)));
+  ASSERT_FALSE(engine.Feed(u"<ab"));
+  EXPECT_TRUE(engine.Feed(u"cd><x>"));
+  EXPECT_EQ(engine.Match(1), u"abcd");
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+// The first picture reference of a CSV text that is read piece by piece:
+// one pass over the text, both reference patterns running over each piece,
+// in memory bounded by the buffer and the reference being matched.
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace picrelink {
+
+// Gives the next piece of a text: up to maxUnits code units into units, and
+// 0 once the text has ended.
+using TextSource = std::function<size_t(char16_t* units, size_t maxUnits)>;
+
+struct FirstReferences {
+  bool hasText = false;  // the text held at least one code unit
+  // "$1" of the path pattern's first match over the whole text; empty when
+  // it matches nowhere.
+  std::u16string path;
+  // "$1" of the URL pattern's first match, found only when path is empty.
+  std::u16string url;
+};
+
+// Reads the text from source through a buffer of bufferUnits code units
+// (at least 1) and gives what CollectMatches with each pattern would give
+// over the whole text. Reading stops as soon as the path pattern's first
+// match is settled; the URL pattern's counts only when the path pattern
+// matches nowhere, so for it the text is read to its end. Errors of the
+// source pass through.
+FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits);
+
+}  // namespace picrelink
