@@ -1,6 +1,7 @@
 #include "core/stream_replace.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "core/error.h"
@@ -15,34 +16,39 @@ StreamReplacer::StreamReplacer(std::u16string_view find, std::u16string_view rep
       foldAscii_(!caseSensitive && !replacement.empty()),
       next_(next) {
   if (find.empty()) throw Error("ReplaceAll: the text to find is empty");
-  // Room for the carried-over units and at least one new one, so that every
-  // Process decides at least one candidate position.
-  buffer_.resize(std::max<size_t>(bufferUnits, 1) + find_.size() - 1);
+  constexpr size_t kAlignment = 64;
+  const size_t carryRoom = find_.size() - 1;
+  const size_t newUnits = std::max<size_t>(bufferUnits, 1);
+  storage_.resize(carryRoom + kAlignment / sizeof(char16_t) + newUnits);
+  const auto address = reinterpret_cast<uintptr_t>(storage_.data() + carryRoom);
+  base_ = carryRoom + ((kAlignment - address % kAlignment) % kAlignment) / sizeof(char16_t);
+  begin_ = end_ = base_;
+  capacity_ = base_ + newUnits;
 }
 
 void StreamReplacer::Append(const char16_t* units, size_t count) {
   while (count > 0) {
-    const size_t n = std::min(count, buffer_.size() - used_);
-    std::memcpy(buffer_.data() + used_, units, n * sizeof(char16_t));
-    used_ += n;
+    const size_t n = std::min(count, capacity_ - end_);
+    std::memcpy(storage_.data() + end_, units, n * sizeof(char16_t));
+    Appended(n);
     units += n;
     count -= n;
-    if (used_ == buffer_.size()) Process(false);
   }
 }
 
 void StreamReplacer::Appended(size_t count) {
-  used_ += std::min(count, buffer_.size() - used_);
-  if (used_ == buffer_.size()) Process(false);
+  end_ += std::min(count, capacity_ - end_);
+  if (end_ == capacity_) Process(false);
 }
 
 void StreamReplacer::Finish() { Process(true); }
 
 void StreamReplacer::Process(bool atEnd) {
-  const char16_t* text = buffer_.data();
+  const char16_t* text = storage_.data() + begin_;
+  const size_t used = end_ - begin_;
   size_t k = 0;  // first unit not yet handed on
   for (;;) {
-    const size_t p = FindOccurrence(text, used_, find_, foldAscii_, k);
+    const size_t p = FindOccurrence(text, used, find_, foldAscii_, k);
     if (p == kNoOccurrence) break;
     if (p > k) next_.Append(text + k, p - k);
     if (!replacement_.empty()) next_.Append(replacement_.data(), replacement_.size());
@@ -52,10 +58,12 @@ void StreamReplacer::Process(bool atEnd) {
   // Every position from which an occurrence would still fit has been
   // searched; the units after the last of them may begin one that the next
   // piece completes, so they stay.
-  const size_t keepFrom = atEnd ? used_ : std::max(k, used_ - std::min(used_, find_.size() - 1));
+  const size_t keepFrom = atEnd ? used : std::max(k, used - std::min(used, find_.size() - 1));
   if (keepFrom > k) next_.Append(text + k, keepFrom - k);
-  std::memmove(buffer_.data(), text + keepFrom, (used_ - keepFrom) * sizeof(char16_t));
-  used_ -= keepFrom;
+  const size_t carry = used - keepFrom;
+  std::memmove(storage_.data() + base_ - carry, text + keepFrom, carry * sizeof(char16_t));
+  begin_ = base_ - carry;
+  end_ = base_;
 }
 
 }  // namespace picrelink

@@ -34,8 +34,8 @@ class StreamReplacer : public TextSink {
   void Append(const char16_t* units, size_t count) override;
   // The same without a copy, for a producer that can write in place (a file
   // read): up to FreeUnits() units written at FreeSpace(), then Appended.
-  char16_t* FreeSpace() { return buffer_.data() + used_; }
-  size_t FreeUnits() const { return buffer_.size() - used_; }
+  char16_t* FreeSpace() { return storage_.data() + end_; }
+  size_t FreeUnits() const { return capacity_ - end_; }
   void Appended(size_t count);
   // The end of the text: hands on what was carried over. Call it once, last.
   void Finish();
@@ -51,8 +51,15 @@ class StreamReplacer : public TextSink {
   std::u16string replacement_;
   bool foldAscii_;
   TextSink& next_;
-  std::vector<char16_t> buffer_;
-  size_t used_ = 0;
+  // The text not yet decided is storage_[begin_, end_). New text is gathered
+  // from base_ on, whose address is 64-byte aligned: the system copies a
+  // file read into an aligned buffer markedly faster. The units carried over
+  // go right before base_, into room kept for them.
+  std::vector<char16_t> storage_;
+  size_t base_ = 0;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  size_t capacity_ = 0;  // end of the room for new text
   int64_t occurrences_ = 0;
 };
 
