@@ -1,16 +1,23 @@
 // ReplaceAll on a realistic 30,000,000-character listing text, beside memcpy
-// of the same size, so that the two rates come from the same run.
+// of the same size, so that the two rates come from the same run; a plain
+// copy into a new text, the floor under ReplaceAll; and each form of the
+// search alone over the same text, counting occurrences.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "bench/listing_text.h"
 #include "core/freplace.h"
+#include "core/freplace_kernels.h"
+#include "core/freplace_pages.h"
 
 namespace {
 
 constexpr size_t kLength = 30'000'000;
+// The old folder of bench/listing_text.h in file-URL form.
+constexpr std::u16string_view kUrlFind = u"file:///D:/old/shop/item1";
 
 const std::u16string& Text() {
   static const std::u16string text = picrelink::bench::ListingText(kLength);
@@ -29,6 +36,22 @@ void BM_Memcpy(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
 
+// What any function that returns a new text of this size pays before it
+// searches anything: the memory of the result, taken as ReplaceAll takes it,
+// filled by one copy. Unlike memcpy above, the destination is fresh each time.
+void BM_CopyIntoNewText(benchmark::State& state) {
+  const std::u16string& text = Text();
+  for (auto _ : state) {
+    std::u16string copy;
+    copy.reserve(text.size());
+    picrelink::AdviseLargePages(copy.data(), text.size() * sizeof(char16_t));
+    copy.append(text);
+    benchmark::DoNotOptimize(copy.data());
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * sizeof(char16_t)));
+}
+BENCHMARK(BM_CopyIntoNewText)->Unit(benchmark::kMillisecond);
+
 void BM_ReplaceAllPathForm(benchmark::State& state) {
   const std::u16string& text = Text();
   int64_t count = 0;
@@ -46,13 +69,63 @@ void BM_ReplaceAllUrlForm(benchmark::State& state) {
   const std::u16string& text = Text();
   int64_t count = 0;
   for (auto _ : state) {
-    std::u16string result = picrelink::ReplaceAll(text, u"file:///D:/old/shop/item1",
-                                                  u"file:///F:/new/my%20item", false, &count);
+    std::u16string result =
+        picrelink::ReplaceAll(text, kUrlFind, u"file:///F:/new/my%20item", false, &count);
     benchmark::DoNotOptimize(result.data());
   }
   state.counters["occurrences"] = static_cast<double>(count);
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * sizeof(char16_t)));
 }
 BENCHMARK(BM_ReplaceAllUrlForm)->Unit(benchmark::kMillisecond);
+
+// Occurrences left to right without overlap, as ReplaceAll takes them.
+void CountOccurrences(benchmark::State& state, picrelink::kernels::FindFunction find,
+                      std::u16string_view what) {
+  const std::u16string& text = Text();
+  int64_t count = 0;
+  for (auto _ : state) {
+    count = 0;
+    size_t p = 0;
+    while ((p = find(text.data(), text.size(), what, true, p)) != picrelink::kNoOccurrence) {
+      ++count;
+      p += what.size();
+    }
+    benchmark::DoNotOptimize(count);
+  }
+  state.counters["occurrences"] = static_cast<double>(count);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * sizeof(char16_t)));
+}
+
+void BM_FindScalarPathForm(benchmark::State& state) {
+  CountOccurrences(state, &picrelink::kernels::FindScalar, picrelink::bench::kOldFolder);
+}
+void BM_FindScalarUrlForm(benchmark::State& state) {
+  CountOccurrences(state, &picrelink::kernels::FindScalar, kUrlFind);
+}
+BENCHMARK(BM_FindScalarPathForm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindScalarUrlForm)->Unit(benchmark::kMillisecond);
+
+#if defined(PICRELINK_HAVE_X86_SEARCH)
+void BM_FindSse2PathForm(benchmark::State& state) {
+  CountOccurrences(state, &picrelink::kernels::FindSse2, picrelink::bench::kOldFolder);
+}
+void BM_FindSse2UrlForm(benchmark::State& state) {
+  CountOccurrences(state, &picrelink::kernels::FindSse2, kUrlFind);
+}
+BENCHMARK(BM_FindSse2PathForm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindSse2UrlForm)->Unit(benchmark::kMillisecond);
+
+void Avx2(benchmark::State& state, std::u16string_view what) {
+  if (!picrelink::kernels::CpuHasAvx2()) {
+    state.SkipWithError("this CPU has no AVX2");
+    return;
+  }
+  CountOccurrences(state, &picrelink::kernels::FindAvx2, what);
+}
+void BM_FindAvx2PathForm(benchmark::State& state) { Avx2(state, picrelink::bench::kOldFolder); }
+void BM_FindAvx2UrlForm(benchmark::State& state) { Avx2(state, kUrlFind); }
+BENCHMARK(BM_FindAvx2PathForm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindAvx2UrlForm)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace

@@ -4,38 +4,13 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/freplace_kernels.h"
+#include "core/freplace_pages.h"
 
 namespace picrelink {
 namespace {
 
-inline char16_t FoldAscii(char16_t c) {
-  return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
-}
-
-struct ExactCompare {
-  static bool Equal(char16_t a, char16_t b) { return a == b; }
-};
-struct NoCaseCompare {
-  static bool Equal(char16_t a, char16_t b) { return FoldAscii(a) == FoldAscii(b); }
-};
-
-template <typename Compare>
-size_t Find(const char16_t* text, size_t length, std::u16string_view find, size_t from) {
-  const size_t f = find.size();
-  if (f == 0 || length < f || from > length - f) return kNoOccurrence;
-  // Candidates in order, first character first, then the last character
-  // backwards down to the second.
-  for (size_t p = from; p <= length - f; ++p) {
-    const char16_t* at = text + p;
-    if (!Compare::Equal(at[0], find[0])) continue;
-    size_t i = f - 1;
-    while (i >= 1 && Compare::Equal(at[i], find[i])) --i;
-    if (i < 1) return p;
-  }
-  return kNoOccurrence;
-}
-
-// The 1-based, 32-bit interface over the search above.
+// The 1-based, 32-bit interface over FindOccurrence.
 int32_t Search(const char16_t* source, const char16_t* find, int32_t sourceLen, int32_t findLen,
                int32_t start, bool foldAscii) {
   if (sourceLen <= 0 || findLen <= 0 || start < 1) return 0;
@@ -66,8 +41,7 @@ int32_t SearchNoCase(const char16_t* source, const char16_t* find, int32_t sourc
 
 size_t FindOccurrence(const char16_t* text, size_t length, std::u16string_view find,
                       bool foldAscii, size_t from) {
-  return foldAscii ? Find<NoCaseCompare>(text, length, find, from)
-                   : Find<ExactCompare>(text, length, find, from);
+  return kernels::BestFind()(text, length, find, foldAscii, from);
 }
 
 void MoveChars(const char16_t* source, char16_t* dest, int32_t count) {
@@ -82,29 +56,30 @@ std::u16string ReplaceAll(std::u16string_view source, std::u16string_view find,
   const int32_t R = CheckedLength(replacement);
   if (F == 0) throw Error("ReplaceAll: the text to find is empty");
 
-  const auto search = (R == 0 || caseSensitive) ? &SearchExact : &SearchNoCase;
+  const bool foldAscii = R != 0 && !caseSensitive;
+  const kernels::FindFunction search = kernels::BestFind();
 
   // Room for the worst case, reserved once: at most L div F occurrences.
+  // Reserved, not filled: every unit of the result is written exactly once,
+  // by the appends below, which never go beyond the room.
   const int64_t room = R > F ? int64_t{L} + (int64_t{L} * R) / F + R : int64_t{L};
   std::u16string result;
-  result.resize(static_cast<size_t>(room));
-  char16_t* out = result.data();
+  result.reserve(static_cast<size_t>(room));
+  AdviseLargePages(result.data(), static_cast<size_t>(room) * sizeof(char16_t));
 
+  const char16_t* text = source.data();
+  const size_t length = source.size();
   int64_t count = 0;
-  int64_t k = 1;  // 64-bit: a match ending on the last of 2^31 - 1 characters moves it past
-  int64_t o = 0;
-  while (k <= L) {
-    const int32_t p = search(source.data(), find.data(), L, F, static_cast<int32_t>(k));
-    if (p == 0) break;
-    MoveChars(source.data() + (k - 1), out + o, static_cast<int32_t>(p - k));
-    o += p - k;
-    MoveChars(replacement.data(), out + o, R);
-    o += R;
-    k = int64_t{p} + F;
+  size_t k = 0;  // the first source unit not yet copied
+  while (k < length) {
+    const size_t p = search(text, length, find, foldAscii, k);
+    if (p == kNoOccurrence) break;
+    result.append(text + k, p - k);
+    result.append(replacement);
+    k = p + find.size();
     ++count;
   }
-  if (k <= L) MoveChars(source.data() + (k - 1), out + o, static_cast<int32_t>(L - k + 1));
-  result.resize(static_cast<size_t>(o + (L - k + 1)));
+  if (k < length) result.append(text + k, length - k);
   if (occurrences != nullptr) *occurrences = count;
   return result;
 }

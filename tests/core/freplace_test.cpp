@@ -217,5 +217,67 @@ TEST(ReplaceAll, AgreesWithANaiveImplementation) {
   }
 }
 
+// ---- Longer texts, where the vector searches do the work ----
+
+// Like the test above, with texts long enough for several vector blocks and
+// finds long enough to be compared block by block.
+TEST(ReplaceAll, AgreesWithANaiveImplementationOnLongerTexts) {
+  std::mt19937 rng(8802);
+  std::uniform_int_distribution<size_t> letterCount(2, 4);
+  std::uniform_int_distribution<size_t> letterPick(0, kAlphabet.size() - 1);
+  std::uniform_int_distribution<size_t> findLength(1, 24);
+  for (int i = 0; i < 3000; ++i) {
+    std::u16string letters;
+    for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
+    const std::u16string find = RandomText(rng, letters, findLength(rng), 1);
+    // Pieces of plain text with copies of find between them, some in the
+    // other case, so that long finds occur too.
+    std::u16string source;
+    for (size_t pieces = rng() % 12; pieces > 0; --pieces) {
+      source += RandomText(rng, letters, 40);
+      std::u16string copy = find;
+      for (char16_t& c : copy) {
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        if (letter && rng() % 3 == 0) c = static_cast<char16_t>(c ^ 0x20);
+      }
+      source += copy;
+    }
+    const std::u16string replacement = RandomText(rng, kAlphabet, 30);
+    const bool caseSensitive = (i % 2) == 0;
+    int64_t expectedCount = 0;
+    const std::u16string expected =
+        NaiveReplaceAll(source, find, replacement, caseSensitive, expectedCount);
+    int64_t count = -1;
+    ASSERT_EQ(ReplaceAll(source, find, replacement, caseSensitive, &count), expected)
+        << "source " << ::testing::PrintToString(source) << " find "
+        << ::testing::PrintToString(find) << " replacement "
+        << ::testing::PrintToString(replacement) << " caseSensitive " << caseSensitive;
+    ASSERT_EQ(count, expectedCount);
+  }
+}
+
+// A result of tens of megabytes, the size of a whole listing file, is built
+// in memory that is handled differently from small results.
+TEST(ReplaceAll, AgreesWithANaiveImplementationOnAWholeFile) {
+  std::mt19937 rng(4410);
+  const std::u16string letters = u"aAbB\u56FE";
+  std::u16string source;
+  while (source.size() < 6'000'000) {
+    source += RandomText(rng, letters, 60, 1);
+    source += (rng() % 2 == 0) ? u"D:\\Old\\item1" : u"d:\\old\\ITEM1";
+  }
+  for (const std::u16string replacement : {u"E:\\new\\folder\\item1", u"E:\\n"}) {
+    int64_t expectedCount = 0;
+    const std::u16string expected =
+        NaiveReplaceAll(source, u"D:\\old\\item1", replacement, false, expectedCount);
+    int64_t count = -1;
+    const std::u16string result =
+        ReplaceAll(source, u"D:\\old\\item1", replacement, false, &count);
+    ASSERT_EQ(result.size(), expected.size());
+    EXPECT_TRUE(result == expected);
+    EXPECT_EQ(count, expectedCount);
+  }
+}
+
 }  // namespace
 }  // namespace picrelink

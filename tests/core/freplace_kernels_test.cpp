@@ -1,0 +1,200 @@
+// Every form of the search (scalar, SSE2, AVX2 and the one FindOccurrence
+// picks) against a naive search, on texts made to trip up the vector forms:
+// both cases of letters, units whose low byte looks like a letter, and
+// occurrences on every side of the 8-, 16- and 32-lane block edges.
+#include "core/freplace_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <ostream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/freplace.h"
+
+namespace picrelink::kernels {
+namespace {
+
+struct SearchForm {
+  const char* name;
+  FindFunction find;
+  bool (*available)();
+};
+
+void PrintTo(const SearchForm& form, std::ostream* os) { *os << form.name; }
+
+bool Always() { return true; }
+
+size_t Dispatched(const char16_t* text, size_t length, std::u16string_view find, bool foldAscii,
+                  size_t from) {
+  return FindOccurrence(text, length, find, foldAscii, from);
+}
+
+std::vector<SearchForm> Forms() {
+  std::vector<SearchForm> forms = {{"Scalar", &FindScalar, &Always},
+                                   {"Dispatched", &Dispatched, &Always}};
+#if defined(PICRELINK_HAVE_X86_SEARCH)
+  forms.push_back({"Sse2", &FindSse2, &Always});
+  forms.push_back({"Avx2", &FindAvx2, &CpuHasAvx2});
+#endif
+  return forms;
+}
+
+class EveryForm : public ::testing::TestWithParam<SearchForm> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().available()) GTEST_SKIP() << "this CPU cannot run " << GetParam().name;
+  }
+  size_t Find(std::u16string_view text, std::u16string_view find, bool foldAscii,
+              size_t from) const {
+    return GetParam().find(text.data(), text.size(), find, foldAscii, from);
+  }
+};
+
+// ---- Naive reference ----
+
+char16_t NaiveFold(char16_t c) {
+  constexpr std::u16string_view lower = u"abcdefghijklmnopqrstuvwxyz";
+  constexpr std::u16string_view upper = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const size_t i = lower.find(c);
+  return i == std::u16string_view::npos ? c : upper[i];
+}
+
+bool NaiveMatchAt(std::u16string_view text, size_t at, std::u16string_view find, bool fold) {
+  if (at + find.size() > text.size()) return false;
+  for (size_t i = 0; i < find.size(); ++i) {
+    const char16_t a = text[at + i];
+    const char16_t b = find[i];
+    if (fold ? NaiveFold(a) != NaiveFold(b) : a != b) return false;
+  }
+  return true;
+}
+
+// For every from in 0..text.size() + 1, the leftmost occurrence at or after it.
+std::vector<size_t> NaiveAnswers(std::u16string_view text, std::u16string_view find, bool fold) {
+  std::vector<size_t> next(text.size() + 2, kNoOccurrence);
+  for (size_t at = text.size() + 1; at-- > 0;) {
+    next[at] = NaiveMatchAt(text, at, find, fold) ? at : next[at + 1];
+  }
+  return next;
+}
+
+// ASCII letters in both cases; U+0161, U+0141 and U+FF41, whose low bytes
+// are those of a, A and A; U+56FE; and "@" and "`", which sit next to the
+// letters and differ from them by 0x20 and one more bit.
+constexpr std::u16string_view kAlphabet = u"aAbB\u0161\u0141\uFF41\u56FE@`";
+
+std::u16string RandomText(std::mt19937& rng, std::u16string_view letters, size_t length) {
+  std::uniform_int_distribution<size_t> pick(0, letters.size() - 1);
+  std::u16string text(length, u' ');
+  for (char16_t& c : text) c = letters[pick(rng)];
+  return text;
+}
+
+// The same text with some ASCII letters in their other case.
+std::u16string FlipSomeCases(std::mt19937& rng, std::u16string text) {
+  for (char16_t& c : text) {
+    const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    if (letter && rng() % 2 == 0) c = static_cast<char16_t>(c ^ 0x20);
+  }
+  return text;
+}
+
+TEST_P(EveryForm, AgreesWithANaiveSearchOnRandomTexts) {
+  std::mt19937 rng(7120);
+  std::uniform_int_distribution<size_t> letterCount(2, 4);
+  std::uniform_int_distribution<size_t> letterPick(0, kAlphabet.size() - 1);
+  std::uniform_int_distribution<size_t> textLength(0, 200);
+  // Finds below 8, from 8, from 16 and from 32 units are compared by
+  // different code.
+  std::uniform_int_distribution<size_t> findLength(1, 40);
+  for (int i = 0; i < 20000; ++i) {
+    std::u16string letters;
+    for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
+    const bool fold = (i % 2) == 0;
+    std::u16string text = RandomText(rng, letters, textLength(rng));
+    std::u16string find = RandomText(rng, letters, findLength(rng));
+    // Most long finds occur only when they are taken from the text.
+    if (rng() % 2 == 0 && !text.empty()) {
+      const size_t at = rng() % text.size();
+      find = text.substr(at, find.size());
+      if (fold) find = FlipSomeCases(rng, find);
+    }
+    const std::vector<size_t> expected = NaiveAnswers(text, find, fold);
+    const size_t from = rng() % (text.size() + 2);
+    SCOPED_TRACE(::testing::Message()
+                 << "case " << i << " text " << ::testing::PrintToString(text) << " find "
+                 << ::testing::PrintToString(find) << " fold " << fold << " from " << from);
+    ASSERT_EQ(Find(text, find, fold, from), expected[from]);
+    ASSERT_EQ(Find(text, find, fold, 0), expected[0]);
+  }
+}
+
+// Offsets at which an occurrence starts: the edges of 8-, 16- and 32-lane
+// blocks, counted from 0 as a search from the start counts them.
+constexpr size_t kEdgeOffsets[] = {0, 1, 2, 6, 7, 8, 9, 14, 15, 16, 17, 30, 31, 32, 33, 47, 48, 49};
+
+TEST_P(EveryForm, FindsOccurrencesAroundVectorWidths) {
+  std::mt19937 rng(3301);
+  for (size_t n = 0; n <= 70; ++n) {
+    for (size_t f = 1; f <= 20 && f <= n; ++f) {
+      std::vector<size_t> offsets;
+      for (size_t q : kEdgeOffsets) {
+        if (q + f <= n) offsets.push_back(q);
+      }
+      offsets.push_back(n - f);  // ending on the last unit
+      if (n - f >= 1) offsets.push_back(n - f - 1);
+      for (size_t q : offsets) {
+        for (const bool fold : {false, true}) {
+          const std::u16string find = RandomText(rng, kAlphabet, f);
+          std::u16string text = RandomText(rng, kAlphabet, n);
+          // A near miss first: same first and last unit, one unit between
+          // them changed only in its high byte (or the last one, for the
+          // shortest finds), so that its low byte still looks the same.
+          if (q >= 1) {
+            std::u16string decoy = fold ? FlipSomeCases(rng, find) : find;
+            char16_t& changed = decoy[f >= 3 ? f / 2 : f - 1];
+            changed = static_cast<char16_t>(changed ^ 0x0100);
+            const size_t at = q - 1 - std::min<size_t>(q - 1, rng() % 9);
+            text.replace(at, f, decoy);
+          }
+          text.replace(q, f, fold ? FlipSomeCases(rng, find) : find);
+          const std::vector<size_t> expected = NaiveAnswers(text, find, fold);
+          for (size_t from = 0; from <= n + 1; ++from) {
+            ASSERT_EQ(Find(text, find, fold, from), expected[from])
+                << "text " << ::testing::PrintToString(text) << " find "
+                << ::testing::PrintToString(find) << " fold " << fold << " from " << from;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Reads stay inside the text: the text sits at the very end of its buffer,
+// and the units after it would make every candidate there match.
+TEST_P(EveryForm, StopsAtTheEndOfTheText) {
+  for (size_t n = 1; n <= 70; ++n) {
+    std::u16string buffer(n + 40, u'a');
+    for (size_t i = 0; i < n; ++i) buffer[i] = u'b';
+    const std::u16string_view text(buffer.data(), n);
+    for (size_t f = 1; f <= 20 && f <= n + 1; ++f) {
+      const std::u16string find(f, u'A');
+      for (size_t from = 0; from <= n; ++from) {
+        ASSERT_EQ(Find(text, find, true, from), kNoOccurrence) << n << " " << f << " " << from;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, EveryForm, ::testing::ValuesIn(Forms()),
+                         [](const ::testing::TestParamInfo<SearchForm>& param) {
+                           return std::string(param.param.name);
+                         });
+
+}  // namespace
+}  // namespace picrelink::kernels
