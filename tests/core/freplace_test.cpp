@@ -183,6 +183,21 @@ std::u16string RandomText(std::mt19937& rng, std::u16string_view letters, size_t
   return text;
 }
 
+// ReplaceAll and its count against NaiveReplaceAll for one case.
+void ExpectAgreesWithNaive(std::u16string_view source, std::u16string_view find,
+                           std::u16string_view replacement, bool caseSensitive) {
+  int64_t expectedCount = 0;
+  const std::u16string expected =
+      NaiveReplaceAll(source, find, replacement, caseSensitive, expectedCount);
+  int64_t count = -1;
+  ASSERT_EQ(ReplaceAll(source, find, replacement, caseSensitive, &count), expected)
+      << "source " << ::testing::PrintToString(std::u16string(source)) << " find "
+      << ::testing::PrintToString(std::u16string(find)) << " replacement "
+      << ::testing::PrintToString(std::u16string(replacement)) << " caseSensitive "
+      << caseSensitive;
+  ASSERT_EQ(count, expectedCount);
+}
+
 TEST(ReplaceAll, AgreesWithANaiveImplementation) {
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<size_t> letterCount(2, 5);
@@ -197,15 +212,7 @@ TEST(ReplaceAll, AgreesWithANaiveImplementation) {
     const bool caseSensitive = (i % 2) == 0;
     SCOPED_TRACE(::testing::Message() << "case " << i);
 
-    int64_t expectedCount = 0;
-    const std::u16string expected =
-        NaiveReplaceAll(source, find, replacement, caseSensitive, expectedCount);
-    int64_t count = -1;
-    ASSERT_EQ(ReplaceAll(source, find, replacement, caseSensitive, &count), expected)
-        << "source " << ::testing::PrintToString(source) << " find "
-        << ::testing::PrintToString(find) << " replacement "
-        << ::testing::PrintToString(replacement) << " caseSensitive " << caseSensitive;
-    ASSERT_EQ(count, expectedCount);
+    ASSERT_NO_FATAL_FAILURE(ExpectAgreesWithNaive(source, find, replacement, caseSensitive));
 
     const auto sourceLen = static_cast<int32_t>(source.size());
     const auto findLen = static_cast<int32_t>(find.size());
@@ -244,15 +251,7 @@ TEST(ReplaceAll, AgreesWithANaiveImplementationOnLongerTexts) {
     }
     const std::u16string replacement = RandomText(rng, kAlphabet, 30);
     const bool caseSensitive = (i % 2) == 0;
-    int64_t expectedCount = 0;
-    const std::u16string expected =
-        NaiveReplaceAll(source, find, replacement, caseSensitive, expectedCount);
-    int64_t count = -1;
-    ASSERT_EQ(ReplaceAll(source, find, replacement, caseSensitive, &count), expected)
-        << "source " << ::testing::PrintToString(source) << " find "
-        << ::testing::PrintToString(find) << " replacement "
-        << ::testing::PrintToString(replacement) << " caseSensitive " << caseSensitive;
-    ASSERT_EQ(count, expectedCount);
+    ASSERT_NO_FATAL_FAILURE(ExpectAgreesWithNaive(source, find, replacement, caseSensitive));
   }
 }
 
