@@ -2,7 +2,9 @@
 // file must come out exactly as one pass of each replacement over the whole
 // text would make it.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -106,7 +108,11 @@ TEST_F(StreamedRunTest, OddLastByteIsLeftOutWhereverTheBuffersEnd) {
 // The new text is known to be empty only at the end of the stream: by then
 // nothing may have been created, not even in a folder that cannot be written.
 TEST_F(StreamedRunTest, EmptyNewTextCreatesNothingEvenWhereNothingCouldBe) {
+#ifdef _WIN32
+  GTEST_SKIP() << "folder permission bits are a POSIX notion";
+#else
   if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
+#endif
   values.btn3.clear();
   const std::string bytes = Utf16FileBytes(u"D:\\old\\itemD:\\OLD\\ITEM");
   WriteBytes(ToPath(csv), bytes);
