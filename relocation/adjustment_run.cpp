@@ -1,9 +1,11 @@
 #include "relocation/adjustment_run.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/background_sink.h"
 #include "core/error.h"
 #include "core/freplace.h"
 #include "core/path_helpers.h"
@@ -87,9 +89,13 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
 
   // Reader -> path-form pass -> URL-form pass -> the CSV's replacement, which
   // is created only when the first unit of the new text reaches it.
+  // The writing happens on a thread of its own, so that the disk works while
+  // the rest of the CSV is read and replaced.
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File(), options.bufferUnits);
-  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : writer;
+  std::optional<BackgroundSink> background;
+  if (!options.dryRun) background.emplace(writer, options.bufferUnits);
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
   StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
   StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
   pathPass.Append(piece.data(), got);
@@ -99,6 +105,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   }
   pathPass.Finish();
   urlPass.Finish();
+  if (background) background->Finish();
   report.pathReferences = pathPass.Occurrences();
   report.urlReferences = urlPass.Occurrences();
 

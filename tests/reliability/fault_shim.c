@@ -30,6 +30,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -65,7 +66,6 @@ static struct {
   char dir[4096];
   size_t dirLength;
   Fault faults[kFaults];
-  const Fault* hit; /* the fault of the call being handled, if any */
   char log[4096];
   /* What each descriptor opened on the watched folder is: 'r', 'w', 'd'. */
   char tracked[kMaxTrackedFd];
@@ -93,8 +93,14 @@ static void CopyEnv(const char* name, char* out, size_t size) {
   }
 }
 
-static void Init(void) {
-  if (g.ready) return;
+/* The program may call from several threads (the run writes on a thread of
+ * its own): the set-up happens once, the counting under a lock, and each
+ * thread has its own record of the fault its current call hit. */
+static pthread_once_t gInitOnce = PTHREAD_ONCE_INIT;
+static pthread_mutex_t gCountLock = PTHREAD_MUTEX_INITIALIZER;
+static __thread const Fault* tHit; /* the fault of the call being handled, if any */
+
+static void InitOnce(void) {
   g.open = (OpenFn)dlsym(RTLD_NEXT, "open");
   g.openat = (OpenatFn)dlsym(RTLD_NEXT, "openat");
   g.read = (ReadWriteFn)dlsym(RTLD_NEXT, "read");
@@ -125,6 +131,8 @@ static void Init(void) {
   CopyEnv("PICRELINK_FAULT_LOG", g.log, sizeof g.log);
   g.ready = 1;
 }
+
+static void Init(void) { pthread_once(&gInitOnce, InitOnce); }
 
 static void Log(const char* line) {
   if (g.log[0] == '\0') return;
@@ -172,8 +180,9 @@ static int Selected(const Fault* f, const char* call) {
 /* Whether this call is one to hit; kills the program at once for KILL. */
 static int Hit(const char* call, char kind, const char* path) {
   Init();
-  g.hit = NULL;
+  tHit = NULL;
   if (g.dirLength == 0) return 0;
+  pthread_mutex_lock(&gCountLock);
   for (int i = 0; i < kFaults; ++i) {
     Fault* f = &g.faults[i];
     if (!Selected(f, call) || ++f->counted != f->nth) continue;
@@ -182,15 +191,17 @@ static int Hit(const char* call, char kind, const char* path) {
              path != NULL ? path : "");
     Log(line);
     if (strcmp(f->action, "KILL") == 0) raise(SIGKILL);
-    g.hit = f;
+    tHit = f;
+    pthread_mutex_unlock(&gCountLock);
     return 1;
   }
+  pthread_mutex_unlock(&gCountLock);
   return 0;
 }
 
 /* The error the fault just hit reports; 0 for SHORT. */
 static int InjectedErrno(void) {
-  const char* action = g.hit != NULL ? g.hit->action : "";
+  const char* action = tHit != NULL ? tHit->action : "";
   if (strcmp(action, "ENOSPC") == 0) return ENOSPC;
   if (strcmp(action, "EIO") == 0) return EIO;
   if (strcmp(action, "EACCES") == 0) return EACCES;
