@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#include "core/error.h"
 
 namespace picrelink {
 
@@ -28,9 +27,15 @@ void Utf16ReplacementWriter::Append(const char16_t* units, size_t count) {
 }
 
 void Utf16ReplacementWriter::Commit() {
-  if (units_ == 0) throw Error("Nothing to write: the new text is empty");
   Flush();
+  if (!file_) OpenReplacement();  // an empty text: the file holds the mark alone
   file_->Commit();
+}
+
+void Utf16ReplacementWriter::OpenReplacement() {
+  file_ = std::make_unique<platform::ReplacementFile>(target_, original_);
+  static constexpr unsigned char kMark[2] = {0xFF, 0xFE};
+  file_->Write(kMark, sizeof kMark);
 }
 
 void Utf16ReplacementWriter::Flush() {
@@ -40,11 +45,7 @@ void Utf16ReplacementWriter::Flush() {
 }
 
 void Utf16ReplacementWriter::WriteUnits(const char16_t* units, size_t count) {
-  if (!file_) {
-    file_ = std::make_unique<platform::ReplacementFile>(target_, original_);
-    static constexpr unsigned char kMark[2] = {0xFF, 0xFE};
-    file_->Write(kMark, sizeof kMark);
-  }
+  if (!file_) OpenReplacement();
   if constexpr (std::endian::native == std::endian::little) {
     file_->Write(units, count * sizeof(char16_t));
   } else {

@@ -26,14 +26,15 @@ class Utf16ReplacementWriter : public TextSink {
 
   // Throws Error "Cannot create file ..." or "Stream write error ...".
   void Append(const char16_t* units, size_t count) override;
-  // Writes what is buffered and puts the new file in place of the old one.
-  // Only for a text of at least one code unit.
+  // Writes what is buffered and puts the new file in place of the old one;
+  // for a text of no code units, a file that holds the mark alone.
   void Commit();
 
   uint64_t UnitsWritten() const { return units_; }
 
  private:
   void Flush();
+  void OpenReplacement();
   void WriteUnits(const char16_t* units, size_t count);
 
   std::u16string target_;
