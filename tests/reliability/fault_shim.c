@@ -62,7 +62,6 @@ typedef struct {
 enum { kFaults = 2 };
 
 static struct {
-  int ready;
   char dir[4096];
   size_t dirLength;
   Fault faults[kFaults];
@@ -129,7 +128,6 @@ static void InitOnce(void) {
     f->nth = nth != NULL ? strtol(nth, NULL, 10) : 0;
   }
   CopyEnv("PICRELINK_FAULT_LOG", g.log, sizeof g.log);
-  g.ready = 1;
 }
 
 static void Init(void) { pthread_once(&gInitOnce, InitOnce); }
