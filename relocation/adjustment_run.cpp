@@ -1,9 +1,7 @@
 #include "relocation/adjustment_run.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/background_sink.h"
 #include "core/error.h"
@@ -75,9 +73,10 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   if (values.BackupChecked() && !options.dryRun) MakeBackup(csv);
 
   Utf16FileReader reader(csv);
-  std::vector<char16_t> piece(std::max<size_t>(options.bufferUnits, 1));
-  size_t got = reader.HasMark() ? reader.Read(piece.data(), piece.size()) : 0;
-  if (got == 0) {
+  // One code unit tells whether there is any text; the passes exist only
+  // once it does and the folders are known to be usable.
+  char16_t first = 0;
+  if (!reader.HasMark() || reader.Read(&first, 1) == 0) {
     report.outcome = RunOutcome::NoText;
     return report;
   }
@@ -92,14 +91,15 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   // The writing happens on a thread of its own, so that the disk works while
   // the rest of the CSV is read and replaced.
   CountingSink counter;
-  Utf16ReplacementWriter writer(csv, &reader.File(), options.bufferUnits);
+  Utf16ReplacementWriter writer(csv, &reader.File());
   std::optional<BackgroundSink> background;
   if (!options.dryRun) background.emplace(writer, options.bufferUnits);
   TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
   StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
   StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
-  pathPass.Append(piece.data(), got);
+  pathPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
+  size_t got = 0;
   while ((got = reader.Read(pathPass.FreeSpace(), pathPass.FreeUnits())) > 0) {
     pathPass.Appended(got);
   }
@@ -111,7 +111,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
 
   const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
   if (newUnits == 0) {
-    // Nothing was created: the writer discards nothing but its buffer.
+    // Nothing was created: the writer opens its file only for a first unit.
     report.outcome = RunOutcome::EmptyNewText;
     return report;
   }
