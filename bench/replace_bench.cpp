@@ -14,6 +14,7 @@
 #include "core/freplace.h"
 #include "core/freplace_kernels.h"
 #include "core/freplace_pages.h"
+#include "core/replace_span.h"
 #include "core/stream_replace.h"
 
 namespace {
@@ -130,6 +131,33 @@ void BM_FindAvx2UrlForm(benchmark::State& state) { Avx2(state, kUrlFind); }
 BENCHMARK(BM_FindAvx2PathForm)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindAvx2UrlForm)->Unit(benchmark::kMillisecond);
 #endif
+
+// The replacing sweep alone, over the whole text into an output that is
+// reused: what each pass of the run does to every buffer of the CSV.
+void Sweep(benchmark::State& state, std::u16string_view find, std::u16string_view replacement) {
+  const std::u16string& text = Text();
+  const picrelink::kernels::ReplacePattern pattern(find, replacement, true);
+  std::vector<char16_t> out(picrelink::kernels::MaxReplaceOutput(text.size(), find.size(),
+                                                                 replacement.size()) +
+                            picrelink::kernels::kReplaceSlack);
+  const picrelink::kernels::ReplaceFunction replace = picrelink::kernels::BestReplace();
+  int64_t count = 0;
+  for (auto _ : state) {
+    count = replace(text.data(), text.size(), 0, text.size(), pattern, out.data()).occurrences;
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["occurrences"] = static_cast<double>(count);
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size() * sizeof(char16_t)));
+}
+void BM_SweepPathForm(benchmark::State& state) {
+  Sweep(state, picrelink::bench::kOldFolder, u"F:\\new\\my item");
+}
+void BM_SweepUrlForm(benchmark::State& state) {
+  Sweep(state, kUrlFind, u"file:///F:/new/my%20item");
+}
+BENCHMARK(BM_SweepPathForm)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SweepUrlForm)->Unit(benchmark::kMillisecond);
 
 // One pass of the streamed run: the text goes through a StreamReplacer in
 // the run's buffer size and its result is copied into an output that is

@@ -8,10 +8,13 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "core/freplace.h"
+#include "core/replace_span.h"
 
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <intrin.h>
@@ -125,6 +128,30 @@ inline uint32_t Candidates256(const char16_t* at, size_t f, __m256i headOr, __m2
   return static_cast<uint32_t>(_mm256_movemask_epi8(hit));
 }
 
+// Whether find lies at `at`, first character included; for the few
+// positions at the end of a text that are too close to it for a block.
+inline bool MatchesAt(const char16_t* at, std::u16string_view find, bool foldAscii) {
+  for (size_t i = 0; i < find.size(); ++i) {
+    const char16_t a = at[i];
+    const char16_t b = find[i];
+    if (a == b) continue;
+    if (!foldAscii || !IsAsciiLetter(b) || (a | 0x20) != (b | 0x20)) return false;
+  }
+  return true;
+}
+
+// The replacement in whole 16-unit blocks: up to 15 units more than it holds
+// are written, which the caller's slack allows for.
+PICRELINK_TARGET_AVX2
+inline void CopyReplacement256(const ReplacePattern& pattern, char16_t* to) {
+  const char16_t* from = pattern.PaddedReplacement();
+  const size_t r = pattern.Replacement().size();
+  for (size_t i = 0; i < r; i += 16) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+  }
+}
+
 }  // namespace
 
 size_t FindSse2(const char16_t* text, size_t length, std::u16string_view find, bool foldAscii,
@@ -197,6 +224,78 @@ size_t FindAvx2(const char16_t* text, size_t length, std::u16string_view find, b
     }
   }
   return FindScalar(text, length, find, foldAscii, p);
+}
+
+// Each 32-unit block is stored to out as it is loaded for the candidate
+// test, in the place it takes if no occurrence comes before it; an
+// occurrence moves that place, so the search goes on from its end with fresh
+// loads and the stores after it overwrite what the block put there.
+PICRELINK_TARGET_AVX2
+ReplaceStep ReplaceAvx2(const char16_t* text, size_t length, size_t from, size_t searchEnd,
+                        const ReplacePattern& pattern, char16_t* out) {
+  if (from >= searchEnd) return {from, 0, 0};
+  const std::u16string_view find = pattern.Find();
+  const bool foldAscii = pattern.FoldAscii();
+  const size_t f = find.size();
+  const size_t r = pattern.Replacement().size();
+  // Candidates are the positions below lastStart.
+  const size_t lastStart = length >= f ? std::min(searchEnd, length - f + 1) : 0;
+  const LaneTest head = MakeLaneTest(find.front(), foldAscii);
+  const LaneTest tail = MakeLaneTest(find.back(), foldAscii);
+  const __m256i headOr = _mm256_set1_epi16(head.orBit);
+  const __m256i headValue = _mm256_set1_epi16(head.value);
+  const __m256i tailOr = _mm256_set1_epi16(tail.orBit);
+  const __m256i tailValue = _mm256_set1_epi16(tail.value);
+  const __m256i foldBit = _mm256_set1_epi16(foldAscii ? 0x20 : 0);
+
+  // Unit u of the text, for u >= k, goes to out[o + u - k].
+  size_t k = from;
+  size_t o = 0;
+  int64_t occurrences = 0;
+  size_t p = from;
+  while (p + 32 <= lastStart) {
+    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p));
+    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + 16));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o + (p - k)), a0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o + (p - k) + 16), a1);
+    uint64_t bits = Candidates256(text + p, f, headOr, headValue, tailOr, tailValue) |
+                    uint64_t{Candidates256(text + p + 16, f, headOr, headValue, tailOr, tailValue)}
+                        << 32;
+    size_t next = p + 32;
+    while (bits != 0) {
+      const size_t candidate = p + static_cast<size_t>(std::countr_zero(bits)) / 2;
+      if (RestMatches256(text + candidate, find, foldAscii, foldBit)) {
+        o += candidate - k;  // the gap before it is stored already
+        CopyReplacement256(pattern, out + o);
+        o += r;
+        k = candidate + f;
+        ++occurrences;
+        next = k;
+        break;
+      }
+      bits &= bits - 1;
+      bits &= bits - 1;
+    }
+    p = next;
+  }
+  // Units [k, stored) are in out; the last few candidates one at a time.
+  size_t stored = p;
+  for (; p < lastStart; ++p) {
+    if (!MatchesAt(text + p, find, foldAscii)) continue;
+    std::memcpy(out + o + (stored - k), text + stored, (p - stored) * sizeof(char16_t));
+    o += p - k;
+    CopyReplacement256(pattern, out + o);
+    o += r;
+    k = p + f;
+    stored = k;
+    ++occurrences;
+    p = k - 1;
+  }
+  const size_t end = std::max(k, searchEnd);
+  if (end > stored) {
+    std::memcpy(out + o + (stored - k), text + stored, (end - stored) * sizeof(char16_t));
+  }
+  return {end, o + (end - k), occurrences};
 }
 
 bool CpuHasAvx2() {

@@ -8,17 +8,26 @@
 #include "core/freplace.h"
 
 namespace picrelink {
+namespace {
+
+std::u16string_view CheckedFind(std::u16string_view find) {
+  if (find.empty()) throw Error("ReplaceAll: the text to find is empty");
+  return find;
+}
+
+}  // namespace
 
 StreamReplacer::StreamReplacer(std::u16string_view find, std::u16string_view replacement,
                                bool caseSensitive, TextSink& next, size_t bufferUnits)
-    : find_(find),
-      replacement_(replacement),
-      foldAscii_(!caseSensitive && !replacement.empty()),
+    : pattern_(CheckedFind(find), replacement, !caseSensitive && !replacement.empty()),
+      replace_(kernels::BestReplace()),
       next_(next) {
-  if (find.empty()) throw Error("ReplaceAll: the text to find is empty");
   constexpr size_t kAlignment = 64;
-  const size_t carryRoom = find_.size() - 1;
+  const size_t carryRoom = find.size() - 1;
   const size_t newUnits = std::max<size_t>(bufferUnits, 1);
+  // Room for a whole buffer's output when the replacement is not longer
+  // than find, and always for at least one occurrence.
+  output_.resize(newUnits + find.size() + replacement.size() + kernels::kReplaceSlack);
   storage_.resize(carryRoom + kAlignment / sizeof(char16_t) + newUnits);
   const auto address = reinterpret_cast<uintptr_t>(storage_.data() + carryRoom);
   base_ = carryRoom + ((kAlignment - address % kAlignment) % kAlignment) / sizeof(char16_t);
@@ -46,24 +55,35 @@ void StreamReplacer::Finish() { Process(true); }
 void StreamReplacer::Process(bool atEnd) {
   const char16_t* text = storage_.data() + begin_;
   const size_t used = end_ - begin_;
+  const size_t f = pattern_.Find().size();
+  // Every position from which an occurrence would still fit is searched;
+  // the units after the last of them may begin one that the next piece
+  // completes, so they stay until then.
+  const size_t searchEnd = atEnd ? used : used - std::min(used, f - 1);
   size_t k = 0;  // first unit not yet handed on
-  for (;;) {
-    const size_t p = FindOccurrence(text, used, find_, foldAscii_, k);
-    if (p == kNoOccurrence) break;
-    if (p > k) next_.Append(text + k, p - k);
-    if (!replacement_.empty()) next_.Append(replacement_.data(), replacement_.size());
-    k = p + find_.size();
-    ++occurrences_;
+  while (k < searchEnd) {
+    const size_t span =
+        kernels::SpanForRoom(output_.size() - outputUsed_, f, pattern_.Replacement().size());
+    if (span == 0) {
+      HandOnOutput();
+      continue;
+    }
+    const kernels::ReplaceStep step = replace_(text, used, k, std::min(searchEnd, k + span),
+                                               pattern_, output_.data() + outputUsed_);
+    outputUsed_ += step.written;
+    occurrences_ += step.occurrences;
+    k = step.next;
   }
-  // Every position from which an occurrence would still fit has been
-  // searched; the units after the last of them may begin one that the next
-  // piece completes, so they stay.
-  const size_t keepFrom = atEnd ? used : std::max(k, used - std::min(used, find_.size() - 1));
-  if (keepFrom > k) next_.Append(text + k, keepFrom - k);
-  const size_t carry = used - keepFrom;
-  std::memmove(storage_.data() + base_ - carry, text + keepFrom, carry * sizeof(char16_t));
+  HandOnOutput();
+  const size_t carry = used - k;
+  std::memmove(storage_.data() + base_ - carry, text + k, carry * sizeof(char16_t));
   begin_ = base_ - carry;
   end_ = base_;
+}
+
+void StreamReplacer::HandOnOutput() {
+  if (outputUsed_ > 0) next_.Append(output_.data(), outputUsed_);
+  outputUsed_ = 0;
 }
 
 }  // namespace picrelink

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/replace_span.h"
+
 namespace picrelink {
 
 // Receives a text piece by piece.
@@ -46,11 +48,15 @@ class StreamReplacer : public TextSink {
   // Searches the buffer and hands on everything that no later text can
   // change; at the end of the text, everything.
   void Process(bool atEnd);
+  void HandOnOutput();
 
-  std::u16string find_;
-  std::u16string replacement_;
-  bool foldAscii_;
+  kernels::ReplacePattern pattern_;
+  kernels::ReplaceFunction replace_;
   TextSink& next_;
+  // The replaced text, handed on in one piece per buffer rather than one
+  // per gap and occurrence.
+  std::vector<char16_t> output_;
+  size_t outputUsed_ = 0;
   // The text not yet decided is storage_[begin_, end_). New text is gathered
   // from base_ on, whose address is 64-byte aligned: the system copies a
   // file read into an aligned buffer markedly faster. The units carried over

@@ -1,7 +1,8 @@
 // Every form of the search (scalar, SSE2, AVX2 and the one FindOccurrence
-// picks) against a naive search, on texts made to trip up the vector forms:
-// both cases of letters, units whose low byte looks like a letter, and
-// occurrences on every side of the 8-, 16- and 32-lane block edges.
+// picks) and of the replacing sweep against naive ones, on texts made to trip
+// up the vector forms: both cases of letters, units whose low byte looks like
+// a letter, and occurrences on every side of the 8-, 16- and 32-lane block
+// edges.
 #include "core/freplace_kernels.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "core/freplace.h"
+#include "core/replace_span.h"
 
 namespace picrelink::kernels {
 namespace {
@@ -195,6 +197,161 @@ INSTANTIATE_TEST_SUITE_P(Forms, EveryForm, ::testing::ValuesIn(Forms()),
                          [](const ::testing::TestParamInfo<SearchForm>& param) {
                            return std::string(param.param.name);
                          });
+
+// ---- The replacing sweep ----
+
+struct ReplaceForm {
+  const char* name;
+  ReplaceFunction replace;
+  bool (*available)();
+};
+
+void PrintTo(const ReplaceForm& form, std::ostream* os) { *os << form.name; }
+
+std::vector<ReplaceForm> ReplaceForms() {
+  std::vector<ReplaceForm> forms = {{"Scalar", &ReplaceScalar, &Always},
+                                    {"Dispatched", BestReplace(), &Always}};
+#if defined(PICRELINK_HAVE_X86_SEARCH)
+  forms.push_back({"Sse2", &ReplaceSse2, &Always});
+  forms.push_back({"Avx2", &ReplaceAvx2, &CpuHasAvx2});
+#endif
+  return forms;
+}
+
+struct NaiveStep {
+  std::u16string out;
+  size_t next = 0;
+  int64_t occurrences = 0;
+};
+
+// Unit by unit: an occurrence that starts before searchEnd and lies inside
+// the text is replaced, any other unit copied.
+NaiveStep NaiveReplace(std::u16string_view text, size_t from, size_t searchEnd,
+                       std::u16string_view find, std::u16string_view replacement, bool fold) {
+  NaiveStep step;
+  size_t p = from;
+  while (p < searchEnd) {
+    if (NaiveMatchAt(text, p, find, fold)) {
+      step.out += replacement;
+      p += find.size();
+      ++step.occurrences;
+    } else {
+      step.out += text[p++];
+    }
+  }
+  step.next = std::max(p, from);
+  return step;
+}
+
+class EveryReplaceForm : public ::testing::TestWithParam<ReplaceForm> {
+ protected:
+  void SetUp() override {
+    if (!GetParam().available()) GTEST_SKIP() << "this CPU cannot run " << GetParam().name;
+  }
+  // Runs the form into a buffer of exactly the room it may use, so that a
+  // write past it is caught by the sanitizer build.
+  void ExpectNaiveResult(std::u16string_view text, size_t from, size_t searchEnd,
+                         std::u16string_view find, std::u16string_view replacement, bool fold) {
+    const NaiveStep expected = NaiveReplace(text, from, searchEnd, find, replacement, fold);
+    const ReplacePattern pattern(find, replacement, fold);
+    const size_t span = searchEnd > from ? searchEnd - from : 0;
+    const size_t most = MaxReplaceOutput(span, find.size(), replacement.size());
+    std::vector<char16_t> out(most + kReplaceSlack, u'\0');
+    const ReplaceStep step =
+        GetParam().replace(text.data(), text.size(), from, searchEnd, pattern, out.data());
+    SCOPED_TRACE(::testing::Message()
+                 << "text " << ::testing::PrintToString(std::u16string(text)) << " find "
+                 << ::testing::PrintToString(std::u16string(find)) << " replacement "
+                 << ::testing::PrintToString(std::u16string(replacement)) << " fold " << fold
+                 << " from " << from << " searchEnd " << searchEnd);
+    ASSERT_EQ(step.next, expected.next);
+    ASSERT_EQ(step.occurrences, expected.occurrences);
+    ASSERT_LE(step.written, most);
+    ASSERT_EQ(std::u16string(out.data(), step.written), expected.out);
+  }
+};
+
+TEST_P(EveryReplaceForm, AgreesWithANaiveSweepOnRandomTexts) {
+  std::mt19937 rng(4417);
+  std::uniform_int_distribution<size_t> letterCount(2, 4);
+  std::uniform_int_distribution<size_t> letterPick(0, kAlphabet.size() - 1);
+  std::uniform_int_distribution<size_t> textLength(0, 220);
+  std::uniform_int_distribution<size_t> findLength(1, 40);
+  std::uniform_int_distribution<size_t> replacementLength(0, 40);
+  for (int i = 0; i < 20000; ++i) {
+    std::u16string letters;
+    for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
+    const bool fold = (i % 2) == 0;
+    const std::u16string text = RandomText(rng, letters, textLength(rng));
+    std::u16string find = RandomText(rng, letters, findLength(rng));
+    if (rng() % 2 == 0 && !text.empty()) {
+      find = text.substr(rng() % text.size(), find.size());
+      if (fold) find = FlipSomeCases(rng, find);
+    }
+    const std::u16string replacement = RandomText(rng, kAlphabet, replacementLength(rng));
+    // Half the sweeps end where a piece of a longer text would: one find's
+    // length before the end of what is there.
+    const size_t searchEnd = rng() % 2 == 0 ? text.size() - std::min(text.size(), find.size() - 1)
+                                            : rng() % (text.size() + 1);
+    const size_t from = rng() % (text.size() + 1);
+    ExpectNaiveResult(text, from, searchEnd, find, replacement, fold);
+    if (HasFatalFailure()) return;
+  }
+}
+
+// Occurrences next to each other, at the block edges, running past
+// searchEnd, and cut by the end of the text.
+TEST_P(EveryReplaceForm, ReplacesAroundVectorWidths) {
+  std::mt19937 rng(905);
+  for (size_t n = 0; n <= 100; n += (n < 72 ? 1 : 7)) {
+    for (const size_t f : {size_t{1}, size_t{2}, size_t{5}, size_t{8}, size_t{16}, size_t{17},
+                           size_t{33}}) {
+      if (f > n) continue;
+      for (const size_t r : {size_t{0}, size_t{1}, f, size_t{16}, size_t{31}, 2 * f + 3}) {
+        for (const bool fold : {false, true}) {
+          const std::u16string find = RandomText(rng, kAlphabet, f);
+          std::u16string text = RandomText(rng, u"xyz", n);
+          for (size_t q : kEdgeOffsets) {
+            if (q + f <= n && rng() % 2 == 0) {
+              text.replace(q, f, fold ? FlipSomeCases(rng, find) : find);
+            }
+          }
+          const std::u16string replacement = RandomText(rng, u"RST", r);
+          for (const size_t searchEnd : {n, n - (f - 1), n / 2, n / 3 + 1}) {
+            for (const size_t from : {size_t{0}, size_t{1}, size_t{7}, n / 4}) {
+              if (from > n || searchEnd > n) continue;
+              ExpectNaiveResult(text, from, searchEnd, find, replacement, fold);
+              if (HasFatalFailure()) return;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, EveryReplaceForm, ::testing::ValuesIn(ReplaceForms()),
+                         [](const ::testing::TestParamInfo<ReplaceForm>& param) {
+                           return std::string(param.param.name);
+                         });
+
+// A span from SpanForRoom always fits, and room for the longer of find and
+// replacement beside the slack is enough for one.
+TEST(SpanForRoom, FitsTheRoomAndMakesProgress) {
+  std::mt19937 rng(61);
+  for (int i = 0; i < 100000; ++i) {
+    const size_t f = 1 + rng() % 300;
+    const size_t r = rng() % 600;
+    const size_t room = rng() % 5000;
+    const size_t span = SpanForRoom(room, f, r);
+    if (span > 0) {
+      ASSERT_LE(MaxReplaceOutput(span, f, r) + kReplaceSlack, room) << f << " " << r << " " << room;
+    }
+    if (room >= kReplaceSlack + std::max(f, r)) {
+      ASSERT_GE(span, 1u) << f << " " << r << " " << room;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace picrelink::kernels
