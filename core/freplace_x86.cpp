@@ -63,6 +63,18 @@ inline bool EqualBlock(const char16_t* at, const char16_t* find, __m128i foldBit
   return _mm_movemask_epi8(EqualLanes(t, f, foldBit)) == 0xFFFF;
 }
 
+// Whether at[i] and find[i] are the same character for i in [begin, end).
+inline bool UnitsMatch(const char16_t* at, std::u16string_view find, size_t begin, size_t end,
+                       bool foldAscii) {
+  for (size_t i = begin; i < end; ++i) {
+    const char16_t a = at[i];
+    const char16_t b = find[i];
+    if (a == b) continue;
+    if (!foldAscii || !IsAsciiLetter(b) || (a | 0x20) != (b | 0x20)) return false;
+  }
+  return true;
+}
+
 // Whether find lies at `at`, given that its first and last characters do.
 // Finds of 8 or more are compared 8 characters at a time, the last block
 // overlapping the one before it instead of reading past either text.
@@ -76,13 +88,7 @@ inline bool RestMatches(const char16_t* at, std::u16string_view find, bool foldA
     }
     return i == f || EqualBlock(at + f - 8, find.data() + f - 8, foldBit);
   }
-  for (size_t i = 1; i + 1 < f; ++i) {
-    const char16_t a = at[i];
-    const char16_t b = find[i];
-    if (a == b) continue;
-    if (!foldAscii || !IsAsciiLetter(b) || (a | 0x20) != (b | 0x20)) return false;
-  }
-  return true;
+  return UnitsMatch(at, find, 1, f - 1, foldAscii);
 }
 
 // The 16-lane forms of EqualLanes and RestMatches.
@@ -115,29 +121,41 @@ inline bool RestMatches256(const char16_t* at, std::u16string_view find, bool fo
   return i == f || EqualBlock256(at + f - 16, find.data() + f - 16, foldBit);
 }
 
+// The tests of find's first and last characters in every lane, and the
+// fold bit, made once per search.
+struct Lanes256 {
+  __m256i headOr;
+  __m256i headValue;
+  __m256i tailOr;
+  __m256i tailValue;
+  __m256i foldBit;
+};
+
+PICRELINK_TARGET_AVX2
+inline Lanes256 MakeLanes256(std::u16string_view find, bool foldAscii) {
+  const LaneTest head = MakeLaneTest(find.front(), foldAscii);
+  const LaneTest tail = MakeLaneTest(find.back(), foldAscii);
+  return {_mm256_set1_epi16(head.orBit), _mm256_set1_epi16(head.value),
+          _mm256_set1_epi16(tail.orBit), _mm256_set1_epi16(tail.value),
+          _mm256_set1_epi16(foldAscii ? 0x20 : 0)};
+}
+
 // Candidates p to p + 15 whose first and last characters fit: two mask bits
 // per lane.
 PICRELINK_TARGET_AVX2
-inline uint32_t Candidates256(const char16_t* at, size_t f, __m256i headOr, __m256i headValue,
-                              __m256i tailOr, __m256i tailValue) {
+inline uint32_t Candidates256(const char16_t* at, size_t f, const Lanes256& lanes) {
   const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i end = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + f - 1));
-  const __m256i hit =
-      _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(first, headOr), headValue),
-                       _mm256_cmpeq_epi16(_mm256_or_si256(end, tailOr), tailValue));
+  const __m256i hit = _mm256_and_si256(
+      _mm256_cmpeq_epi16(_mm256_or_si256(first, lanes.headOr), lanes.headValue),
+      _mm256_cmpeq_epi16(_mm256_or_si256(end, lanes.tailOr), lanes.tailValue));
   return static_cast<uint32_t>(_mm256_movemask_epi8(hit));
 }
 
-// Whether find lies at `at`, first character included; for the few
-// positions at the end of a text that are too close to it for a block.
-inline bool MatchesAt(const char16_t* at, std::u16string_view find, bool foldAscii) {
-  for (size_t i = 0; i < find.size(); ++i) {
-    const char16_t a = at[i];
-    const char16_t b = find[i];
-    if (a == b) continue;
-    if (!foldAscii || !IsAsciiLetter(b) || (a | 0x20) != (b | 0x20)) return false;
-  }
-  return true;
+// The same for candidates p to p + 31.
+PICRELINK_TARGET_AVX2
+inline uint64_t Candidates32(const char16_t* at, size_t f, const Lanes256& lanes) {
+  return Candidates256(at, f, lanes) | uint64_t{Candidates256(at + 16, f, lanes)} << 32;
 }
 
 // The replacement in whole 16-unit blocks: up to 15 units more than it holds
@@ -192,33 +210,25 @@ size_t FindAvx2(const char16_t* text, size_t length, std::u16string_view find, b
   const size_t f = find.size();
   if (f == 0 || length < f || from > length - f) return kNoOccurrence;
   const size_t last = length - f;  // the last candidate position
-  const LaneTest head = MakeLaneTest(find.front(), foldAscii);
-  const LaneTest tail = MakeLaneTest(find.back(), foldAscii);
-  const __m256i headOr = _mm256_set1_epi16(head.orBit);
-  const __m256i headValue = _mm256_set1_epi16(head.value);
-  const __m256i tailOr = _mm256_set1_epi16(tail.orBit);
-  const __m256i tailValue = _mm256_set1_epi16(tail.value);
-  const __m256i foldBit = _mm256_set1_epi16(foldAscii ? 0x20 : 0);
+  const Lanes256 lanes = MakeLanes256(find, foldAscii);
 
   // 32 candidates per step, so that text without candidates costs one
   // branch per 32 characters.
   size_t p = from;
   for (; p + 31 <= last; p += 32) {
-    uint64_t bits = Candidates256(text + p, f, headOr, headValue, tailOr, tailValue) |
-                    uint64_t{Candidates256(text + p + 16, f, headOr, headValue, tailOr, tailValue)}
-                        << 32;
+    uint64_t bits = Candidates32(text + p, f, lanes);
     while (bits != 0) {
       const size_t candidate = p + static_cast<size_t>(std::countr_zero(bits)) / 2;
-      if (RestMatches256(text + candidate, find, foldAscii, foldBit)) return candidate;
+      if (RestMatches256(text + candidate, find, foldAscii, lanes.foldBit)) return candidate;
       bits &= bits - 1;
       bits &= bits - 1;
     }
   }
   for (; p + 15 <= last; p += 16) {
-    uint32_t bits = Candidates256(text + p, f, headOr, headValue, tailOr, tailValue);
+    uint32_t bits = Candidates256(text + p, f, lanes);
     while (bits != 0) {
       const size_t candidate = p + static_cast<size_t>(std::countr_zero(bits)) / 2;
-      if (RestMatches256(text + candidate, find, foldAscii, foldBit)) return candidate;
+      if (RestMatches256(text + candidate, find, foldAscii, lanes.foldBit)) return candidate;
       bits &= bits - 1;
       bits &= bits - 1;
     }
@@ -240,13 +250,7 @@ ReplaceStep ReplaceAvx2(const char16_t* text, size_t length, size_t from, size_t
   const size_t r = pattern.Replacement().size();
   // Candidates are the positions below lastStart.
   const size_t lastStart = length >= f ? std::min(searchEnd, length - f + 1) : 0;
-  const LaneTest head = MakeLaneTest(find.front(), foldAscii);
-  const LaneTest tail = MakeLaneTest(find.back(), foldAscii);
-  const __m256i headOr = _mm256_set1_epi16(head.orBit);
-  const __m256i headValue = _mm256_set1_epi16(head.value);
-  const __m256i tailOr = _mm256_set1_epi16(tail.orBit);
-  const __m256i tailValue = _mm256_set1_epi16(tail.value);
-  const __m256i foldBit = _mm256_set1_epi16(foldAscii ? 0x20 : 0);
+  const Lanes256 lanes = MakeLanes256(find, foldAscii);
 
   // Unit u of the text, for u >= k, goes to out[o + u - k].
   size_t k = from;
@@ -258,13 +262,11 @@ ReplaceStep ReplaceAvx2(const char16_t* text, size_t length, size_t from, size_t
     const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + 16));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o + (p - k)), a0);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + o + (p - k) + 16), a1);
-    uint64_t bits = Candidates256(text + p, f, headOr, headValue, tailOr, tailValue) |
-                    uint64_t{Candidates256(text + p + 16, f, headOr, headValue, tailOr, tailValue)}
-                        << 32;
+    uint64_t bits = Candidates32(text + p, f, lanes);
     size_t next = p + 32;
     while (bits != 0) {
       const size_t candidate = p + static_cast<size_t>(std::countr_zero(bits)) / 2;
-      if (RestMatches256(text + candidate, find, foldAscii, foldBit)) {
+      if (RestMatches256(text + candidate, find, foldAscii, lanes.foldBit)) {
         o += candidate - k;  // the gap before it is stored already
         CopyReplacement256(pattern, out + o);
         o += r;
@@ -281,7 +283,7 @@ ReplaceStep ReplaceAvx2(const char16_t* text, size_t length, size_t from, size_t
   // Units [k, stored) are in out; the last few candidates one at a time.
   size_t stored = p;
   for (; p < lastStart; ++p) {
-    if (!MatchesAt(text + p, find, foldAscii)) continue;
+    if (!UnitsMatch(text + p, find, 0, f, foldAscii)) continue;
     std::memcpy(out + o + (stored - k), text + stored, (p - stored) * sizeof(char16_t));
     o += p - k;
     CopyReplacement256(pattern, out + o);

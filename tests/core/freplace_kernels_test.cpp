@@ -106,26 +106,36 @@ std::u16string FlipSomeCases(std::mt19937& rng, std::u16string text) {
   return text;
 }
 
-TEST_P(EveryForm, AgreesWithANaiveSearchOnRandomTexts) {
-  std::mt19937 rng(7120);
+// A text over a few letters of kAlphabet and a find over the same letters,
+// half the time taken from the text: most long finds occur only then.
+struct RandomCase {
+  std::u16string text;
+  std::u16string find;
+};
+
+RandomCase MakeRandomCase(std::mt19937& rng, size_t maxTextLength, bool fold) {
   std::uniform_int_distribution<size_t> letterCount(2, 4);
   std::uniform_int_distribution<size_t> letterPick(0, kAlphabet.size() - 1);
-  std::uniform_int_distribution<size_t> textLength(0, 200);
   // Finds below 8, from 8, from 16 and from 32 units are compared by
   // different code.
   std::uniform_int_distribution<size_t> findLength(1, 40);
+  std::u16string letters;
+  for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
+  RandomCase c;
+  c.text = RandomText(rng, letters, rng() % (maxTextLength + 1));
+  c.find = RandomText(rng, letters, findLength(rng));
+  if (rng() % 2 == 0 && !c.text.empty()) {
+    c.find = c.text.substr(rng() % c.text.size(), c.find.size());
+    if (fold) c.find = FlipSomeCases(rng, c.find);
+  }
+  return c;
+}
+
+TEST_P(EveryForm, AgreesWithANaiveSearchOnRandomTexts) {
+  std::mt19937 rng(7120);
   for (int i = 0; i < 20000; ++i) {
-    std::u16string letters;
-    for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
     const bool fold = (i % 2) == 0;
-    std::u16string text = RandomText(rng, letters, textLength(rng));
-    std::u16string find = RandomText(rng, letters, findLength(rng));
-    // Most long finds occur only when they are taken from the text.
-    if (rng() % 2 == 0 && !text.empty()) {
-      const size_t at = rng() % text.size();
-      find = text.substr(at, find.size());
-      if (fold) find = FlipSomeCases(rng, find);
-    }
+    const auto [text, find] = MakeRandomCase(rng, 200, fold);
     const std::vector<size_t> expected = NaiveAnswers(text, find, fold);
     const size_t from = rng() % (text.size() + 2);
     SCOPED_TRACE(::testing::Message()
@@ -273,21 +283,10 @@ class EveryReplaceForm : public ::testing::TestWithParam<ReplaceForm> {
 
 TEST_P(EveryReplaceForm, AgreesWithANaiveSweepOnRandomTexts) {
   std::mt19937 rng(4417);
-  std::uniform_int_distribution<size_t> letterCount(2, 4);
-  std::uniform_int_distribution<size_t> letterPick(0, kAlphabet.size() - 1);
-  std::uniform_int_distribution<size_t> textLength(0, 220);
-  std::uniform_int_distribution<size_t> findLength(1, 40);
   std::uniform_int_distribution<size_t> replacementLength(0, 40);
   for (int i = 0; i < 20000; ++i) {
-    std::u16string letters;
-    for (size_t n = letterCount(rng); n > 0; --n) letters += kAlphabet[letterPick(rng)];
     const bool fold = (i % 2) == 0;
-    const std::u16string text = RandomText(rng, letters, textLength(rng));
-    std::u16string find = RandomText(rng, letters, findLength(rng));
-    if (rng() % 2 == 0 && !text.empty()) {
-      find = text.substr(rng() % text.size(), find.size());
-      if (fold) find = FlipSomeCases(rng, find);
-    }
+    const auto [text, find] = MakeRandomCase(rng, 220, fold);
     const std::u16string replacement = RandomText(rng, kAlphabet, replacementLength(rng));
     // Half the sweeps end where a piece of a longer text would: one find's
     // length before the end of what is there.
