@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/path_helpers.h"
+#include "core/read_ahead.h"
 #include "core/utf.h"
 #include "core/utf16_reader.h"
 #include "relocation/detection_stream.h"
@@ -124,11 +125,13 @@ std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& 
   {
     // Read once through a buffer, holding nothing of the file but the
     // reference being matched, so that its size does not matter; closed
-    // before the level text is looked at.
+    // before the level text is looked at. The next piece is read on a
+    // thread of its own while this one is searched.
     Utf16FileReader reader(csvPath);
-    found = FindFirstReferences(
+    ReadAhead ahead(
         [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         kDetectionBufferUnits);
+    found = FindFirstReferences([&ahead] { return ahead.Next(); });
   }
   return FolderOfReferences(found, values);
 }

@@ -29,14 +29,19 @@ int32_t LevelToInt(std::u16string_view text);
 // The folder that the CSV's first reference names, in path form or else in
 // URL form, one level higher when the level text is above 0. Reads the level
 // text (values.LevelText()) at most once and only after a reference was found.
-// The file is read once, in pieces of kDetectionBufferUnits code units, and
-// no further than the path form's first reference. Besides the buffer only
-// the text of a reference still being matched is held (from its src="" to
-// the closing quotation mark, or to the end of the file when none follows),
-// so files of any size, 2 GiB and more too, are read in little memory.
+// The file is read once, in pieces of kDetectionBufferUnits code units (the
+// next one read while the last is searched), and no further than the piece
+// after the one that holds the path form's first reference. Besides its two
+// buffers only the text of a reference still being matched is held (from its
+// src="" to the closing quotation mark, or to the end of the file when none
+// follows), so files of any size, 2 GiB and more too, are read in little
+// memory.
 std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& values);
 
-inline constexpr size_t kDetectionBufferUnits = size_t{1} << 18;
+// 2 MB pieces: with pieces of 1 MB and less, handing each one from the
+// reading thread to the searching one ate up most of what reading ahead
+// gains.
+inline constexpr size_t kDetectionBufferUnits = size_t{1} << 20;
 
 // The same over a text given by source in pieces of at most bufferUnits
 // code units (the file's text, behind its mark).

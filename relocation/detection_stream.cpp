@@ -1,27 +1,24 @@
 #include "relocation/detection_stream.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <string_view>
 
+#include "core/cache_line.h"
 #include "relocation/detection.h"
 #include "relocation/regexpr.h"
 
 namespace picrelink {
-namespace {
-
-constexpr size_t kLineBytes = 64;
-constexpr size_t kLineUnits = kLineBytes / sizeof(char16_t);
-
-char16_t* AlignedToLine(char16_t* units) {
-  const auto address = reinterpret_cast<uintptr_t>(units);
-  const uintptr_t misalignment = address % kLineBytes;
-  return misalignment == 0 ? units : units + (kLineBytes - misalignment) / sizeof(char16_t);
-}
-
-}  // namespace
 
 FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits) {
+  const size_t units = std::max<size_t>(bufferUnits, 1);
+  std::u16string storage(units + kCacheLineUnits, u'\0');
+  char16_t* const buffer = AlignedToCacheLine(storage.data());
+  return FindFirstReferences([&]() -> std::u16string_view {
+    return {buffer, source(buffer, units)};
+  });
+}
+
+FirstReferences FindFirstReferences(const PieceSource& nextPiece) {
   TRegExpr pathSearch;
   pathSearch.SetExpression(kPathPattern);
   pathSearch.BeginSearch();
@@ -30,19 +27,12 @@ FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits
   urlSearch.BeginSearch();
 
   FirstReferences found;
-  // The system copies into a buffer that begins on a cache line several
-  // times faster than into one that begins just past it (as a large block
-  // from the heap does).
-  const size_t units = std::max<size_t>(bufferUnits, 1);
-  std::u16string storage(units + kLineUnits, u'\0');
-  char16_t* const buffer = AlignedToLine(storage.data());
   bool pathSettled = false;
   bool urlSettled = false;
   for (;;) {
-    const size_t count = source(buffer, units);
-    if (count == 0) break;
+    const std::u16string_view piece = nextPiece();
+    if (piece.empty()) break;
     found.hasText = true;
-    const std::u16string_view piece(buffer, count);
     if (pathSearch.Feed(piece)) {
       pathSettled = true;
       break;

@@ -5,12 +5,17 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace picrelink {
 
 // Gives the next piece of a text: up to maxUnits code units into units, and
 // 0 once the text has ended.
 using TextSource = std::function<size_t(char16_t* units, size_t maxUnits)>;
+
+// Gives the next piece of a text in a buffer of its own, valid until the
+// next call; empty once the text has ended.
+using PieceSource = std::function<std::u16string_view()>;
 
 struct FirstReferences {
   bool hasText = false;  // the text held at least one code unit
@@ -28,5 +33,8 @@ struct FirstReferences {
 // matches nowhere, so for it the text is read to its end. Errors of the
 // source pass through.
 FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits);
+
+// The same over the pieces that nextPiece gives, in whatever sizes they come.
+FirstReferences FindFirstReferences(const PieceSource& nextPiece);
 
 }  // namespace picrelink

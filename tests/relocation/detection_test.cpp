@@ -212,6 +212,18 @@ TEST_F(DetectionTest, FileOfTwoGibibytesIsReadUpToItsReference) {
   EXPECT_EQ(ToUtf8(DetectImageFolder(csv_, values_)), "D:\\big\\item");
 }
 
+// A file read in several pieces, each read while the one before it is
+// searched: the path reference, cut by the end of the second piece, wins
+// over a URL reference in the first.
+TEST_F(DetectionTest, ReferenceCutBetweenTheReadPiecesOfALargeFile) {
+  const std::u16string reference = Row(u"E:\\far\\item\\a.jpg");
+  std::u16string text = kHeader + Row(u"file:///D:/near/item/a.jpg");
+  text.append(2 * kDetectionBufferUnits - text.size() - reference.size() / 2, u'x');
+  text += reference;
+  text.append(kDetectionBufferUnits, u'y');
+  EXPECT_EQ(ToUtf8(Detect(text, u"0")), "E:\\far\\item");
+}
+
 TEST_F(DetectionTest, NoReferenceAnywhereNeverReadsTheLevel) {
   std::u16string text = kHeader;
   for (int i = 0; i < 200; ++i) {
