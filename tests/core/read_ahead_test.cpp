@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <thread>
@@ -33,7 +34,7 @@ TEST(ReadAhead, HandsOutTheWholeTextInOrderThenTheEndForGood) {
   for (const size_t bufferUnits : {size_t{1}, size_t{2}, size_t{7}, size_t{4096}}) {
     std::u16string text(std::uniform_int_distribution<size_t>(0, 20000)(rng), u' ');
     for (char16_t& c : text) c = static_cast<char16_t>(rng());
-    ReadAhead ahead(PiecesOf{text, std::mt19937(bufferUnits)}, bufferUnits);
+    ReadAhead ahead(PiecesOf{text, std::mt19937(static_cast<uint32_t>(bufferUnits))}, bufferUnits);
     std::u16string got;
     for (std::u16string_view piece; !(piece = ahead.Next()).empty();) {
       ASSERT_LE(piece.size(), bufferUnits);
