@@ -88,17 +88,15 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
 
   // Reader -> path-form pass -> URL-form pass -> the CSV's replacement, which
   // is created only when the first unit of the new text reaches it.
-  // The URL-form pass and the writing happen on a thread of their own, so
-  // that a second core replaces and the disk works while the rest of the
-  // CSV is read and its paths replaced.
+  // The writing happens on a thread of its own, so that the disk works while
+  // the rest of the CSV is read and replaced.
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File());
-  TextSink& end = options.dryRun ? static_cast<TextSink&>(counter) : writer;
-  StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, end, options.bufferUnits);
   std::optional<BackgroundSink> background;
-  if (!options.dryRun) background.emplace(urlPass, options.bufferUnits);
-  TextSink& afterPaths = background ? static_cast<TextSink&>(*background) : urlPass;
-  StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, afterPaths, options.bufferUnits);
+  if (!options.dryRun) background.emplace(writer, options.bufferUnits);
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
+  StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
+  StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
   pathPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
   size_t got = 0;
@@ -106,8 +104,8 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     pathPass.Appended(got);
   }
   pathPass.Finish();
-  if (background) background->Finish();
   urlPass.Finish();
+  if (background) background->Finish();
   report.pathReferences = pathPass.Occurrences();
   report.urlReferences = urlPass.Occurrences();
 
