@@ -1,9 +1,9 @@
 #include "core/stream_replace.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
+#include "core/cache_line.h"
 #include "core/error.h"
 #include "core/freplace.h"
 
@@ -22,15 +22,13 @@ StreamReplacer::StreamReplacer(std::u16string_view find, std::u16string_view rep
     : pattern_(CheckedFind(find), replacement, !caseSensitive && !replacement.empty()),
       replace_(kernels::BestReplace()),
       next_(next) {
-  constexpr size_t kAlignment = 64;
   const size_t carryRoom = find.size() - 1;
   const size_t newUnits = std::max<size_t>(bufferUnits, 1);
   // Room for a whole buffer's output when the replacement is not longer
   // than find, and always for at least one occurrence.
   output_.resize(newUnits + find.size() + replacement.size() + kernels::kReplaceSlack);
-  storage_.resize(carryRoom + kAlignment / sizeof(char16_t) + newUnits);
-  const auto address = reinterpret_cast<uintptr_t>(storage_.data() + carryRoom);
-  base_ = carryRoom + ((kAlignment - address % kAlignment) % kAlignment) / sizeof(char16_t);
+  storage_.resize(carryRoom + kCacheLineUnits + newUnits);
+  base_ = static_cast<size_t>(AlignedToCacheLine(storage_.data() + carryRoom) - storage_.data());
   begin_ = end_ = base_;
   capacity_ = base_ + newUnits;
 }

@@ -58,9 +58,8 @@ class StreamReplacer : public TextSink {
   std::vector<char16_t> output_;
   size_t outputUsed_ = 0;
   // The text not yet decided is storage_[begin_, end_). New text is gathered
-  // from base_ on, whose address is 64-byte aligned: the system copies a
-  // file read into an aligned buffer markedly faster. The units carried over
-  // go right before base_, into room kept for them.
+  // from base_ on, which begins a cache line (core/cache_line.h). The units
+  // carried over go right before base_, into room kept for them.
   std::vector<char16_t> storage_;
   size_t base_ = 0;
   size_t begin_ = 0;

@@ -90,6 +90,24 @@ TEST(StreamReplacer, OccurrenceCutAtEveryBoundaryIsReplaced) {
   }
 }
 
+// A replacement far longer than find: one buffer's replaced text fills the
+// replacer's output several times over and is handed on in parts.
+TEST(StreamReplacer, ReplacedTextLongerThanItsRoomIsHandedOnInParts) {
+  std::mt19937 rng(808);
+  std::u16string text;
+  for (int i = 0; i < 3000; ++i) text += (rng() % 3 == 0) ? u"Ab" : u"x";
+  const std::u16string replacement = RandomText(rng, 300) + u"|";
+  int64_t wantedCount = 0;
+  const std::u16string wanted = ReplaceAll(text, u"ab", replacement, false, &wantedCount);
+  for (const size_t bufferUnits : {size_t{1}, size_t{7}, size_t{64}, size_t{4096}}) {
+    int64_t count = 0;
+    const std::u16string got =
+        Streamed(text, u"ab", replacement, false, bufferUnits, {1, 100, 5000}, &count);
+    ASSERT_EQ(ToUtf8(got), ToUtf8(wanted)) << "buffer " << bufferUnits;
+    ASSERT_EQ(count, wantedCount);
+  }
+}
+
 TEST(StreamReplacer, EmptyFindIsTheReplaceAllError) {
   Collect out;
   EXPECT_THROW(StreamReplacer(u"", u"x", false, out), Error);
