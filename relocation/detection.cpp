@@ -1,5 +1,8 @@
 #include "relocation/detection.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "core/error.h"
 #include "core/path_helpers.h"
 #include "core/read_ahead.h"
@@ -128,9 +131,14 @@ std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& 
     // before the level text is looked at. The next piece is read on a
     // thread of its own while this one is searched.
     Utf16FileReader reader(csvPath);
+    // A small CSV gets buffers of its own size (one unit more, to see its
+    // end in the first read), not two of the full size.
+    const uint64_t fileUnits = reader.File().Size() / sizeof(char16_t);
+    const size_t pieceUnits =
+        static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
     ReadAhead ahead(
         [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
-        kDetectionBufferUnits);
+        pieceUnits);
     found = FindFirstReferences([&ahead] { return ahead.Next(); });
   }
   return FolderOfReferences(found, values);
