@@ -20,12 +20,12 @@ ReplaceStep ReplaceByFind(FindFunction find, const char16_t* text, size_t length
   const std::u16string_view what = pattern.Find();
   const std::u16string_view replacement = pattern.Replacement();
   // Occurrences must start before searchEnd, so only that much plus one
-  // find's length of the text is searched.
+  // find's length of the text is searched: whatever is found starts in time.
   const size_t searched = std::min(length, searchEnd + what.size() - 1);
   ReplaceStep step{from, 0, 0};
   for (;;) {
     const size_t p = find(text, searched, what, pattern.FoldAscii(), step.next);
-    if (p == kNoOccurrence || p >= searchEnd) break;
+    if (p == kNoOccurrence) break;
     Copy(text + step.next, p - step.next, out + step.written);
     step.written += p - step.next;
     Copy(replacement.data(), replacement.size(), out + step.written);

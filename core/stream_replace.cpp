@@ -5,7 +5,6 @@
 
 #include "core/cache_line.h"
 #include "core/error.h"
-#include "core/freplace.h"
 
 namespace picrelink {
 namespace {

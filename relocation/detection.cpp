@@ -126,7 +126,7 @@ std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& 
   if (csvPath.empty()) return {};
   FirstReferences found;
   {
-    // Read once through a buffer, holding nothing of the file but the
+    // Read once through two buffers, holding nothing of the file but the
     // reference being matched, so that its size does not matter; closed
     // before the level text is looked at. The next piece is read on a
     // thread of its own while this one is searched.

@@ -29,7 +29,7 @@ int32_t LevelToInt(std::u16string_view text);
 // The folder that the CSV's first reference names, in path form or else in
 // URL form, one level higher when the level text is above 0. Reads the level
 // text (values.LevelText()) at most once and only after a reference was found.
-// The file is read once, in pieces of kDetectionBufferUnits code units (the
+// The file is read once, in pieces of up to kDetectionBufferUnits code units (the
 // next one read while the last is searched), and no further than the piece
 // after the one that holds the path form's first reference. Besides its two
 // buffers only the text of a reference still being matched is held (from its
