@@ -130,12 +130,12 @@ int Relocate(const MemoryFormValues& values, bool dryRun, std::ostream& out, std
       err << "Nothing done: every character of the CSV would be removed.\n";
       return kNothingDone;
     case RunOutcome::DryRun:
-      out << "Dry run: " << report.pathReferences << " path-form and " << report.urlReferences
-          << " URL-form references would be rewritten.\n";
+      out << "Dry run: " << report.occurrences[kPathForm] << " path-form and "
+          << report.occurrences[kUrlForm] << " URL-form references would be rewritten.\n";
       return kDone;
     case RunOutcome::Written:
-      out << "Rewritten: " << report.pathReferences << " path-form and " << report.urlReferences
-          << " URL-form references.\n";
+      out << "Rewritten: " << report.occurrences[kPathForm] << " path-form and "
+          << report.occurrences[kUrlForm] << " URL-form references.\n";
       return kDone;
   }
   return kFailed;

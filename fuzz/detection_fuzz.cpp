@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return count;
   };
   const picrelink::FirstReferences found = picrelink::FindFirstReferences(source, 16);
-  if (found.path != path) Fail("piecewise path-form detection differs");
-  if (path.empty() && found.url != url) Fail("piecewise URL-form detection differs");
+  if (found.first[kPathForm] != path) Fail("piecewise path-form detection differs");
+  if (path.empty() && found.first[kUrlForm] != url) Fail("piecewise URL-form detection differs");
   if (found.hasText == text.empty()) Fail("piecewise reading lost the text");
 
   // What detection does with a result; these must not crash on any of it.

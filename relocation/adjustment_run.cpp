@@ -1,5 +1,6 @@
 #include "relocation/adjustment_run.h"
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,7 @@
 #include "core/utf16_reader.h"
 #include "core/utf16_writer.h"
 #include "core/utf.h"
-#include "relocation/folder_text.h"
+#include "relocation/reference_forms.h"
 
 namespace picrelink {
 namespace {
@@ -29,19 +30,6 @@ class TriggerHold {
  private:
   Trigger& trigger_;
 };
-
-struct Replacements {
-  std::u16string pathFind, pathReplacement, urlFind, urlReplacement;
-};
-
-Replacements FormReplacements(std::u16string_view oldFolder, std::u16string_view newFolder) {
-  Replacements r;
-  r.pathFind = TrimFolderSeparator(oldFolder);
-  r.pathReplacement = TrimFolderSeparator(newFolder);
-  r.urlFind = PathToFileUrl(TrimTrailingChar(r.pathFind, u'/'));
-  r.urlReplacement = PathToFileUrl(TrimTrailingChar(r.pathReplacement, u'/'));
-  return r;
-}
 
 void MakeBackup(const std::u16string& csv) {
   const std::u16string backup = StripExtension(csv) + std::u16string(kBackupSuffix);
@@ -81,33 +69,42 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     return report;
   }
 
-  const Replacements r = FormReplacements(values.Btn2(), values.Btn3());
-  if (r.pathFind.empty()) {
+  const std::u16string oldFolder = values.Btn2();
+  const std::u16string newFolder = values.Btn3();
+  if (kReferenceForms[kPathForm].folderText(oldFolder).empty()) {
     throw Error("No folder to replace: the folder named in the CSV is empty");
   }
 
-  // Reader -> path-form pass -> URL-form pass -> the CSV's replacement, which
-  // is created only when the first unit of the new text reaches it.
-  // The writing happens on a thread of its own, so that the disk works while
-  // the rest of the CSV is read and replaced.
+  // Reader -> one pass per form, in the table's order -> the CSV's
+  // replacement, which is created only when the first unit of the new text
+  // reaches it. The writing happens on a thread of its own, so that the disk
+  // works while the rest of the CSV is read and replaced.
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File());
   std::optional<BackgroundSink> background;
   if (!options.dryRun) background.emplace(writer, options.bufferUnits);
   TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
-  StreamReplacer urlPass(r.urlFind, r.urlReplacement, false, out, options.bufferUnits);
-  StreamReplacer pathPass(r.pathFind, r.pathReplacement, false, urlPass, options.bufferUnits);
-  pathPass.Append(&first, 1);
+  // Built from the last pass to the first, each handing on to the next.
+  std::array<std::optional<StreamReplacer>, kFormCount> passes;
+  TextSink* next = &out;
+  for (size_t form = kFormCount; form-- > 0;) {
+    const ReferenceForm& row = kReferenceForms[form];
+    passes[form].emplace(row.folderText(oldFolder), row.folderText(newFolder), false, *next,
+                         options.bufferUnits);
+    next = &*passes[form];
+  }
+  StreamReplacer& firstPass = *passes[0];
+  firstPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
   size_t got = 0;
-  while ((got = reader.Read(pathPass.FreeSpace(), pathPass.FreeUnits())) > 0) {
-    pathPass.Appended(got);
+  while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
+    firstPass.Appended(got);
   }
-  pathPass.Finish();
-  urlPass.Finish();
+  for (size_t form = 0; form < kFormCount; ++form) {
+    passes[form]->Finish();
+    report.occurrences[form] = passes[form]->Occurrences();
+  }
   if (background) background->Finish();
-  report.pathReferences = pathPass.Occurrences();
-  report.urlReferences = urlPass.Occurrences();
 
   const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
   if (newUnits == 0) {

@@ -1,10 +1,12 @@
 #pragma once
 // The adjustment run: the start command's work, told without widgets.
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string_view>
 
 #include "relocation/form_values.h"
+#include "relocation/reference_forms.h"
 
 namespace picrelink {
 
@@ -30,8 +32,8 @@ enum class RunOutcome {
 
 struct RunReport {
   RunOutcome outcome = RunOutcome::NoCsv;
-  int64_t pathReferences = 0;  // occurrences rewritten by the path-form pass
-  int64_t urlReferences = 0;   // occurrences rewritten by the URL-form pass
+  // Occurrences rewritten by each form's pass, in the order of kReferenceForms.
+  std::array<int64_t, kFormCount> occurrences{};
 };
 
 // Backs up (when asked), rewrites the CSV named by btn1, replacing btn2 by

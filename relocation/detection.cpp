@@ -98,21 +98,14 @@ namespace {
 
 std::u16string FolderOfReferences(const FirstReferences& found, const FormValues& values) {
   if (!found.hasText) return {};
-
-  // The path form wins for the whole text, even over an earlier URL reference.
-  if (!found.path.empty()) {
-    std::u16string folder = ExtractFileDir(found.path);
-    if (LevelToInt(values.LevelText()) > 0) folder = ExtractFileDir(folder);
-    return folder;
+  // The earliest form that occurs wins for the whole text, even over an
+  // earlier reference of a later form.
+  const size_t form = found.Form();
+  if (form < kFormCount) {
+    return kReferenceForms[form].folderOf(found.first[form], LevelToInt(values.LevelText()) > 0);
   }
-
-  std::u16string url = found.url;
-  if (!url.empty()) {
-    url = UrlParentDir(url);
-    if (LevelToInt(values.LevelText()) > 0) url = UrlParentDir(url);
-  }
-  // Also for nothing found: the empty text takes the same road.
-  return FileUrlToPath(url);
+  // Nothing found: the empty text still takes the URL form's road.
+  return FileUrlToPath(u"");
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 
 namespace picrelink {
 
-inline constexpr std::u16string_view kPathPattern = u"src=\"\"([A-Za-z]:\\\\.*?)\"";
-inline constexpr std::u16string_view kUrlPattern = u"src=\"\"(file:///[A-Za-z]:/.*?)\"";
 
 // The template expansion of the first match of pattern in text; the empty
 // text when it matches nowhere. One engine object per call.

@@ -1,13 +1,20 @@
 #include "relocation/detection_stream.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "core/cache_line.h"
-#include "relocation/detection.h"
-#include "relocation/regexpr.h"
+#include "relocation/reference_scan.h"
 
 namespace picrelink {
+
+size_t FirstReferences::Form() const {
+  for (size_t form = 0; form < kFormCount; ++form) {
+    if (!first[form].empty()) return form;
+  }
+  return kFormCount;
+}
 
 FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits) {
   const size_t units = std::max<size_t>(bufferUnits, 1);
@@ -19,34 +26,40 @@ FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits
 }
 
 FirstReferences FindFirstReferences(const PieceSource& nextPiece) {
-  TRegExpr pathSearch;
-  pathSearch.SetExpression(kPathPattern);
-  pathSearch.BeginSearch();
-  TRegExpr urlSearch;
-  urlSearch.SetExpression(kUrlPattern);
-  urlSearch.BeginSearch();
-
   FirstReferences found;
-  bool pathSettled = false;
-  bool urlSettled = false;
+  // One search per form, each stopping at its first match.
+  std::array<std::optional<ReferenceScanner>, kFormCount> searches;
+  for (size_t form = 0; form < kFormCount; ++form) {
+    searches[form].emplace(
+        [form](std::u16string_view head) {
+          return FitsForm(kReferenceForms[form], head) ? 0 : kNotAReference;
+        },
+        [&found, form](const FoundReference& reference) {
+          found.first[form] = reference.value;
+          return true;
+        });
+  }
+
+  // Whether a form's result is settled: it matched, or an earlier form did
+  // (which makes it count for nothing).
+  const auto settled = [&](size_t form) {
+    for (size_t earlier = 0; earlier <= form; ++earlier) {
+      if (searches[earlier]->Stopped()) return true;
+    }
+    return false;
+  };
   for (;;) {
+    if (settled(0)) break;
     const std::u16string_view piece = nextPiece();
     if (piece.empty()) break;
     found.hasText = true;
-    if (pathSearch.Feed(piece)) {
-      pathSettled = true;
-      break;
+    for (size_t form = 0; form < kFormCount; ++form) {
+      if (!settled(form)) searches[form]->Feed(piece);
     }
-    if (!urlSettled) urlSettled = urlSearch.Feed(piece);
   }
-  if (!pathSettled) {
-    pathSearch.Feed({}, true);
-    urlSearch.Feed({}, true);
-  }
-  if (pathSearch.Found()) found.path = pathSearch.Substitute(u"$1");
-  // A path match always captures its drive, so an empty capture means no
-  // match, and then the text has been read to its end for the URL search.
-  if (found.path.empty() && urlSearch.Found()) found.url = urlSearch.Substitute(u"$1");
+  // Only the first match of the earliest form that matched counts.
+  const size_t taken = found.Form();
+  for (size_t form = taken + 1; form < kFormCount; ++form) found.first[form].clear();
   return found;
 }
 

@@ -1,11 +1,14 @@
 #pragma once
-// The first picture reference of a CSV text that is read piece by piece:
-// one pass over the text, both reference patterns running over each piece,
-// in memory bounded by the buffer and the reference being matched.
+// The first picture reference of each form in a CSV text that is read piece
+// by piece: one pass over the text, every form's search running over each
+// piece, in memory bounded by the buffer and the reference being matched.
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "relocation/reference_forms.h"
 
 namespace picrelink {
 
@@ -19,19 +22,23 @@ using PieceSource = std::function<std::u16string_view()>;
 
 struct FirstReferences {
   bool hasText = false;  // the text held at least one code unit
-  // "$1" of the path pattern's first match over the whole text; empty when
-  // it matches nowhere.
-  std::u16string path;
-  // "$1" of the URL pattern's first match, found only when path is empty.
-  std::u16string url;
+  // Per form of kReferenceForms, "$1" of its pattern's first match over the
+  // whole text, empty when it matches nowhere. A form is searched to its
+  // result only while every earlier form has matched nowhere; after a form
+  // that matched, the later ones stay empty.
+  std::array<std::u16string, kFormCount> first;
+
+  // The form that detection takes: the first one that matched; kFormCount
+  // when none did.
+  size_t Form() const;
 };
 
 // Reads the text from source through a buffer of bufferUnits code units
 // (at least 1) and gives what CollectMatches with each pattern would give
-// over the whole text. Reading stops as soon as the path pattern's first
-// match is settled; the URL pattern's counts only when the path pattern
-// matches nowhere, so for it the text is read to its end. Errors of the
-// source pass through.
+// over the whole text. Reading stops as soon as the first form's first match
+// is settled; a later form counts only when every earlier one matches
+// nowhere, so for it the text is read to its end. Errors of the source pass
+// through.
 FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits);
 
 // The same over the pieces that nextPiece gives, in whatever sizes they come.

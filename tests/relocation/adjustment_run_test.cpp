@@ -84,8 +84,8 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
                                   Row(u"http://example.com/item/f.jpg");
   EXPECT_EQ(CsvBytes(), Utf16FileBytes(expected));
   EXPECT_EQ(report.outcome, RunOutcome::Written);
-  EXPECT_EQ(report.pathReferences, 2);
-  EXPECT_EQ(report.urlReferences, 1);
+  EXPECT_EQ(report.occurrences[kPathForm], 2);
+  EXPECT_EQ(report.occurrences[kUrlForm], 1);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, u"调整成功！");
   EXPECT_EQ(messages.shown[0].caption, u"调整CSV文件宝贝描述图片位置");
@@ -266,8 +266,8 @@ TEST_F(AdjustmentRunTest, DryRunCountsWithoutWritingOrBackingUp) {
   const RunReport report = Run({.dryRun = true});
 
   EXPECT_EQ(report.outcome, RunOutcome::DryRun);
-  EXPECT_EQ(report.pathReferences, 2);
-  EXPECT_EQ(report.urlReferences, 1);
+  EXPECT_EQ(report.occurrences[kPathForm], 2);
+  EXPECT_EQ(report.occurrences[kUrlForm], 1);
   EXPECT_EQ(CsvBytes(), before);
   EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
   EXPECT_TRUE(messages.shown.empty());
@@ -286,7 +286,7 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
 
   const RunReport report = Run();
 
-  EXPECT_EQ(report.pathReferences, 2);
+  EXPECT_EQ(report.occurrences[kPathForm], 2);
   std::u16string expected = text;
   expected.replace(at, find.size(), kNewFolder);
   expected.replace(10, find.size(), kNewFolder);

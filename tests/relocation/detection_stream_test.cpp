@@ -48,8 +48,8 @@ struct MemorySource {
 FirstReferences WholeText(std::u16string_view text) {
   FirstReferences found;
   found.hasText = !text.empty();
-  found.path = CollectMatches(text, kPathPattern, u"$1");
-  if (found.path.empty()) found.url = CollectMatches(text, kUrlPattern, u"$1");
+  found.first[kPathForm] = CollectMatches(text, kPathPattern, u"$1");
+  if (found.first[kPathForm].empty()) found.first[kUrlForm] = CollectMatches(text, kUrlPattern, u"$1");
   return found;
 }
 
@@ -60,8 +60,8 @@ FirstReferences Piecewise(std::u16string_view text, size_t pieceSize, std::mt199
 }
 
 std::string Describe(const FirstReferences& found) {
-  return std::string(found.hasText ? "text" : "no text") + ", path [" + ToUtf8(found.path) +
-         "], url [" + ToUtf8(found.url) + "]";
+  return std::string(found.hasText ? "text" : "no text") + ", path [" + ToUtf8(found.first[kPathForm]) +
+         "], url [" + ToUtf8(found.first[kUrlForm]) + "]";
 }
 
 constexpr size_t kPieceSizes[] = {1, 2, 3, 7, 64, 0};
@@ -136,8 +136,8 @@ TEST(FindFirstReferencesProperty, AgreesWithTheWholeTextSearchForAnyPieces) {
   for (int round = 0; round < 4000; ++round) {
     const std::u16string text = RandomText(rng);
     const FirstReferences whole = WholeText(text);
-    withPath += !whole.path.empty();
-    withUrlOnly += whole.path.empty() && !whole.url.empty();
+    withPath += !whole.first[kPathForm].empty();
+    withUrlOnly += whole.first[kPathForm].empty() && !whole.first[kUrlForm].empty();
     for (const size_t size : kPieceSizes) {
       ASSERT_EQ(Describe(Piecewise(text, size, rng)), Describe(whole))
           << "text " << ToUtf8(text) << " pieces " << size;
@@ -203,8 +203,8 @@ TEST(FindFirstReferencesTest, EdgeCasesForEveryPieceSize) {
   for (const EdgeCase& c : kEdgeCases) {
     FirstReferences expected;
     expected.hasText = !c.text.empty();
-    expected.path = c.path;
-    expected.url = c.url;
+    expected.first[kPathForm] = c.path;
+    expected.first[kUrlForm] = c.url;
     ASSERT_EQ(Describe(WholeText(c.text)), Describe(expected)) << c.what;
     for (size_t size = 1; size <= c.text.size() + 1; ++size) {
       EXPECT_EQ(Describe(Piecewise(c.text, size, rng)), Describe(expected))
@@ -230,8 +230,8 @@ TEST(FindFirstReferencesTest, ReferenceSplitAtEveryPlace) {
       return count;
     };
     const FirstReferences found = FindFirstReferences(twoPieces, row.size());
-    EXPECT_EQ(ToUtf8(found.path), "D:\\店\\item\\a.jpg") << "split at " << split;
-    EXPECT_EQ(found.url, u"") << "split at " << split;
+    EXPECT_EQ(ToUtf8(found.first[kPathForm]), "D:\\店\\item\\a.jpg") << "split at " << split;
+    EXPECT_EQ(found.first[kUrlForm], u"") << "split at " << split;
   }
 }
 

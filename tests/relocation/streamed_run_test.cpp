@@ -122,7 +122,7 @@ TEST_F(StreamedRunTest, EmptyNewTextCreatesNothingEvenWhereNothingCouldBe) {
 
   fs::permissions(dir.path(), fs::perms::owner_all);
   EXPECT_EQ(report.outcome, RunOutcome::EmptyNewText);
-  EXPECT_EQ(report.pathReferences, 2);
+  EXPECT_EQ(report.occurrences[kPathForm], 2);
   EXPECT_EQ(ReadBytes(ToPath(csv)), bytes);
   EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
 }
@@ -144,7 +144,7 @@ TEST_F(StreamedRunTest, DryRunOverMoreThanTwoGibibytes) {
   const RunReport report = Run(size_t{1} << 18, /*dryRun=*/true);
 
   EXPECT_EQ(report.outcome, RunOutcome::DryRun);
-  EXPECT_EQ(report.pathReferences, 1);
+  EXPECT_EQ(report.occurrences[kPathForm], 1);
   EXPECT_EQ(fs::file_size(ToPath(csv)), at + 2 * reference.size());
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+// The two forms in which a CSV's descriptions name their pictures, as one
+// table: detection searches them in the table's order, the run replaces the
+// old folder in each of them in that order, and the reports count by them.
+// A further form is one more row.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace picrelink {
+
+inline constexpr std::u16string_view kPathPattern = u"src=\"\"([A-Za-z]:\\\\.*?)\"";
+inline constexpr std::u16string_view kUrlPattern = u"src=\"\"(file:///[A-Za-z]:/.*?)\"";
+
+enum FormIndex : size_t { kPathForm = 0, kUrlForm = 1, kFormCount = 2 };
+
+struct ReferenceForm {
+  std::string_view name;          // in reports: "path", "url"
+  std::u16string_view pattern;    // detection's pattern: src=""(<prefix><letter>:<sep>.*?)"
+  std::u16string_view prefix;     // what stands before the drive letter
+  char16_t driveSeparator;        // what follows the drive's colon
+  // The folder that a captured reference names: the picture's own folder, or
+  // the one above it when oneHigher. A Windows path, as detection returns it.
+  std::u16string (*folderOf)(std::u16string_view capture, bool oneHigher);
+  // The text that stands for a folder value (btn2 or btn3) in this form,
+  // as the run looks for it and puts it in.
+  std::u16string (*folderText)(std::u16string_view folder);
+};
+
+// In order of precedence: a later form counts for detection only when no
+// earlier one occurs anywhere in the text.
+extern const std::array<ReferenceForm, kFormCount> kReferenceForms;
+
+// Whether a value (the text after src="", up to the next quotation mark)
+// begins as the form's pattern requires: prefix, an ASCII letter, ":", the
+// separator.
+bool FitsForm(const ReferenceForm& form, std::u16string_view value);
+
+}  // namespace picrelink
