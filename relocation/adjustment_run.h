@@ -1,18 +1,27 @@
 #pragma once
 // The adjustment run: the start command's work, told without widgets.
-#include <cstddef>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "relocation/form_values.h"
+#include "relocation/picture_check.h"
 #include "relocation/reference_forms.h"
 
 namespace picrelink {
 
 inline constexpr std::u16string_view kSuccessMessage = u"调整成功！";
-inline constexpr std::u16string_view kWindowCaption = u"调整CSV文件宝贝描述图片位置";
+inline constexpr std::u16string_view kWindowCaption =
+    u"调整CSV文件宝贝描述图片位置";
 inline constexpr std::u16string_view kBackupSuffix = u"_备份.csv";
+
+// How many leftovers and other folders a report names.
+inline constexpr size_t kReportExamples = 20;
 
 struct RunOptions {
   // Count the references that would be rewritten; write nothing, no backup.
@@ -23,26 +32,43 @@ struct RunOptions {
 };
 
 enum class RunOutcome {
-  NoCsv,         // btn1 empty: nothing read or written
-  NoText,        // no FF FE mark or nothing after it: nothing written
-  EmptyNewText,  // every character was removed: nothing written
-  Written,       // the CSV was rewritten and the success message shown
-  DryRun,        // counted only
+  NoCsv,        // btn1 empty: nothing read or written
+  NoText,       // no FF FE mark or nothing after it: nothing written
+  EmptyNewText, // every character was removed: nothing written
+  Written,      // the CSV was rewritten and the success message shown
+  DryRun,       // counted only
 };
 
 struct RunReport {
   RunOutcome outcome = RunOutcome::NoCsv;
   // Occurrences rewritten by each form's pass, in the order of kReferenceForms.
   std::array<int64_t, kFormCount> occurrences{};
+  // File URLs that named the old folder in another spelling (percent-encoded,
+  // localhost, file:/) and were rewritten after the two passes, per spelling
+  // name (kSpellingNames; several names for one reference count under each).
+  std::map<std::string, int64_t> respelled;
+  int64_t respelledTotal = 0;
+  // References that still name the old folder after the run, and the first
+  // few of them as written.
+  int64_t leftovers = 0;
+  std::vector<std::u16string> leftoverExamples;
+  // References to folders other than the old and the new one, left alone,
+  // and the first few of those folders.
+  int64_t otherFolderReferences = 0;
+  std::vector<std::u16string> otherFolders;
+  // When the new folder exists: whether the pictures that the rewritten
+  // references name are there.
+  std::optional<PictureTally> pictures;
 };
 
 // Backs up (when asked), rewrites the CSV named by btn1, replacing btn2 by
 // btn3 in path form and then in file-URL form, and shows the success
 // message. The CSV streams through bounded buffers into its replacement, so
 // memory does not grow with its size; the result is that of each
-// replacement applied once to the whole text. The trigger is unavailable from the start of the run to each of
-// its ends, errors included. Errors propagate to the caller.
-RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& messages,
-                        const RunOptions& options = {});
+// replacement applied once to the whole text. The trigger is unavailable from
+// the start of the run to each of its ends, errors included. Errors propagate
+// to the caller.
+RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
+                        Messages &messages, const RunOptions &options = {});
 
-}  // namespace picrelink
+} // namespace picrelink

@@ -16,17 +16,21 @@ void TRegExpr::SetExpression(std::u16string_view pattern) {
 bool TRegExpr::Exec(std::u16string_view text) {
   found_ = false;
   capture_.clear();
-  const ReferenceForm* form = nullptr;
-  for (const ReferenceForm& row : kReferenceForms) {
-    if (row.pattern == pattern_) form = &row;
+  const ReferenceForm *form = nullptr;
+  for (const ReferenceForm &row : kReferenceForms) {
+    if (row.pattern == pattern_)
+      form = &row;
   }
   if (form == nullptr) {
     throw ERegExpr("TRegExpr: the pattern \"" + ToUtf8(pattern_) +
                    "\" is not one of the picture reference patterns");
   }
   ScanReferences(
-      text, [form](std::u16string_view head) { return FitsForm(*form, head) ? 0 : kNotAReference; },
-      [this](const FoundReference& reference) {
+      text,
+      [form](std::u16string_view head) {
+        return FitsForm(*form, head) ? 0 : kNotAReference;
+      },
+      [this](const FoundReference &reference) {
         found_ = true;
         capture_ = reference.value;
         return true;
@@ -35,16 +39,20 @@ bool TRegExpr::Exec(std::u16string_view text) {
 }
 
 std::u16string TRegExpr::Match(int group) const {
-  if (!found_) return {};
-  if (group == 1) return capture_;
-  if (group == 0) return std::u16string(kSrcHead) + capture_ + u'"';
+  if (!found_)
+    return {};
+  if (group == 1)
+    return capture_;
+  if (group == 0)
+    return std::u16string(kSrcHead) + capture_ + u'"';
   return {};
 }
 
 std::u16string TRegExpr::Substitute(std::u16string_view templ) const {
   std::u16string result;
   for (size_t i = 0; i < templ.size(); ++i) {
-    if (templ[i] == u'$' && i + 1 < templ.size() && (templ[i + 1] == u'0' || templ[i + 1] == u'1')) {
+    if (templ[i] == u'$' && i + 1 < templ.size() &&
+        (templ[i + 1] == u'0' || templ[i + 1] == u'1')) {
       result += Match(templ[i + 1] - u'0');
       ++i;
     } else {
@@ -54,4 +62,4 @@ std::u16string TRegExpr::Substitute(std::u16string_view templ) const {
   return result;
 }
 
-}  // namespace picrelink
+} // namespace picrelink

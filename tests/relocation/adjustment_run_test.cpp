@@ -35,15 +35,20 @@ const std::u16string kNewFolderUrl = u"file:////srv/new/my%20item";
 const std::u16string kLocalSep(1, platform::kLocalSeparator);
 
 std::u16string Row(std::u16string_view reference) {
-  return u"\"商品\",\"<p>宝贝描述</p><img src=\"\"" + std::u16string(reference) + u"\"\">\"\r\n";
+  return u"\"商品\",\"<p>宝贝描述</p><img src=\"\"" +
+         std::u16string(reference) + u"\"\">\"\r\n";
 }
 
 class AdjustmentRunTest : public ::testing::Test {
- protected:
-  void WriteCsv(std::u16string_view text) { WriteBytes(ToPath(csv), Utf16FileBytes(text)); }
+protected:
+  void WriteCsv(std::u16string_view text) {
+    WriteBytes(ToPath(csv), Utf16FileBytes(text));
+  }
   std::string CsvBytes() const { return ReadBytes(ToPath(csv)); }
 
-  RunReport Run(const RunOptions& options = {}) { return RunAdjustment(values, trigger, messages, options); }
+  RunReport Run(const RunOptions &options = {}) {
+    return RunAdjustment(values, trigger, messages, options);
+  }
 
   // The run's contract with the window: unavailable at the start, available
   // again at its end, whatever the outcome.
@@ -67,48 +72,63 @@ class AdjustmentRunTest : public ::testing::Test {
 };
 
 TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
-  const std::u16string text = u"\"标题\",\"描述\"\r\n" + Row(u"d:\\OLD\\Item\\a.jpg") +
-                              Row(u"FILE:///D:/Old/item/b.jpg") + Row(u"D:\\old\\item2\\c.jpg") +
-                              Row(u"D:\\old\\ítem\\d.jpg") + Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
-                              Row(u"http://example.com/item/f.jpg");
+  const std::u16string text =
+      u"\"标题\",\"描述\"\r\n" + Row(u"d:\\OLD\\Item\\a.jpg") +
+      Row(u"FILE:///D:/Old/item/b.jpg") + Row(u"D:\\old\\item2\\c.jpg") +
+      Row(u"D:\\old\\ítem\\d.jpg") + Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
+      Row(u"http://example.com/item/f.jpg");
   values.btn2 = u"D:\\old\\item";
   values.btn3 = kNewFolder;
   WriteCsv(text);
 
   const RunReport report = Run();
 
-  const std::u16string expected = u"\"标题\",\"描述\"\r\n" + Row(kNewFolder + u"\\a.jpg") +
-                                  Row(kNewFolderUrl + u"/b.jpg") + Row(kNewFolder + u"2\\c.jpg") +
-                                  Row(u"D:\\old\\ítem\\d.jpg") +
-                                  Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
-                                  Row(u"http://example.com/item/f.jpg");
+  const std::u16string expected =
+      u"\"标题\",\"描述\"\r\n" + Row(kNewFolder + u"\\a.jpg") +
+      Row(kNewFolderUrl + u"/b.jpg") + Row(kNewFolder + u"2\\c.jpg") +
+      Row(u"D:\\old\\ítem\\d.jpg") + Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
+      Row(u"http://example.com/item/f.jpg");
   EXPECT_EQ(CsvBytes(), Utf16FileBytes(expected));
   EXPECT_EQ(report.outcome, RunOutcome::Written);
   EXPECT_EQ(report.occurrences[kPathForm], 2);
   EXPECT_EQ(report.occurrences[kUrlForm], 1);
+  // Left alone: the other folder (ítem is no ASCII case of item) and the
+  // escaped name of another folder.
+  EXPECT_EQ(report.otherFolderReferences, 2);
+  EXPECT_EQ(report.leftovers, 0);
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, u"调整成功！");
+  EXPECT_EQ(ToUtf8(messages.shown[0].text),
+            "调整成功！\n已改写路径形式 2 处，网址形式 1 处。\n注意：另有 2 "
+            "处引用指向其他目录，未作改动（"
+            "D:\\old）。");
   EXPECT_EQ(messages.shown[0].caption, u"调整CSV文件宝贝描述图片位置");
-  EXPECT_FALSE(messages.shown[0].triggerAvailable) << "the start button stays unavailable while the message shows";
+  EXPECT_FALSE(messages.shown[0].triggerAvailable)
+      << "the start button stays unavailable while the message shows";
   ExpectTriggerReleased();
-  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv") << "no backup, no temporary file";
+  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv")
+      << "no backup, no temporary file";
 }
 
 TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
-  const std::u16string text = Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
+  const std::u16string text =
+      Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
   std::string first;
-  for (const std::u16string oldFolder : {u"D:\\old\\item", u"D:\\old\\item\\"}) {
-    for (const std::u16string& newFolder : {kNewFolder, kNewFolder + kLocalSep}) {
+  for (const std::u16string oldFolder :
+       {u"D:\\old\\item", u"D:\\old\\item\\"}) {
+    for (const std::u16string &newFolder :
+         {kNewFolder, kNewFolder + kLocalSep}) {
       SCOPED_TRACE(ToUtf8(oldFolder + u" -> " + newFolder));
       WriteCsv(text);
       values.btn2 = oldFolder;
       values.btn3 = newFolder;
       Run();
-      if (first.empty()) first = CsvBytes();
+      if (first.empty())
+        first = CsvBytes();
       EXPECT_EQ(CsvBytes(), first);
     }
   }
-  EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg")));
+  EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") +
+                                  Row(kNewFolderUrl + u"/b.jpg")));
 }
 
 TEST_F(AdjustmentRunTest, EmptyActualFolderRemovesExactPathsAndShortensUrls) {
@@ -119,8 +139,9 @@ TEST_F(AdjustmentRunTest, EmptyActualFolderRemovesExactPathsAndShortensUrls) {
   Run();
 
   // Removal matches exactly; the URL pass still folds ASCII letters.
-  EXPECT_EQ(CsvBytes(), Utf16FileBytes(Row(u"\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
-                                       Row(u"file:////c.jpg")));
+  EXPECT_EQ(CsvBytes(),
+            Utf16FileBytes(Row(u"\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
+                           Row(u"file:////c.jpg")));
 }
 
 TEST_F(AdjustmentRunTest, NothingIsWrittenWhenEveryCharacterWouldGo) {
@@ -148,8 +169,9 @@ TEST_F(AdjustmentRunTest, EmptyCsvPathDoesNothingAtAll) {
 }
 
 TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneButBackedUp) {
-  for (const std::string& bytes : {std::string("\xEF\xBB\xBF" "D:\\old\\item"), std::string("\xFF\xFE"),
-                                   std::string()}) {
+  for (const std::string &bytes : {std::string("\xEF\xBB\xBF"
+                                               "D:\\old\\item"),
+                                   std::string("\xFF\xFE"), std::string()}) {
     WriteBytes(ToPath(csv), bytes);
     fs::remove(dir.path() / u8"goods_备份.csv");
     values.backup = true;
@@ -167,7 +189,8 @@ TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneButBackedUp) {
 TEST_F(AdjustmentRunTest, BackupReplacesItsExtensionAndOverwritesAnOlderOne) {
   const std::u16string text = Row(u"D:\\old\\item\\a.jpg");
   WriteCsv(text);
-  WriteBytes(dir.path() / u8"goods_备份.csv", "an older backup, longer than the CSV itself ........");
+  WriteBytes(dir.path() / u8"goods_备份.csv",
+             "an older backup, longer than the CSV itself ........");
   values.backup = true;
 
   Run();
@@ -193,14 +216,16 @@ TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
 TEST_F(AdjustmentRunTest, FailedBackupStopsTheRunBeforeTheCsvIsTouched) {
   WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
-  fs::create_directory(dir.path() / u8"goods_备份.csv");  // a folder where the backup should go
+  fs::create_directory(
+      dir.path() / u8"goods_备份.csv"); // a folder where the backup should go
   values.backup = true;
 
   try {
     Run();
     FAIL() << "the run went on without its backup";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(ToUtf8(dir.File("goods_备份.csv"))), std::string::npos)
+  } catch (const Error &e) {
+    EXPECT_NE(std::string(e.what()).find(ToUtf8(dir.File("goods_备份.csv"))),
+              std::string::npos)
         << e.what();
   }
   EXPECT_EQ(CsvBytes(), before);
@@ -228,13 +253,15 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
   try {
     Run();
     FAIL() << "no error for a missing CSV";
-  } catch (const Error& e) {
+  } catch (const Error &e) {
 #ifdef _WIN32
-    const std::string notFound = platform::SystemErrorText(2);  // ERROR_FILE_NOT_FOUND
+    const std::string notFound =
+        platform::SystemErrorText(2); // ERROR_FILE_NOT_FOUND
 #else
     const std::string notFound = "No such file or directory";
 #endif
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + ToUtf8(csv) + "\". " + notFound);
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"" + ToUtf8(csv) + "\". " + notFound);
   }
   EXPECT_TRUE(messages.shown.empty());
   ExpectTriggerReleased();
@@ -243,13 +270,16 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
 TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
   WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
-  fs::permissions(ToPath(csv), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(ToPath(csv), fs::perms::owner_read | fs::perms::group_read |
+                                   fs::perms::others_read);
 
   try {
     Run();
     FAIL() << "a read-only CSV was written";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + ToUtf8(csv) + "\". ", 0), 0u)
+  } catch (const Error &e) {
+    EXPECT_EQ(std::string(e.what()).rfind(
+                  "Cannot create file \"" + ToUtf8(csv) + "\". ", 0),
+              0u)
         << e.what();
   }
   EXPECT_EQ(CsvBytes(), before);
@@ -259,7 +289,8 @@ TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
 }
 
 TEST_F(AdjustmentRunTest, DryRunCountsWithoutWritingOrBackingUp) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"D:\\OLD\\item\\b.jpg") + Row(u"file:///D:/old/item/c.jpg"));
+  WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"D:\\OLD\\item\\b.jpg") +
+           Row(u"file:///D:/old/item/c.jpg"));
   const std::string before = CsvBytes();
   values.backup = true;
 
@@ -279,7 +310,8 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
   constexpr size_t kChunk = 30'000'000;
   const std::u16string find = u"D:\\old\\item";
   std::u16string text(kChunk + 1, u'x');
-  const size_t at = kChunk - 5;  // covers the last character of the first 30,000,000
+  const size_t at =
+      kChunk - 5; // covers the last character of the first 30,000,000
   text.replace(at, find.size(), find);
   text.replace(10, find.size(), find);
   WriteCsv(text);
@@ -293,5 +325,5 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
   EXPECT_TRUE(CsvBytes() == Utf16FileBytes(expected));
 }
 
-}  // namespace
-}  // namespace picrelink
+} // namespace
+} // namespace picrelink
