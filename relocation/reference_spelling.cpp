@@ -83,12 +83,24 @@ bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
     }
     return false;
   }
-  if (StartsFolded(rest, u"//localhost/") && DriveAt(rest.substr(12))) {
-    shape = {17, kSpellingLocalhost};
+  if (StartsFolded(rest, u"//localhost/")) {
+    if (DriveAt(rest.substr(12))) {
+      shape = {17, kSpellingLocalhost};
+      return true;
+    }
+    if (LocalAt(rest.substr(11))) {
+      shape = {16, kSpellingLocalhost | kSpellingLocal};
+      return true;
+    }
+    return false;
+  }
+  if (DriveAt(rest.substr(std::min<size_t>(1, rest.size()))) &&
+      rest.starts_with(u"/")) {
+    shape = {6, kSpellingOneSlash};
     return true;
   }
-  if (rest.starts_with(u"/") && DriveAt(rest.substr(1))) {
-    shape = {6, kSpellingOneSlash};
+  if (LocalAt(rest)) { // file:/srv/...
+    shape = {5, kSpellingOneSlash | kSpellingLocal};
     return true;
   }
   return false;

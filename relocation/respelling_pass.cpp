@@ -156,10 +156,17 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
   const bool backslashes = oldPart.find(u'\\') != std::u16string_view::npos;
   const char16_t separator = backslashes ? u'\\' : u'/';
   std::u16string result(value.substr(0, pathStart));
+  // A local folder's own "/" would make a host of its first component behind
+  // file:/ or file://localhost/: the scheme part's "/" stands for it.
+  std::u16string_view folderText = newFolder_;
+  if (folderText.starts_with(u'/') && !result.empty() &&
+      result.back() == u'/') {
+    folderText.remove_prefix(1);
+  }
   if (oldPart.find(u'%') != std::u16string_view::npos) {
-    AppendPercentEncoded(result, newFolder_, separator);
+    AppendPercentEncoded(result, folderText, separator);
   } else {
-    std::u16string plain = EncodeSpaces(newFolder_);
+    std::u16string plain = EncodeSpaces(folderText);
     for (char16_t &c : plain) {
       if (c == u'\\' || c == u'/')
         c = separator;
