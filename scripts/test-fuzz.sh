@@ -16,7 +16,7 @@ picrelink_install_packages cmake ninja-build clang libclang-rt-14-dev
 seconds=${PICRELINK_FUZZ_SECONDS:-10}
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(replace_all decode_uri detection level_to_int read_utf16_file)
+  targets=(replace_all decode_uri detection references level_to_int read_utf16_file)
 fi
 
 build=build-rel-fuzz
