@@ -23,29 +23,24 @@ namespace {
 // Makes the trigger unavailable for the life of the run and available again
 // at each of its ends; on an error, before the caller shows it.
 class TriggerHold {
-public:
-  explicit TriggerHold(Trigger &trigger) : trigger_(trigger) {
-    trigger_.SetAvailable(false);
-  }
+ public:
+  explicit TriggerHold(Trigger &trigger) : trigger_(trigger) { trigger_.SetAvailable(false); }
   ~TriggerHold() { trigger_.SetAvailable(true); }
   TriggerHold(const TriggerHold &) = delete;
   TriggerHold &operator=(const TriggerHold &) = delete;
 
-private:
+ private:
   Trigger &trigger_;
 };
 
 void MakeBackup(const std::u16string &csv) {
-  const std::u16string backup =
-      StripExtension(csv) + std::u16string(kBackupSuffix);
+  const std::u16string backup = StripExtension(csv) + std::u16string(kBackupSuffix);
   try {
     platform::CopyFileOver(csv, backup);
   } catch (const Error &e) {
     // The backup is the seller's safety net: without it the CSV is not touched.
-    throw Error(
-        "The backup \"" + ToUtf8(platform::AbsolutePath(backup)) +
-        "\" could not be written, so the CSV file was left unchanged. " +
-        e.what());
+    throw Error("The backup \"" + ToUtf8(platform::AbsolutePath(backup)) +
+                "\" could not be written, so the CSV file was left unchanged. " + e.what());
   }
 }
 
@@ -55,19 +50,17 @@ struct CountingSink : TextSink {
   uint64_t units = 0;
 };
 
-} // namespace
+}  // namespace
 
-RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
-                        Messages &messages, const RunOptions &options) {
+RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &messages,
+                        const RunOptions &options) {
   TriggerHold hold(trigger);
   RunReport report;
 
   const std::u16string csv = values.Btn1();
-  if (csv.empty())
-    return report; // NoCsv
+  if (csv.empty()) return report;  // NoCsv
 
-  if (values.BackupChecked() && !options.dryRun)
-    MakeBackup(csv);
+  if (values.BackupChecked() && !options.dryRun) MakeBackup(csv);
 
   Utf16FileReader reader(csv);
   // One code unit tells whether there is any text; the passes exist only
@@ -92,33 +85,28 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File());
   std::optional<BackgroundSink> background;
-  if (!options.dryRun)
-    background.emplace(writer, options.bufferUnits);
-  TextSink &out =
-      options.dryRun ? static_cast<TextSink &>(counter) : *background;
+  if (!options.dryRun) background.emplace(writer, options.bufferUnits);
+  TextSink &out = options.dryRun ? static_cast<TextSink &>(counter) : *background;
   // The pictures of the rewritten references are looked for when the new
   // folder exists; its tree is listed once, before the text streams.
   std::optional<PictureChecker> checker;
   checker.emplace(newFolder, newFolder);
-  if (!checker->Tally().folderExists)
-    checker.reset();
-  RespellingPass respelling(oldFolder, newFolder, out, report,
-                            checker ? &*checker : nullptr);
+  if (!checker->Tally().folderExists) checker.reset();
+  RespellingPass respelling(oldFolder, newFolder, out, report, checker ? &*checker : nullptr);
   // Built from the last pass to the first, each handing on to the next.
   std::array<std::optional<StreamReplacer>, kFormCount> passes;
   TextSink *next = &respelling;
   for (size_t form = kFormCount; form-- > 0;) {
     const ReferenceForm &row = kReferenceForms[form];
-    passes[form].emplace(row.folderText(oldFolder), row.folderText(newFolder),
-                         false, *next, options.bufferUnits);
+    passes[form].emplace(row.folderText(oldFolder), row.folderText(newFolder), false, *next,
+                         options.bufferUnits);
     next = &*passes[form];
   }
   StreamReplacer &firstPass = *passes[0];
   firstPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
   size_t got = 0;
-  while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) >
-         0) {
+  while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
     firstPass.Appended(got);
   }
   for (size_t form = 0; form < kFormCount; ++form) {
@@ -126,13 +114,10 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
     report.occurrences[form] = passes[form]->Occurrences();
   }
   respelling.Finish();
-  if (background)
-    background->Finish();
-  if (checker)
-    report.pictures = checker->Tally();
+  if (background) background->Finish();
+  if (checker) report.pictures = checker->Tally();
 
-  const uint64_t newUnits =
-      options.dryRun ? counter.units : writer.UnitsWritten();
+  const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
   if (newUnits == 0) {
     // Nothing was created: the writer opens its file only for a first unit.
     report.outcome = RunOutcome::EmptyNewText;
@@ -149,4 +134,4 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
   return report;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

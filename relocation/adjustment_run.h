@@ -16,8 +16,7 @@
 namespace picrelink {
 
 inline constexpr std::u16string_view kSuccessMessage = u"调整成功！";
-inline constexpr std::u16string_view kWindowCaption =
-    u"调整CSV文件宝贝描述图片位置";
+inline constexpr std::u16string_view kWindowCaption = u"调整CSV文件宝贝描述图片位置";
 inline constexpr std::u16string_view kBackupSuffix = u"_备份.csv";
 
 // How many leftovers and other folders a report names.
@@ -32,11 +31,11 @@ struct RunOptions {
 };
 
 enum class RunOutcome {
-  NoCsv,        // btn1 empty: nothing read or written
-  NoText,       // no FF FE mark or nothing after it: nothing written
-  EmptyNewText, // every character was removed: nothing written
-  Written,      // the CSV was rewritten and the success message shown
-  DryRun,       // counted only
+  NoCsv,         // btn1 empty: nothing read or written
+  NoText,        // no FF FE mark or nothing after it: nothing written
+  EmptyNewText,  // every character was removed: nothing written
+  Written,       // the CSV was rewritten and the success message shown
+  DryRun,        // counted only
 };
 
 struct RunReport {
@@ -68,7 +67,7 @@ struct RunReport {
 // replacement applied once to the whole text. The trigger is unavailable from
 // the start of the run to each of its ends, errors included. Errors propagate
 // to the caller.
-RunReport RunAdjustment(const FormValues &values, Trigger &trigger,
-                        Messages &messages, const RunOptions &options = {});
+RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &messages,
+                        const RunOptions &options = {});
 
-} // namespace picrelink
+}  // namespace picrelink

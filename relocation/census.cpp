@@ -22,23 +22,19 @@ constexpr size_t kLongestPath = 32768;
 std::u16string FoldedKey(std::u16string_view folder) {
   std::u16string key(folder);
   for (char16_t &c : key) {
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + 32);
-    if (c == u'/')
-      c = u'\\';
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if (c == u'/') c = u'\\';
   }
   return key;
 }
 
-void CountSpellings(std::map<std::string, int64_t> &spellings,
-                    unsigned spelling) {
+void CountSpellings(std::map<std::string, int64_t> &spellings, unsigned spelling) {
   if (spelling == 0) {
     ++spellings[std::string(kStandardSpelling)];
     return;
   }
   for (const auto &[bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0)
-      ++spellings[std::string(name)];
+    if ((spelling & bit) != 0) ++spellings[std::string(name)];
   }
 }
 
@@ -46,19 +42,17 @@ void CountSpellings(std::map<std::string, int64_t> &spellings,
 // per folder; the last folder is remembered, since references to one folder
 // mostly stand together.
 class CensusTaker {
-public:
+ public:
   CensusTaker(Census &census, bool oneHigher, PictureChecker *checker)
       : census_(census), oneHigher_(oneHigher), checker_(checker) {}
 
   void Take(std::u16string_view value) {
-    if (!ParseReference(value, parsed_))
-      return;
+    if (!ParseReference(value, parsed_)) return;
     ++census_.references;
     ++census_.byForm[parsed_.form];
     CountSpellings(census_.spellings, parsed_.spelling);
     const std::u16string_view folder =
-        std::u16string_view(parsed_.path)
-            .substr(0, PictureFolderLength(parsed_, oneHigher_));
+        std::u16string_view(parsed_.path).substr(0, PictureFolderLength(parsed_, oneHigher_));
     CensusFolder *entry = EntryFor(folder);
     if (entry != nullptr) {
       ++entry->references;
@@ -66,23 +60,19 @@ public:
     } else {
       ++census_.foldersNotListed;
     }
-    if (checker_ != nullptr)
-      checker_->Check(parsed_);
+    if (checker_ != nullptr) checker_->Check(parsed_);
   }
 
-private:
+ private:
   CensusFolder *EntryFor(std::u16string_view folder) {
-    if (lastIndex_ != kNone && folder == lastFolder_)
-      return &census_.folders[lastIndex_];
+    if (lastIndex_ != kNone && folder == lastFolder_) return &census_.folders[lastIndex_];
     const bool local = (parsed_.spelling & kSpellingLocal) != 0;
     // Windows folders compare as the run's replacement compares them (ASCII
     // letters folded); local ones as this system compares names.
-    std::u16string key =
-        local ? u"local:" + std::u16string(folder) : FoldedKey(folder);
+    std::u16string key = local ? u"local:" + std::u16string(folder) : FoldedKey(folder);
     auto found = index_.find(key);
     if (found == index_.end()) {
-      if (census_.folders.size() == kCensusFolderLimit)
-        return nullptr;
+      if (census_.folders.size() == kCensusFolderLimit) return nullptr;
       CensusFolder entry;
       entry.folder = folder;
       entry.local = local;
@@ -108,19 +98,17 @@ void Order(Census &census) {
   if (!census.detected.empty()) {
     const std::u16string detectedKey = FoldedKey(census.detected);
     for (CensusFolder &folder : census.folders) {
-      if (!folder.local && FoldedKey(folder.folder) == detectedKey)
-        folder.detected = true;
+      if (!folder.local && FoldedKey(folder.folder) == detectedKey) folder.detected = true;
     }
   }
   std::stable_sort(census.folders.begin(), census.folders.end(),
                    [](const CensusFolder &a, const CensusFolder &b) {
-                     if (a.detected != b.detected)
-                       return a.detected;
+                     if (a.detected != b.detected) return a.detected;
                      return a.references > b.references;
                    });
 }
 
-} // namespace
+}  // namespace
 
 CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
                      const std::optional<std::u16string> &newFolder) {
@@ -140,51 +128,42 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
   }
 
   std::optional<PictureChecker> checker;
-  if (newFolder)
-    checker.emplace(census.detected, *newFolder);
+  if (newFolder) checker.emplace(census.detected, *newFolder);
   CensusTaker taker(census, census.level > 0, checker ? &*checker : nullptr);
 
   ReferenceScanner scanner(
       ClassifySpelledHead,
       [&](const FoundReference &found) {
-        if (levelError)
-          std::rethrow_exception(levelError);
-        if (!found.truncated)
-          taker.Take(found.value);
+        if (levelError) std::rethrow_exception(levelError);
+        if (!found.truncated) taker.Take(found.value);
         return false;
       },
       kLongestPath);
   if (!csvPath.empty()) {
     Utf16FileReader reader(csvPath);
     const uint64_t fileUnits = reader.File().Size() / sizeof(char16_t);
-    const size_t pieceUnits = static_cast<size_t>(
-        std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
+    const size_t pieceUnits =
+        static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
     ReadAhead ahead(
-        [&reader](char16_t *units, size_t maxUnits) {
-          return reader.Read(units, maxUnits);
-        },
+        [&reader](char16_t *units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         pieceUnits);
-    for (std::u16string_view piece = ahead.Next(); !piece.empty();
-         piece = ahead.Next()) {
+    for (std::u16string_view piece = ahead.Next(); !piece.empty(); piece = ahead.Next()) {
       census.hasText = true;
       scanner.Feed(piece);
     }
     scanner.Finish();
   }
   Order(census);
-  if (checker)
-    result.pictures = checker->Tally();
+  if (checker) result.pictures = checker->Tally();
   return result;
 }
 
-std::u16string ProposedNewFolder(std::u16string_view csvPath,
-                                 std::u16string_view detected) {
+std::u16string ProposedNewFolder(std::u16string_view csvPath, std::u16string_view detected) {
   const std::u16string csv = platform::AbsolutePath(csvPath);
-  const size_t last =
-      csv.find_last_of(platform::kLocalSeparator == u'\\' ? u"\\/" : u"/");
+  const size_t last = csv.find_last_of(platform::kLocalSeparator == u'\\' ? u"\\/" : u"/");
   const std::u16string folder =
       last == std::u16string::npos ? std::u16string() : csv.substr(0, last + 1);
   return ProposeActualFolder(folder, detected);
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -22,18 +22,17 @@ namespace picrelink {
 inline constexpr size_t kCensusFolderLimit = 10000;
 
 struct CensusFolder {
-  std::u16string folder; // as first met: a Windows path, or a local one
-  bool local = false; // a folder of this machine (after a run on POSIX systems)
-  bool detected = false; // the folder that detection picks
+  std::u16string folder;  // as first met: a Windows path, or a local one
+  bool local = false;     // a folder of this machine (after a run on POSIX systems)
+  bool detected = false;  // the folder that detection picks
   int64_t references = 0;
   std::array<int64_t, kFormCount> byForm{};
 };
 
 struct Census {
-  bool hasText =
-      false;         // the CSV holds UTF-16 text (FF FE and at least one unit)
-  int32_t level = 1; // the level text as detection reads it
-  std::u16string detected; // detection's result; empty when it finds nothing
+  bool hasText = false;     // the CSV holds UTF-16 text (FF FE and at least one unit)
+  int32_t level = 1;        // the level text as detection reads it
+  std::u16string detected;  // detection's result; empty when it finds nothing
   int64_t references = 0;
   std::array<int64_t, kFormCount> byForm{};
   // Per spelling name (kStandardSpelling, kSpellingNames): a reference with
@@ -42,13 +41,12 @@ struct Census {
   // The detected folder first, then by references, most first. Folders that
   // differ only in ASCII letter case are one folder, as the run treats them.
   std::vector<CensusFolder> folders;
-  int64_t foldersNotListed =
-      0; // references to folders beyond kCensusFolderLimit
+  int64_t foldersNotListed = 0;  // references to folders beyond kCensusFolderLimit
 };
 
 struct CheckResult {
   Census census;
-  std::optional<PictureTally> pictures; // only when a new folder was given
+  std::optional<PictureTally> pictures;  // only when a new folder was given
 };
 
 // Reads the CSV twice at most: detection (which usually stops at the first
@@ -62,7 +60,6 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
 // The folder that `auto` and the window propose beside the CSV: the CSV's own
 // folder, extended by the last component of the detected folder when the two
 // differ (as start-up does for the program folder).
-std::u16string ProposedNewFolder(std::u16string_view csvPath,
-                                 std::u16string_view detected);
+std::u16string ProposedNewFolder(std::u16string_view csvPath, std::u16string_view detected);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -13,13 +13,11 @@
 
 namespace picrelink {
 
-std::u16string CollectMatches(std::u16string_view text,
-                              std::u16string_view pattern,
+std::u16string CollectMatches(std::u16string_view text, std::u16string_view pattern,
                               std::u16string_view templ) {
   TRegExpr engine;
   engine.SetExpression(pattern);
-  if (!engine.Exec(text))
-    return {};
+  if (!engine.Exec(text)) return {};
   return engine.Substitute(templ);
 }
 
@@ -27,13 +25,11 @@ std::u16string CollectMatches(std::u16string_view text,
 // platform: "\" and ":" separate, whatever the local separator is.
 std::u16string ExtractFileDir(std::u16string_view path) {
   const size_t last = path.find_last_of(u"\\:");
-  if (last == std::u16string_view::npos)
-    return {};
+  if (last == std::u16string_view::npos) return {};
   size_t length = last + 1;
   // The separator itself is dropped, unless it belongs to a root ("D:\") or
   // follows another separator.
-  if (last > 0 && path[last] == u'\\' && path[last - 1] != u'\\' &&
-      path[last - 1] != u':') {
+  if (last > 0 && path[last] == u'\\' && path[last - 1] != u'\\' && path[last - 1] != u':') {
     length = last;
   }
   return std::u16string(path.substr(0, length));
@@ -46,29 +42,24 @@ namespace {
 }
 
 int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
   return -1;
 }
 
-} // namespace
+}  // namespace
 
 int32_t LevelToInt(std::u16string_view text) {
   size_t i = 0;
-  while (i < text.size() && text[i] == u' ')
-    ++i;
+  while (i < text.size() && text[i] == u' ') ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
     negative = text[i] == u'-';
     ++i;
   }
   bool hex = false;
-  if (i < text.size() &&
-      (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
     hex = true;
     i += 1;
   } else if (i + 1 < text.size() && text[i] == u'0' &&
@@ -76,8 +67,7 @@ int32_t LevelToInt(std::u16string_view text) {
     hex = true;
     i += 2;
   }
-  if (i == text.size())
-    NotAnInteger(text); // no digits at all
+  if (i == text.size()) NotAnInteger(text);  // no digits at all
 
   // Accumulated in 64 bits so that a value one past the limit is still seen
   // before anything can wrap.
@@ -85,59 +75,48 @@ int32_t LevelToInt(std::u16string_view text) {
   if (hex) {
     for (; i < text.size(); ++i) {
       const int digit = HexDigit(text[i]);
-      if (digit < 0)
-        NotAnInteger(text);
+      if (digit < 0) NotAnInteger(text);
       value = value * 16 + static_cast<uint64_t>(digit);
-      if (value > 0xFFFFFFFFu)
-        NotAnInteger(text); // more than eight significant digits
+      if (value > 0xFFFFFFFFu) NotAnInteger(text);  // more than eight significant digits
     }
     // The digits give a 32-bit pattern (FFFFFFFF is -1); a "-" negates it.
     uint32_t bits = static_cast<uint32_t>(value);
-    if (negative)
-      bits = 0u - bits;
+    if (negative) bits = 0u - bits;
     return static_cast<int32_t>(bits);
   }
   const uint64_t limit = negative ? 2147483648u : 2147483647u;
   for (; i < text.size(); ++i) {
-    if (text[i] < u'0' || text[i] > u'9')
-      NotAnInteger(text);
+    if (text[i] < u'0' || text[i] > u'9') NotAnInteger(text);
     value = value * 10 + static_cast<uint64_t>(text[i] - u'0');
-    if (value > limit)
-      NotAnInteger(text);
+    if (value > limit) NotAnInteger(text);
   }
-  const uint32_t bits = negative ? 0u - static_cast<uint32_t>(value)
-                                 : static_cast<uint32_t>(value);
+  const uint32_t bits = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
   return static_cast<int32_t>(bits);
 }
 
 namespace {
 
-std::u16string FolderOfReferences(const FirstReferences &found,
-                                  const FormValues &values) {
-  if (!found.hasText)
-    return {};
+std::u16string FolderOfReferences(const FirstReferences &found, const FormValues &values) {
+  if (!found.hasText) return {};
   // The earliest form that occurs wins for the whole text, even over an
   // earlier reference of a later form.
   const size_t form = found.Form();
   if (form < kFormCount) {
-    return kReferenceForms[form].folderOf(found.first[form],
-                                          LevelToInt(values.LevelText()) > 0);
+    return kReferenceForms[form].folderOf(found.first[form], LevelToInt(values.LevelText()) > 0);
   }
   // Nothing found: the empty text still takes the URL form's road.
   return FileUrlToPath(u"");
 }
 
-} // namespace
+}  // namespace
 
 std::u16string DetectImageFolderIn(const TextSource &source, size_t bufferUnits,
                                    const FormValues &values) {
   return FolderOfReferences(FindFirstReferences(source, bufferUnits), values);
 }
 
-std::u16string DetectImageFolder(std::u16string_view csvPath,
-                                 const FormValues &values) {
-  if (csvPath.empty())
-    return {};
+std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues &values) {
+  if (csvPath.empty()) return {};
   FirstReferences found;
   {
     // Read once through two buffers, holding nothing of the file but the
@@ -148,16 +127,14 @@ std::u16string DetectImageFolder(std::u16string_view csvPath,
     // A small CSV gets buffers of its own size (one unit more, to see its
     // end in the first read), not two of the full size.
     const uint64_t fileUnits = reader.File().Size() / sizeof(char16_t);
-    const size_t pieceUnits = static_cast<size_t>(
-        std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
+    const size_t pieceUnits =
+        static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
     ReadAhead ahead(
-        [&reader](char16_t *units, size_t maxUnits) {
-          return reader.Read(units, maxUnits);
-        },
+        [&reader](char16_t *units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         pieceUnits);
     found = FindFirstReferences([&ahead] { return ahead.Next(); });
   }
   return FolderOfReferences(found, values);
 }
 
-} // namespace picrelink
+}  // namespace picrelink

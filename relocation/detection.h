@@ -12,8 +12,7 @@ namespace picrelink {
 
 // The template expansion of the first match of pattern in text; the empty
 // text when it matches nowhere. One engine object per call.
-std::u16string CollectMatches(std::u16string_view text,
-                              std::u16string_view pattern,
+std::u16string CollectMatches(std::u16string_view text, std::u16string_view pattern,
                               std::u16string_view templ);
 
 // Folder of a Windows path: up to its last "\" or ":", a root keeping its "\".
@@ -34,8 +33,7 @@ int32_t LevelToInt(std::u16string_view text);
 // src="" to the closing quotation mark, or to the end of the file when none
 // follows), so files of any size, 2 GiB and more too, are read in little
 // memory.
-std::u16string DetectImageFolder(std::u16string_view csvPath,
-                                 const FormValues &values);
+std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues &values);
 
 // 2 MB pieces: with pieces of 1 MB and less, handing each one from the
 // reading thread to the searching one ate up most of what reading ahead
@@ -47,4 +45,4 @@ inline constexpr size_t kDetectionBufferUnits = size_t{1} << 20;
 std::u16string DetectImageFolderIn(const TextSource &source, size_t bufferUnits,
                                    const FormValues &values);
 
-} // namespace picrelink
+}  // namespace picrelink

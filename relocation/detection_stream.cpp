@@ -11,14 +11,12 @@ namespace picrelink {
 
 size_t FirstReferences::Form() const {
   for (size_t form = 0; form < kFormCount; ++form) {
-    if (!first[form].empty())
-      return form;
+    if (!first[form].empty()) return form;
   }
   return kFormCount;
 }
 
-FirstReferences FindFirstReferences(const TextSource &source,
-                                    size_t bufferUnits) {
+FirstReferences FindFirstReferences(const TextSource &source, size_t bufferUnits) {
   const size_t units = std::max<size_t>(bufferUnits, 1);
   std::u16string storage(units + kCacheLineUnits, u'\0');
   char16_t *const buffer = AlignedToCacheLine(storage.data());
@@ -46,28 +44,23 @@ FirstReferences FindFirstReferences(const PieceSource &nextPiece) {
   // (which makes it count for nothing).
   const auto settled = [&](size_t form) {
     for (size_t earlier = 0; earlier <= form; ++earlier) {
-      if (searches[earlier]->Stopped())
-        return true;
+      if (searches[earlier]->Stopped()) return true;
     }
     return false;
   };
   for (;;) {
-    if (settled(0))
-      break;
+    if (settled(0)) break;
     const std::u16string_view piece = nextPiece();
-    if (piece.empty())
-      break;
+    if (piece.empty()) break;
     found.hasText = true;
     for (size_t form = 0; form < kFormCount; ++form) {
-      if (!settled(form))
-        searches[form]->Feed(piece);
+      if (!settled(form)) searches[form]->Feed(piece);
     }
   }
   // Only the first match of the earliest form that matched counts.
   const size_t taken = found.Form();
-  for (size_t form = taken + 1; form < kFormCount; ++form)
-    found.first[form].clear();
+  for (size_t form = taken + 1; form < kFormCount; ++form) found.first[form].clear();
   return found;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

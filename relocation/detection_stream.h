@@ -21,7 +21,7 @@ using TextSource = std::function<size_t(char16_t *units, size_t maxUnits)>;
 using PieceSource = std::function<std::u16string_view()>;
 
 struct FirstReferences {
-  bool hasText = false; // the text held at least one code unit
+  bool hasText = false;  // the text held at least one code unit
   // Per form of kReferenceForms, "$1" of its pattern's first match over the
   // whole text, empty when it matches nowhere. A form is searched to its
   // result only while every earlier form has matched nowhere; after a form
@@ -39,10 +39,9 @@ struct FirstReferences {
 // is settled; a later form counts only when every earlier one matches
 // nowhere, so for it the text is read to its end. Errors of the source pass
 // through.
-FirstReferences FindFirstReferences(const TextSource &source,
-                                    size_t bufferUnits);
+FirstReferences FindFirstReferences(const TextSource &source, size_t bufferUnits);
 
 // The same over the pieces that nextPiece gives, in whatever sizes they come.
 FirstReferences FindFirstReferences(const PieceSource &nextPiece);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -4,16 +4,14 @@ namespace picrelink {
 
 std::u16string ErrorBoxText(std::u16string_view message) {
   std::u16string text(message);
-  if (!text.empty() && text.back() > u'.')
-    text.push_back(u'.');
+  if (!text.empty() && text.back() > u'.') text.push_back(u'.');
   return text;
 }
 
 std::u16string ErrorBoxCaption(std::u16string_view programPath) {
   const size_t slash = programPath.find_last_of(u"/\\");
-  std::u16string_view name = slash == std::u16string_view::npos
-                                 ? programPath
-                                 : programPath.substr(slash + 1);
+  std::u16string_view name =
+      slash == std::u16string_view::npos ? programPath : programPath.substr(slash + 1);
   name = name.substr(0, name.find(u'.'));
   std::u16string caption(name);
   for (size_t i = 1; i < caption.size(); ++i) {
@@ -23,4 +21,4 @@ std::u16string ErrorBoxCaption(std::u16string_view programPath) {
   return caption;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -15,4 +15,4 @@ std::u16string ErrorBoxText(std::u16string_view message);
 // character lowered (VovUvor.exe gives Vovuvor).
 std::u16string ErrorBoxCaption(std::u16string_view programPath);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -13,4 +13,4 @@ std::u16string TrimFolderSeparator(std::u16string_view folder) {
   return TrimTrailingChar(folder, u'\\');
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -11,4 +11,4 @@ namespace picrelink {
 // goes.
 std::u16string TrimFolderSeparator(std::u16string_view folder);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -9,12 +9,12 @@
 namespace picrelink {
 
 class FormValues {
-public:
+ public:
   virtual ~FormValues() = default;
 
-  virtual std::u16string Btn1() const = 0; // CSV path
-  virtual std::u16string Btn2() const = 0; // folder named in the CSV
-  virtual std::u16string Btn3() const = 0; // actual folder
+  virtual std::u16string Btn1() const = 0;  // CSV path
+  virtual std::u16string Btn2() const = 0;  // folder named in the CSV
+  virtual std::u16string Btn3() const = 0;  // actual folder
   virtual void SetBtn1(std::u16string_view text) = 0;
   virtual void SetBtn2(std::u16string_view text) = 0;
   virtual void SetBtn3(std::u16string_view text) = 0;
@@ -27,27 +27,26 @@ public:
 
 // The control that started a command (the start button).
 class Trigger {
-public:
+ public:
   virtual ~Trigger() = default;
   virtual void SetAvailable(bool available) = 0;
 };
 
 // Modal message boxes that the commands show.
 class Messages {
-public:
+ public:
   virtual ~Messages() = default;
   // Information icon, one OK button; returns when the user dismisses it.
-  virtual void ShowInformation(std::u16string_view text,
-                               std::u16string_view caption) = 0;
+  virtual void ShowInformation(std::u16string_view text, std::u16string_view caption) = 0;
 };
 
 // Plain values, for tests and the command-line companion.
 class MemoryFormValues : public FormValues {
-public:
+ public:
   std::u16string btn1, btn2, btn3;
   std::u16string levelText = u"1";
   bool backup = false;
-  mutable int levelReads = 0; // how often detection read the level text
+  mutable int levelReads = 0;  // how often detection read the level text
 
   std::u16string Btn1() const override { return btn1; }
   std::u16string Btn2() const override { return btn2; }
@@ -62,4 +61,4 @@ public:
   bool BackupChecked() const override { return backup; }
 };
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -21,8 +21,7 @@ constexpr size_t kLocalFolderLimit = 16;
 
 void FoldAscii(std::u16string &text) {
   for (char16_t &c : text) {
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + 32);
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
   }
 }
 
@@ -32,19 +31,17 @@ void Normalise(std::u16string_view relative, std::u16string &key) {
   key.clear();
   for (char16_t c : relative) {
     if (c == u'\\' || c == u'/') {
-      if (!key.empty() && key.back() != u'/')
-        key += u'/';
+      if (!key.empty() && key.back() != u'/') key += u'/';
     } else {
       key += c;
     }
   }
-  if (!key.empty() && key.back() == u'/')
-    key.pop_back();
+  if (!key.empty() && key.back() == u'/') key.pop_back();
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-} // namespace
+}  // namespace
 
 PictureIndex::PictureIndex(std::u16string_view root) : root_(root) {
   try {
@@ -56,8 +53,7 @@ PictureIndex::PictureIndex(std::u16string_view root) : root_(root) {
   Walk(root_, u"", 0);
 }
 
-void PictureIndex::Walk(const std::u16string &folder,
-                        const std::u16string &relative, int depth) {
+void PictureIndex::Walk(const std::u16string &folder, const std::u16string &relative, int depth) {
   std::vector<platform::FolderEntry> entries;
   try {
     entries = platform::ListFolder(folder);
@@ -67,13 +63,11 @@ void PictureIndex::Walk(const std::u16string &folder,
   }
   const std::u16string separator(1, platform::kLocalSeparator);
   for (const platform::FolderEntry &entry : entries) {
-    std::u16string key =
-        relative.empty() ? entry.name : relative + u'/' + entry.name;
+    std::u16string key = relative.empty() ? entry.name : relative + u'/' + entry.name;
     if (entry.isDirectory) {
       if (depth + 1 < kDeepestFolder) {
-        const std::u16string path = IsSeparator(folder.back())
-                                        ? folder + entry.name
-                                        : folder + separator + entry.name;
+        const std::u16string path =
+            IsSeparator(folder.back()) ? folder + entry.name : folder + separator + entry.name;
         Walk(path, key, depth + 1);
       }
       continue;
@@ -92,18 +86,14 @@ void PictureIndex::Walk(const std::u16string &folder,
 PictureIndex::Lookup PictureIndex::Find(std::u16string_view relative) const {
   thread_local std::u16string key;
   Normalise(relative, key);
-  if (kNamesIgnoreCase)
-    FoldAscii(key);
-  if (exact_.count(key) != 0)
-    return Lookup::Found;
-  if (kNamesIgnoreCase)
-    return Lookup::Missing;
+  if (kNamesIgnoreCase) FoldAscii(key);
+  if (exact_.count(key) != 0) return Lookup::Found;
+  if (kNamesIgnoreCase) return Lookup::Missing;
   FoldAscii(key);
   return folded_.count(key) != 0 ? Lookup::FoundIgnoringCase : Lookup::Missing;
 }
 
-PictureChecker::PictureChecker(std::u16string_view oldFolder,
-                               std::u16string_view newFolder)
+PictureChecker::PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder)
     : oldFolder_(oldFolder), newIndex_(newFolder) {
   tally_.folder = newFolder;
   tally_.folderExists = newIndex_.Exists();
@@ -113,35 +103,31 @@ PictureChecker::PictureChecker(std::u16string_view oldFolder,
 void PictureChecker::Look(const PictureIndex &index, std::u16string_view rest) {
   ++tally_.checked;
   switch (index.Find(rest)) {
-  case PictureIndex::Lookup::Found:
-    ++tally_.found;
-    return;
-  case PictureIndex::Lookup::FoundIgnoringCase:
-    ++tally_.foundIgnoringCase;
-    return;
-  case PictureIndex::Lookup::Missing:
-    break;
+    case PictureIndex::Lookup::Found:
+      ++tally_.found;
+      return;
+    case PictureIndex::Lookup::FoundIgnoringCase:
+      ++tally_.foundIgnoringCase;
+      return;
+    case PictureIndex::Lookup::Missing:
+      break;
   }
   ++tally_.missing;
   if (tally_.missingExamples.size() < kMissingExamples) {
     std::u16string shown = index.Root();
     std::u16string key;
     Normalise(rest, key);
-    if (platform::kLocalSeparator != u'/')
-      std::replace(key.begin(), key.end(), u'/', u'\\');
-    if (!shown.empty() && !IsSeparator(shown.back()))
-      shown += platform::kLocalSeparator;
+    if (platform::kLocalSeparator != u'/') std::replace(key.begin(), key.end(), u'/', u'\\');
+    if (!shown.empty() && !IsSeparator(shown.back())) shown += platform::kLocalSeparator;
     tally_.missingExamples.push_back(shown + key);
   }
 }
 
 const PictureIndex *PictureChecker::IndexFor(const std::u16string &folder) {
   for (const auto &index : localIndexes_) {
-    if (index->Root() == folder)
-      return index.get();
+    if (index->Root() == folder) return index.get();
   }
-  if (localIndexes_.size() == kLocalFolderLimit)
-    return nullptr;
+  if (localIndexes_.size() == kLocalFolderLimit) return nullptr;
   localIndexes_.push_back(std::make_unique<PictureIndex>(folder));
   tally_.unreadableFolders += localIndexes_.back()->UnreadableFolders();
   return localIndexes_.back().get();
@@ -157,8 +143,7 @@ void PictureChecker::Check(const ParsedReference &reference) {
       return;
     }
     const size_t length = PictureFolderLength(reference, true);
-    const PictureIndex *index =
-        IndexFor(std::u16string(path.substr(0, length)));
+    const PictureIndex *index = IndexFor(std::u16string(path.substr(0, length)));
     if (index == nullptr) {
       ++tally_.notChecked;
       return;
@@ -173,4 +158,4 @@ void PictureChecker::Check(const ParsedReference &reference) {
   ++tally_.notChecked;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

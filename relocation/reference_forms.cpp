@@ -7,34 +7,28 @@
 namespace picrelink {
 namespace {
 
-bool IsAsciiLetter(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
+bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 std::u16string PathFolderOf(std::u16string_view capture, bool oneHigher) {
   std::u16string folder = ExtractFileDir(capture);
-  if (oneHigher)
-    folder = ExtractFileDir(folder);
+  if (oneHigher) folder = ExtractFileDir(folder);
   return folder;
 }
 
 std::u16string UrlFolderOf(std::u16string_view capture, bool oneHigher) {
   std::u16string url = UrlParentDir(capture);
-  if (oneHigher)
-    url = UrlParentDir(url);
+  if (oneHigher) url = UrlParentDir(url);
   return FileUrlToPath(url);
 }
 
-std::u16string PathFolderText(std::u16string_view folder) {
-  return TrimFolderSeparator(folder);
-}
+std::u16string PathFolderText(std::u16string_view folder) { return TrimFolderSeparator(folder); }
 
 // From the path form's text: one trailing "/" off as well, then file:///.
 std::u16string UrlFolderText(std::u16string_view folder) {
   return PathToFileUrl(TrimTrailingChar(TrimFolderSeparator(folder), u'/'));
 }
 
-} // namespace
+}  // namespace
 
 const std::array<ReferenceForm, kFormCount> kReferenceForms = {{
     {"path", kPathPattern, u"", u'\\', PathFolderOf, PathFolderText},
@@ -43,9 +37,8 @@ const std::array<ReferenceForm, kFormCount> kReferenceForms = {{
 
 bool FitsForm(const ReferenceForm &form, std::u16string_view value) {
   const size_t p = form.prefix.size();
-  return value.size() >= p + 3 && value.substr(0, p) == form.prefix &&
-         IsAsciiLetter(value[p]) && value[p + 1] == u':' &&
-         value[p + 2] == form.driveSeparator;
+  return value.size() >= p + 3 && value.substr(0, p) == form.prefix && IsAsciiLetter(value[p]) &&
+         value[p + 1] == u':' && value[p + 2] == form.driveSeparator;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

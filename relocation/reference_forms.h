@@ -10,19 +10,16 @@
 
 namespace picrelink {
 
-inline constexpr std::u16string_view kPathPattern =
-    u"src=\"\"([A-Za-z]:\\\\.*?)\"";
-inline constexpr std::u16string_view kUrlPattern =
-    u"src=\"\"(file:///[A-Za-z]:/.*?)\"";
+inline constexpr std::u16string_view kPathPattern = u"src=\"\"([A-Za-z]:\\\\.*?)\"";
+inline constexpr std::u16string_view kUrlPattern = u"src=\"\"(file:///[A-Za-z]:/.*?)\"";
 
 enum FormIndex : size_t { kPathForm = 0, kUrlForm = 1, kFormCount = 2 };
 
 struct ReferenceForm {
-  std::string_view name; // in reports: "path", "url"
-  std::u16string_view
-      pattern; // detection's pattern: src=""(<prefix><letter>:<sep>.*?)"
-  std::u16string_view prefix; // what stands before the drive letter
-  char16_t driveSeparator;    // what follows the drive's colon
+  std::string_view name;        // in reports: "path", "url"
+  std::u16string_view pattern;  // detection's pattern: src=""(<prefix><letter>:<sep>.*?)"
+  std::u16string_view prefix;   // what stands before the drive letter
+  char16_t driveSeparator;      // what follows the drive's colon
   // The folder that a captured reference names: the picture's own folder, or
   // the one above it when oneHigher. A Windows path, as detection returns it.
   std::u16string (*folderOf)(std::u16string_view capture, bool oneHigher);
@@ -40,4 +37,4 @@ extern const std::array<ReferenceForm, kFormCount> kReferenceForms;
 // separator.
 bool FitsForm(const ReferenceForm &form, std::u16string_view value);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -11,24 +11,19 @@ namespace {
 // The longest end of text that begins src="" without completing it.
 size_t TailBeginningHead(std::u16string_view text) {
   for (size_t k = std::min(text.size(), kSrcHead.size() - 1); k > 0; --k) {
-    if (text.substr(text.size() - k) == kSrcHead.substr(0, k))
-      return k;
+    if (text.substr(text.size() - k) == kSrcHead.substr(0, k)) return k;
   }
   return 0;
 }
 
-} // namespace
+}  // namespace
 
-ReferenceScanner::ReferenceScanner(Classifier classify, Sink sink,
-                                   size_t maxValueUnits)
-    : classify_(std::move(classify)), sink_(std::move(sink)),
-      maxValueUnits_(maxValueUnits) {}
+ReferenceScanner::ReferenceScanner(Classifier classify, Sink sink, size_t maxValueUnits)
+    : classify_(std::move(classify)), sink_(std::move(sink)), maxValueUnits_(maxValueUnits) {}
 
 uint64_t ReferenceScanner::HeldFrom() const {
-  if (state_ == State::Searching)
-    return fed_ - partial_;
-  if (truncated_)
-    return fed_;
+  if (state_ == State::Searching) return fed_ - partial_;
+  if (truncated_) return fed_;
   return valueStart_ - kSrcHead.size();
 }
 
@@ -61,10 +56,8 @@ void ReferenceScanner::Decide() {
 
 void ReferenceScanner::Emit() {
   state_ = State::Searching;
-  const FoundReference found{valueStart_, valueLength_, kind_, value_,
-                             truncated_};
-  if (sink_(found))
-    stopped_ = true;
+  const FoundReference found{valueStart_, valueLength_, kind_, value_, truncated_};
+  if (sink_(found)) stopped_ = true;
   value_.clear();
   truncated_ = false;
 }
@@ -75,60 +68,56 @@ void ReferenceScanner::Feed(std::u16string_view piece) {
   size_t i = 0;
   while (i < n && !stopped_) {
     switch (state_) {
-    case State::Searching: {
-      if (partial_ > 0) {
-        // A src="" begun by the last piece.
-        if (piece[i] == kSrcHead[partial_]) {
-          ++i;
-          if (++partial_ == kSrcHead.size()) {
-            partial_ = 0;
-            BeginValue(base + i);
+      case State::Searching: {
+        if (partial_ > 0) {
+          // A src="" begun by the last piece.
+          if (piece[i] == kSrcHead[partial_]) {
+            ++i;
+            if (++partial_ == kSrcHead.size()) {
+              partial_ = 0;
+              BeginValue(base + i);
+            }
+          } else {
+            partial_ = 0;  // piece[i] is looked at again as a possible start
           }
+          break;
+        }
+        const size_t found = FindOccurrence(piece.data(), n, kSrcHead, false, i);
+        if (found != kNoOccurrence) {
+          i = found + kSrcHead.size();
+          BeginValue(base + i);
         } else {
-          partial_ = 0; // piece[i] is looked at again as a possible start
+          partial_ = TailBeginningHead(piece.substr(i));
+          i = n;
         }
         break;
       }
-      const size_t found = FindOccurrence(piece.data(), n, kSrcHead, false, i);
-      if (found != kNoOccurrence) {
-        i = found + kSrcHead.size();
-        BeginValue(base + i);
-      } else {
-        partial_ = TailBeginningHead(piece.substr(i));
-        i = n;
+      case State::Head: {
+        const size_t stop = std::min(n, i + (kValueHeadUnits - value_.size()));
+        const size_t quote = piece.substr(0, stop).find(u'"', i);
+        const size_t end = quote == std::u16string_view::npos ? stop : quote;
+        value_.append(piece.substr(i, end - i));
+        valueLength_ += end - i;
+        i = end;
+        if (quote != std::u16string_view::npos || value_.size() == kValueHeadUnits) Decide();
+        break;
       }
-      break;
-    }
-    case State::Head: {
-      const size_t stop = std::min(n, i + (kValueHeadUnits - value_.size()));
-      const size_t quote = piece.substr(0, stop).find(u'"', i);
-      const size_t end = quote == std::u16string_view::npos ? stop : quote;
-      value_.append(piece.substr(i, end - i));
-      valueLength_ += end - i;
-      i = end;
-      if (quote != std::u16string_view::npos ||
-          value_.size() == kValueHeadUnits)
-        Decide();
-      break;
-    }
-    case State::Value: {
-      const size_t quote = piece.find(u'"', i);
-      const size_t end = quote == std::u16string_view::npos ? n : quote;
-      const size_t room =
-          maxValueUnits_ > value_.size() ? maxValueUnits_ - value_.size() : 0;
-      const size_t take = std::min(room, end - i);
-      value_.append(piece.substr(i, take));
-      if (take < end - i)
-        truncated_ = true;
-      valueLength_ += end - i;
-      i = end;
-      if (quote != std::u16string_view::npos) {
-        ++i; // the closing quotation mark belongs to the reference
-        fed_ = base + i;
-        Emit();
+      case State::Value: {
+        const size_t quote = piece.find(u'"', i);
+        const size_t end = quote == std::u16string_view::npos ? n : quote;
+        const size_t room = maxValueUnits_ > value_.size() ? maxValueUnits_ - value_.size() : 0;
+        const size_t take = std::min(room, end - i);
+        value_.append(piece.substr(i, take));
+        if (take < end - i) truncated_ = true;
+        valueLength_ += end - i;
+        i = end;
+        if (quote != std::u16string_view::npos) {
+          ++i;  // the closing quotation mark belongs to the reference
+          fed_ = base + i;
+          Emit();
+        }
+        break;
       }
-      break;
-    }
     }
   }
   fed_ = base + n;
@@ -142,12 +131,11 @@ void ReferenceScanner::Finish() {
   truncated_ = false;
 }
 
-void ScanReferences(std::u16string_view text,
-                    const ReferenceScanner::Classifier &classify,
+void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier &classify,
                     const ReferenceScanner::Sink &sink) {
   ReferenceScanner scanner(classify, sink);
   scanner.Feed(text);
   scanner.Finish();
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -28,8 +28,8 @@ inline constexpr size_t kValueHeadUnits = 24;
 inline constexpr int kNotAReference = -1;
 
 struct FoundReference {
-  uint64_t position = 0; // of the value's first unit in the whole text, 0-based
-  uint64_t length = 0;   // units of the value, up to its closing quotation mark
+  uint64_t position = 0;  // of the value's first unit in the whole text, 0-based
+  uint64_t length = 0;    // units of the value, up to its closing quotation mark
   int kind = kNotAReference;
   // The value; only its first maxValueUnits units when truncated.
   std::u16string_view value;
@@ -37,7 +37,7 @@ struct FoundReference {
 };
 
 class ReferenceScanner {
-public:
+ public:
   // head: the value's first units, kValueHeadUnits of them or the whole
   // value when it is shorter.
   using Classifier = std::function<int(std::u16string_view head)>;
@@ -59,7 +59,7 @@ public:
   // reference reported whole later (its src=""); Position() when none.
   uint64_t HeldFrom() const;
 
-private:
+ private:
   enum class State { Searching, Head, Value };
 
   void BeginValue(uint64_t position);
@@ -74,18 +74,17 @@ private:
   State state_ = State::Searching;
   bool stopped_ = false;
   uint64_t fed_ = 0;
-  size_t partial_ = 0; // units of src="" matched at the end of the last piece
+  size_t partial_ = 0;  // units of src="" matched at the end of the last piece
   uint64_t valueStart_ = 0;
   uint64_t valueLength_ = 0;
   int kind_ = kNotAReference;
-  std::u16string value_; // the value gathered so far, at most maxValueUnits_
+  std::u16string value_;  // the value gathered so far, at most maxValueUnits_
   bool truncated_ = false;
 };
 
 // Every recognised value of a whole text, in order, with Classifier and Sink
 // as above.
-void ScanReferences(std::u16string_view text,
-                    const ReferenceScanner::Classifier &classify,
+void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier &classify,
                     const ReferenceScanner::Sink &sink);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -9,50 +9,39 @@ namespace picrelink {
 namespace {
 
 #ifdef _WIN32
-constexpr bool kLocalPaths = false; // every local path has a drive there
+constexpr bool kLocalPaths = false;  // every local path has a drive there
 #else
 constexpr bool kLocalPaths = true;
 #endif
 
-bool IsLetter(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-char16_t Fold(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
+bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
   return -1;
 }
 
 bool StartsFolded(std::u16string_view text, std::u16string_view lowerPrefix) {
-  if (text.size() < lowerPrefix.size())
-    return false;
+  if (text.size() < lowerPrefix.size()) return false;
   for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-    if (Fold(text[i]) != lowerPrefix[i])
-      return false;
+    if (Fold(text[i]) != lowerPrefix[i]) return false;
   }
   return true;
 }
 
 // A drive at the start of text: a letter, ":" and a separator.
 bool DriveAt(std::u16string_view text) {
-  return text.size() >= 3 && IsLetter(text[0]) && text[1] == u':' &&
-         IsSeparator(text[2]);
+  return text.size() >= 3 && IsLetter(text[0]) && text[1] == u':' && IsSeparator(text[2]);
 }
 
 // A local POSIX path at the start of text: "/" and no second "/" (which
 // would make it a host, as in //cdn.example/a.jpg).
 bool LocalAt(std::u16string_view text) {
-  return kLocalPaths && text.size() >= 2 && text[0] == u'/' &&
-         text[1] != u'/' && text[1] != u'"';
+  return kLocalPaths && text.size() >= 2 && text[0] == u'/' && text[1] != u'/' && text[1] != u'"';
 }
 
 struct UrlShape {
@@ -63,22 +52,20 @@ struct UrlShape {
 // Where a file URL's path begins, behind scheme and host, and what its head
 // says of its spelling; nothing when it is not a file URL of a picture.
 bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
-  if (!StartsFolded(value, u"file:"))
-    return false;
+  if (!StartsFolded(value, u"file:")) return false;
   const std::u16string_view rest = value.substr(5);
   if (rest.starts_with(u"///")) {
     if (DriveAt(rest.substr(3))) {
       shape = {8, 0};
       return true;
     }
-    if (LocalAt(rest.substr(3))) { // file:////srv/... as a run writes it
+    if (LocalAt(rest.substr(3))) {  // file:////srv/... as a run writes it
       shape = {8, kSpellingLocal};
       return true;
     }
-    if (kLocalPaths && rest.size() > 3 && rest[3] != u'/' &&
-        !DriveAt(rest.substr(3))) {
-      shape = {7, kSpellingLocal}; // file:///srv/..., the usual file URL of a
-                                   // local path
+    if (kLocalPaths && rest.size() > 3 && rest[3] != u'/' && !DriveAt(rest.substr(3))) {
+      shape = {7, kSpellingLocal};  // file:///srv/..., the usual file URL of a
+                                    // local path
       return true;
     }
     return false;
@@ -94,12 +81,11 @@ bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
     }
     return false;
   }
-  if (DriveAt(rest.substr(std::min<size_t>(1, rest.size()))) &&
-      rest.starts_with(u"/")) {
+  if (DriveAt(rest.substr(std::min<size_t>(1, rest.size()))) && rest.starts_with(u"/")) {
     shape = {6, kSpellingOneSlash};
     return true;
   }
-  if (LocalAt(rest)) { // file:/srv/...
+  if (LocalAt(rest)) {  // file:/srv/...
     shape = {5, kSpellingOneSlash | kSpellingLocal};
     return true;
   }
@@ -109,10 +95,8 @@ bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
 // Whether text holds a percent escape other than %20 (which the standard
 // spelling has for a space).
 bool HasEscape(std::u16string_view text) {
-  for (size_t i = text.find(u'%'); i != std::u16string_view::npos;
-       i = text.find(u'%', i + 1)) {
-    if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0 &&
+  for (size_t i = text.find(u'%'); i != std::u16string_view::npos; i = text.find(u'%', i + 1)) {
+    if (i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0 &&
         !(text[i + 1] == u'2' && text[i + 2] == u'0')) {
       return true;
     }
@@ -120,14 +104,12 @@ bool HasEscape(std::u16string_view text) {
   return false;
 }
 
-} // namespace
+}  // namespace
 
 int ClassifySpelledHead(std::u16string_view head) {
-  if (FitsForm(kReferenceForms[kPathForm], head) || LocalAt(head))
-    return kPathForm;
+  if (FitsForm(kReferenceForms[kPathForm], head) || LocalAt(head)) return kPathForm;
   UrlShape shape{};
-  if (ShapeOfUrl(head, shape))
-    return kUrlForm;
+  if (ShapeOfUrl(head, shape)) return kUrlForm;
   return kNotAReference;
 }
 
@@ -135,31 +117,26 @@ bool ParseReference(std::u16string_view value, ParsedReference &out) {
   out.path.clear();
   if (FitsForm(kReferenceForms[kPathForm], value) || LocalAt(value)) {
     out.form = kPathForm;
-    out.spelling =
-        value[0] == u'/' ? static_cast<unsigned>(kSpellingLocal) : 0u;
+    out.spelling = value[0] == u'/' ? static_cast<unsigned>(kSpellingLocal) : 0u;
     out.pathStart = 0;
     out.path.assign(value);
     return true;
   }
   UrlShape shape{};
-  if (!ShapeOfUrl(value, shape))
-    return false;
+  if (!ShapeOfUrl(value, shape)) return false;
   out.form = kUrlForm;
   out.spelling = shape.spelling;
   out.pathStart = shape.pathStart;
   const std::u16string_view raw = value.substr(shape.pathStart);
-  if (HasEscape(raw))
-    out.spelling |= kSpellingEncoded;
+  if (HasEscape(raw)) out.spelling |= kSpellingEncoded;
   const bool local = (out.spelling & kSpellingLocal) != 0;
-  if (!local && raw.find(u'\\') != std::u16string_view::npos)
-    out.spelling |= kSpellingBackslash;
+  if (!local && raw.find(u'\\') != std::u16string_view::npos) out.spelling |= kSpellingBackslash;
   if (raw.find(u'%') == std::u16string_view::npos) {
     out.path.assign(raw);
   } else {
     out.path = DecodePercentLeniently(raw);
   }
-  if (!local)
-    std::replace(out.path.begin(), out.path.end(), u'/', u'\\');
+  if (!local) std::replace(out.path.begin(), out.path.end(), u'/', u'\\');
   return true;
 }
 
@@ -170,8 +147,7 @@ size_t PictureFolderLength(const ParsedReference &reference, bool oneHigher) {
     size_t length = path.size();
     for (int step = 0; step < (oneHigher ? 2 : 1); ++step) {
       const size_t last = path.substr(0, length).find_last_of(u"/\\");
-      if (last == std::u16string_view::npos)
-        return 0;
+      if (last == std::u16string_view::npos) return 0;
       length = last == 0 ? 1 : last;
     }
     return length;
@@ -180,45 +156,36 @@ size_t PictureFolderLength(const ParsedReference &reference, bool oneHigher) {
   size_t length = path.size();
   for (int step = 0; step < (oneHigher ? 2 : 1); ++step) {
     const size_t last = path.substr(0, length).find_last_of(u"\\:");
-    if (last == std::u16string_view::npos)
-      return 0;
+    if (last == std::u16string_view::npos) return 0;
     length = last + 1;
-    if (last > 0 && path[last] == u'\\' && path[last - 1] != u'\\' &&
-        path[last - 1] != u':') {
+    if (last > 0 && path[last] == u'\\' && path[last - 1] != u'\\' && path[last - 1] != u':') {
       length = last;
     }
   }
   return length;
 }
 
-bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder,
-                          bool boundary) {
+bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, bool boundary) {
   if (!folder.empty() && IsSeparator(folder.back()) && folder.size() > 1) {
     folder.remove_suffix(1);
   }
-  if (folder.empty() || path.size() < folder.size())
-    return false;
+  if (folder.empty() || path.size() < folder.size()) return false;
   for (size_t i = 0; i < folder.size(); ++i) {
     const char16_t a = path[i];
     const char16_t b = folder[i];
-    if (Fold(a) != Fold(b) && !(IsSeparator(a) && IsSeparator(b)))
-      return false;
+    if (Fold(a) != Fold(b) && !(IsSeparator(a) && IsSeparator(b))) return false;
   }
-  if (!boundary || path.size() == folder.size())
-    return true;
-  return IsSeparator(path[folder.size()]) || IsSeparator(folder.back()) ||
-         folder.back() == u':';
+  if (!boundary || path.size() == folder.size()) return true;
+  return IsSeparator(path[folder.size()]) || IsSeparator(folder.back()) || folder.back() == u':';
 }
 
 std::u16string DecodePercentLeniently(std::u16string_view text,
                                       std::basic_string<uint32_t> *rawEnds) {
   std::u16string out;
   out.reserve(text.size());
-  if (rawEnds != nullptr)
-    rawEnds->clear();
+  if (rawEnds != nullptr) rawEnds->clear();
   const auto byteAt = [&](size_t i) -> int {
-    if (i + 2 >= text.size() || text[i] != u'%')
-      return -1;
+    if (i + 2 >= text.size() || text[i] != u'%') return -1;
     const int high = HexValue(text[i + 1]);
     const int low = HexValue(text[i + 2]);
     return high < 0 || low < 0 ? -1 : high * 16 + low;
@@ -249,20 +216,16 @@ std::u16string DecodePercentLeniently(std::u16string_view text,
           cp = (cp << 6) | static_cast<char32_t>(next & 0x3F);
         }
       }
-      if (valid &&
-          (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-        valid = false;
+      if (valid && (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) valid = false;
       if (valid) {
         const size_t end = i + 3 * static_cast<size_t>(count);
         if (cp >= 0x10000) {
           out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
           out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-          if (rawEnds != nullptr)
-            rawEnds->append(2, static_cast<uint32_t>(end));
+          if (rawEnds != nullptr) rawEnds->append(2, static_cast<uint32_t>(end));
         } else {
           out += static_cast<char16_t>(cp);
-          if (rawEnds != nullptr)
-            rawEnds->push_back(static_cast<uint32_t>(end));
+          if (rawEnds != nullptr) rawEnds->push_back(static_cast<uint32_t>(end));
         }
         i = end;
         continue;
@@ -270,10 +233,9 @@ std::u16string DecodePercentLeniently(std::u16string_view text,
     }
     out += text[i];
     ++i;
-    if (rawEnds != nullptr)
-      rawEnds->push_back(static_cast<uint32_t>(i));
+    if (rawEnds != nullptr) rawEnds->push_back(static_cast<uint32_t>(i));
   }
   return out;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -14,29 +14,27 @@
 namespace picrelink {
 
 enum SpellingBit : unsigned {
-  kSpellingEncoded = 1u << 0,   // percent escapes in the path (%E5%9B%BE, %5c)
-  kSpellingLocalhost = 1u << 1, // file://localhost/D:/
-  kSpellingOneSlash = 1u << 2,  // file:/D:/
-  kSpellingBackslash = 1u << 3, // file:///D:\ (a "\" after the drive)
-  kSpellingLocal = 1u << 4,     // a folder of this machine, not a Windows path
+  kSpellingEncoded = 1u << 0,    // percent escapes in the path (%E5%9B%BE, %5c)
+  kSpellingLocalhost = 1u << 1,  // file://localhost/D:/
+  kSpellingOneSlash = 1u << 2,   // file:/D:/
+  kSpellingBackslash = 1u << 3,  // file:///D:\ (a "\" after the drive)
+  kSpellingLocal = 1u << 4,      // a folder of this machine, not a Windows path
 };
 
 // Report names, one per bit; a reference with none of them is "standard".
 inline constexpr std::string_view kStandardSpelling = "standard";
-inline constexpr std::array<std::pair<SpellingBit, std::string_view>, 5>
-    kSpellingNames = {{
-        {kSpellingEncoded, "percent-encoded"},
-        {kSpellingLocalhost, "localhost"},
-        {kSpellingOneSlash, "file:/"},
-        {kSpellingBackslash, "backslashes"},
-        {kSpellingLocal, "local folder"},
-    }};
+inline constexpr std::array<std::pair<SpellingBit, std::string_view>, 5> kSpellingNames = {{
+    {kSpellingEncoded, "percent-encoded"},
+    {kSpellingLocalhost, "localhost"},
+    {kSpellingOneSlash, "file:/"},
+    {kSpellingBackslash, "backslashes"},
+    {kSpellingLocal, "local folder"},
+}};
 
 struct ParsedReference {
-  size_t form = 0;       // kPathForm or kUrlForm
-  unsigned spelling = 0; // SpellingBit values; 0 for the standard spelling
-  size_t pathStart =
-      0; // where the path begins in the value, behind scheme and host
+  size_t form = 0;        // kPathForm or kUrlForm
+  unsigned spelling = 0;  // SpellingBit values; 0 for the standard spelling
+  size_t pathStart = 0;   // where the path begins in the value, behind scheme and host
   // The path the value names: for a drive, a Windows path ("\" between
   // components, escapes decoded); for a local folder, the local path as
   // written behind the scheme (decoded), with whatever separators it holds.
@@ -62,15 +60,13 @@ size_t PictureFolderLength(const ParsedReference &reference, bool oneHigher);
 // Whether path begins with folder, the ASCII letters folded as the run's
 // replacement folds them; for a Windows path "/" and "\" count alike.
 // boundary: the folder must be followed by a separator or the path's end.
-bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder,
-                          bool boundary);
+bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, bool boundary);
 
 // Percent-decoding that never fails: escapes that form valid UTF-8 are
 // decoded, any other "%" stays as written. rawEnds, when given, receives for
 // every decoded code unit the position in text just behind the escape or
 // character it came from.
-std::u16string
-DecodePercentLeniently(std::u16string_view text,
-                       std::basic_string<uint32_t> *rawEnds = nullptr);
+std::u16string DecodePercentLeniently(std::u16string_view text,
+                                      std::basic_string<uint32_t> *rawEnds = nullptr);
 
-} // namespace picrelink
+}  // namespace picrelink

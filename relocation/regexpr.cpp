@@ -18,18 +18,14 @@ bool TRegExpr::Exec(std::u16string_view text) {
   capture_.clear();
   const ReferenceForm *form = nullptr;
   for (const ReferenceForm &row : kReferenceForms) {
-    if (row.pattern == pattern_)
-      form = &row;
+    if (row.pattern == pattern_) form = &row;
   }
   if (form == nullptr) {
     throw ERegExpr("TRegExpr: the pattern \"" + ToUtf8(pattern_) +
                    "\" is not one of the picture reference patterns");
   }
   ScanReferences(
-      text,
-      [form](std::u16string_view head) {
-        return FitsForm(*form, head) ? 0 : kNotAReference;
-      },
+      text, [form](std::u16string_view head) { return FitsForm(*form, head) ? 0 : kNotAReference; },
       [this](const FoundReference &reference) {
         found_ = true;
         capture_ = reference.value;
@@ -39,12 +35,9 @@ bool TRegExpr::Exec(std::u16string_view text) {
 }
 
 std::u16string TRegExpr::Match(int group) const {
-  if (!found_)
-    return {};
-  if (group == 1)
-    return capture_;
-  if (group == 0)
-    return std::u16string(kSrcHead) + capture_ + u'"';
+  if (!found_) return {};
+  if (group == 1) return capture_;
+  if (group == 0) return std::u16string(kSrcHead) + capture_ + u'"';
   return {};
 }
 
@@ -62,4 +55,4 @@ std::u16string TRegExpr::Substitute(std::u16string_view templ) const {
   return result;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -10,7 +10,7 @@
 namespace picrelink {
 
 class TRegExpr {
-public:
+ public:
   // Sets the pattern; it is checked when the first search begins.
   void SetExpression(std::u16string_view pattern);
   // Searches text from its first character for the earliest-starting match.
@@ -25,10 +25,10 @@ public:
   // the empty text for any other group or when nothing was found.
   std::u16string Match(int group) const;
 
-private:
+ private:
   std::u16string pattern_;
   bool found_ = false;
   std::u16string capture_;
 };
 
-} // namespace picrelink
+}  // namespace picrelink

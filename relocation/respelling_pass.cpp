@@ -12,9 +12,8 @@ namespace {
 constexpr size_t kLongestPath = 32768;
 
 bool IsUnreserved(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-         (c >= u'0' && c <= u'9') || c == u'-' || c == u'.' || c == u'_' ||
-         c == u'~' || c == u':';
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+         c == u'-' || c == u'.' || c == u'_' || c == u'~' || c == u':';
 }
 
 void AppendEscaped(std::u16string &out, uint32_t byte) {
@@ -26,8 +25,7 @@ void AppendEscaped(std::u16string &out, uint32_t byte) {
 
 // Every character but the unreserved ones and the separator as UTF-8 escapes
 // with upper-case hex digits.
-void AppendPercentEncoded(std::u16string &out, std::u16string_view text,
-                          char16_t separator) {
+void AppendPercentEncoded(std::u16string &out, std::u16string_view text, char16_t separator) {
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c == u'\\' || c == u'/') {
@@ -38,11 +36,11 @@ void AppendPercentEncoded(std::u16string &out, std::u16string_view text,
       out += static_cast<char16_t>(c);
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD; // a lone surrogate has no UTF-8 form
+      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
     }
     if (c < 0x80) {
       AppendEscaped(out, c);
@@ -68,38 +66,34 @@ void CountSpellings(std::map<std::string, int64_t> &counts, unsigned spelling) {
     return;
   }
   for (const auto &[bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0)
-      ++counts[std::string(name)];
+    if ((spelling & bit) != 0) ++counts[std::string(name)];
   }
 }
 
-} // namespace
+}  // namespace
 
-RespellingPass::RespellingPass(std::u16string_view oldFolder,
-                               std::u16string_view newFolder, TextSink &next,
-                               RunReport &report, PictureChecker *checker)
+RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
+                               TextSink &next, RunReport &report, PictureChecker *checker)
     : oldFolder_(kReferenceForms[kPathForm].folderText(oldFolder)),
-      newFolder_(TrimTrailingChar(
-          kReferenceForms[kPathForm].folderText(newFolder), u'/')),
-      next_(next), report_(report), checker_(checker),
+      newFolder_(TrimTrailingChar(kReferenceForms[kPathForm].folderText(newFolder), u'/')),
+      next_(next),
+      report_(report),
+      checker_(checker),
       scanner_(
-          ClassifySpelledHead,
-          [this](const FoundReference &found) { return Take(found); },
+          ClassifySpelledHead, [this](const FoundReference &found) { return Take(found); },
           kLongestPath) {}
 
 bool RespellingPass::Take(const FoundReference &found) {
-  if (!ParseReference(found.value, parsed_))
-    return false;
+  if (!ParseReference(found.value, parsed_)) return false;
   // Like the passes, a folder is matched as the beginning of the path. When
   // a path begins with both folders (one lies inside the other), the longer
   // one is what it names: a reference that a pass rewrote to the new folder
   // inside the old one is not the old folder's.
-  const bool beginsNew = !newFolder_.empty() &&
-                         PathBeginsWithFolder(parsed_.path, newFolder_, false);
+  const bool beginsNew =
+      !newFolder_.empty() && PathBeginsWithFolder(parsed_.path, newFolder_, false);
   const bool beginsOld = PathBeginsWithFolder(parsed_.path, oldFolder_, false);
   if (beginsNew && (!beginsOld || newFolder_.size() >= oldFolder_.size())) {
-    if (checker_ != nullptr &&
-        PathBeginsWithFolder(parsed_.path, newFolder_, true)) {
+    if (checker_ != nullptr && PathBeginsWithFolder(parsed_.path, newFolder_, true)) {
       checker_->Check(parsed_);
     }
     return false;
@@ -123,35 +117,30 @@ bool RespellingPass::Take(const FoundReference &found) {
     return false;
   }
   ++report_.otherFolderReferences;
-  const std::u16string folder(
-      parsed_.path.substr(0, PictureFolderLength(parsed_, true)));
+  const std::u16string folder(parsed_.path.substr(0, PictureFolderLength(parsed_, true)));
   if (report_.otherFolders.size() < kReportExamples &&
-      std::find(report_.otherFolders.begin(), report_.otherFolders.end(),
-                folder) == report_.otherFolders.end()) {
+      std::find(report_.otherFolders.begin(), report_.otherFolders.end(), folder) ==
+          report_.otherFolders.end()) {
     report_.otherFolders.push_back(folder);
   }
   return false;
 }
 
 std::u16string RespellingPass::Respell(std::u16string_view value) {
-  if (newFolder_.empty())
-    return {};
+  if (newFolder_.empty()) return {};
   const size_t pathStart = parsed_.pathStart;
   const std::u16string_view raw = value.substr(pathStart);
   std::basic_string<uint32_t> rawEnds;
   DecodePercentLeniently(raw, &rawEnds);
   const std::u16string_view folder =
-      oldFolder_.size() > 1 &&
-              (oldFolder_.back() == u'\\' || oldFolder_.back() == u'/')
+      oldFolder_.size() > 1 && (oldFolder_.back() == u'\\' || oldFolder_.back() == u'/')
           ? std::u16string_view(oldFolder_).substr(0, oldFolder_.size() - 1)
           : std::u16string_view(oldFolder_);
-  if (folder.empty() || rawEnds.size() < folder.size())
-    return {};
+  if (folder.empty() || rawEnds.size() < folder.size()) return {};
   const size_t rawEnd = rawEnds[folder.size() - 1];
   // The folder part must end with a whole character, not inside an escape
   // sequence of one.
-  if (folder.size() < rawEnds.size() && rawEnds[folder.size()] == rawEnd)
-    return {};
+  if (folder.size() < rawEnds.size() && rawEnds[folder.size()] == rawEnd) return {};
   const std::u16string_view oldPart = raw.substr(0, rawEnd);
   const bool backslashes = oldPart.find(u'\\') != std::u16string_view::npos;
   const char16_t separator = backslashes ? u'\\' : u'/';
@@ -159,8 +148,7 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
   // A local folder's own "/" would make a host of its first component behind
   // file:/ or file://localhost/: the scheme part's "/" stands for it.
   std::u16string_view folderText = newFolder_;
-  if (folderText.starts_with(u'/') && !result.empty() &&
-      result.back() == u'/') {
+  if (folderText.starts_with(u'/') && !result.empty() && result.back() == u'/') {
     folderText.remove_prefix(1);
   }
   if (oldPart.find(u'%') != std::u16string_view::npos) {
@@ -168,8 +156,7 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
   } else {
     std::u16string plain = EncodeSpaces(folderText);
     for (char16_t &c : plain) {
-      if (c == u'\\' || c == u'/')
-        c = separator;
+      if (c == u'\\' || c == u'/') c = separator;
     }
     result += plain;
   }
@@ -178,22 +165,18 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
 }
 
 void RespellingPass::CheckPicture(std::u16string_view value) {
-  if (checker_ == nullptr)
-    return;
+  if (checker_ == nullptr) return;
   ParsedReference parsed;
-  if (ParseReference(value, parsed))
-    checker_->Check(parsed);
+  if (ParseReference(value, parsed)) checker_->Check(parsed);
 }
 
 void RespellingPass::HandOnRange(uint64_t from, uint64_t to) {
   if (from < pieceStart_) {
     const uint64_t end = std::min(to, pieceStart_);
-    next_.Append(held_.data() + (from - heldStart_),
-                 static_cast<size_t>(end - from));
+    next_.Append(held_.data() + (from - heldStart_), static_cast<size_t>(end - from));
     from = end;
   }
-  if (from < to)
-    next_.Append(piece_ + (from - pieceStart_), static_cast<size_t>(to - from));
+  if (from < to) next_.Append(piece_ + (from - pieceStart_), static_cast<size_t>(to - from));
 }
 
 void RespellingPass::HandOn(uint64_t position) {
@@ -201,32 +184,26 @@ void RespellingPass::HandOn(uint64_t position) {
   size_t done = 0;
   for (; done < edits_.size() && edits_[done].position < position; ++done) {
     const Edit &edit = edits_[done];
-    if (at < edit.position)
-      HandOnRange(at, edit.position);
+    if (at < edit.position) HandOnRange(at, edit.position);
     next_.Append(edit.text.data(), edit.text.size());
     at = edit.position + edit.length;
   }
-  edits_.erase(edits_.begin(),
-               edits_.begin() + static_cast<std::ptrdiff_t>(done));
-  if (at < position)
-    HandOnRange(at, position);
+  edits_.erase(edits_.begin(), edits_.begin() + static_cast<std::ptrdiff_t>(done));
+  if (at < position) HandOnRange(at, position);
   at = std::max(at, position);
   // Keep what is still held: the end of held_ and of the piece from at on.
   const uint64_t end = scanner_.Position();
   std::u16string rest;
-  if (at < pieceStart_)
-    rest.assign(held_, static_cast<size_t>(at - heldStart_));
+  if (at < pieceStart_) rest.assign(held_, static_cast<size_t>(at - heldStart_));
   const uint64_t pieceFrom = std::max(at, pieceStart_);
   if (pieceFrom < end)
-    rest.append(piece_ + (pieceFrom - pieceStart_),
-                static_cast<size_t>(end - pieceFrom));
+    rest.append(piece_ + (pieceFrom - pieceStart_), static_cast<size_t>(end - pieceFrom));
   held_ = std::move(rest);
   heldStart_ = at;
 }
 
 void RespellingPass::Append(const char16_t *units, size_t count) {
-  if (count == 0)
-    return;
+  if (count == 0) return;
   piece_ = units;
   pieceStart_ = scanner_.Position();
   scanner_.Feed(std::u16string_view(units, count));
@@ -240,4 +217,4 @@ void RespellingPass::Finish() {
   HandOn(scanner_.Position());
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -19,17 +19,17 @@
 namespace picrelink {
 
 class RespellingPass : public TextSink {
-public:
+ public:
   // oldFolder, newFolder: the run's folder values (btn2, btn3). report
   // receives the counts; checker, when given, the references to the new
   // folder.
-  RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
-                 TextSink &next, RunReport &report, PictureChecker *checker);
+  RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder, TextSink &next,
+                 RunReport &report, PictureChecker *checker);
   void Append(const char16_t *units, size_t count) override;
   // The end of the text. Call it once, last.
   void Finish();
 
-private:
+ private:
   bool Take(const FoundReference &found);
   // The value with its folder part replaced by the new folder in the style
   // of the old one; empty when it cannot be.
@@ -39,8 +39,8 @@ private:
   void HandOn(uint64_t position);
   void HandOnRange(uint64_t from, uint64_t to);
 
-  std::u16string oldFolder_; // as the path-form pass looks for it
-  std::u16string newFolder_; // as the path-form pass puts it in
+  std::u16string oldFolder_;  // as the path-form pass looks for it
+  std::u16string newFolder_;  // as the path-form pass puts it in
   TextSink &next_;
   RunReport &report_;
   PictureChecker *checker_;
@@ -61,4 +61,4 @@ private:
   uint64_t pieceStart_ = 0;
 };
 
-} // namespace picrelink
+}  // namespace picrelink

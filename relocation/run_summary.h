@@ -12,4 +12,4 @@ namespace picrelink {
 // pictures missing under the new folder).
 std::u16string SuccessMessage(const RunReport &report);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -15,10 +15,8 @@ namespace {
 // U+FFFF sort after U+E000..U+FFFF as they do everywhere else.
 char32_t CodePointAt(std::u16string_view s, size_t &i) {
   const char16_t c = s[i++];
-  if (c >= 0xD800 && c <= 0xDBFF && i < s.size() && s[i] >= 0xDC00 &&
-      s[i] <= 0xDFFF) {
-    return 0x10000 + ((char32_t(c) - 0xD800) << 10) +
-           (char32_t(s[i++]) - 0xDC00);
+  if (c >= 0xD800 && c <= 0xDBFF && i < s.size() && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
+    return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i++]) - 0xDC00);
   }
   return c;
 }
@@ -28,25 +26,22 @@ bool CodePointsLess(std::u16string_view a, std::u16string_view b) {
   while (i < a.size() && j < b.size()) {
     const char32_t x = CodePointAt(a, i);
     const char32_t y = CodePointAt(b, j);
-    if (x != y)
-      return x < y;
+    if (x != y) return x < y;
   }
   return i == a.size() && j < b.size();
 }
 
 bool HasCsvExtension(std::u16string_view name) {
   const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos)
-    return false;
+  if (dot == std::u16string_view::npos) return false;
   std::u16string extension(name.substr(dot));
   for (char16_t &c : extension) {
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + (u'a' - u'A'));
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
   }
   return extension == u".csv";
 }
 
-} // namespace
+}  // namespace
 
 std::u16string FindCsvInFolder(std::u16string_view folder) {
   std::u16string result;
@@ -55,13 +50,11 @@ std::u16string FindCsvInFolder(std::u16string_view folder) {
     // Descending, so that the last match kept below is the name that sorts
     // first: the same on every machine, and a backup (goods_备份.csv) never
     // wins over its original (goods.csv).
-    std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
-      return CodePointsLess(b.name, a.name);
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const auto &a, const auto &b) { return CodePointsLess(b.name, a.name); });
     const std::u16string separator(1, platform::kLocalSeparator);
     for (const auto &entry : entries) {
-      if (entry.isDirectory || !HasCsvExtension(entry.name))
-        continue;
+      if (entry.isDirectory || !HasCsvExtension(entry.name)) continue;
       result = AppendSeparator(folder, separator) + entry.name;
     }
   } catch (const std::exception &) {
@@ -81,23 +74,17 @@ void Redetect(FormValues &values) {
   // btn3 as they were.
   const std::u16string folder = DetectImageFolder(values.Btn1(), values);
   values.SetBtn2(folder);
-  if (folder.empty())
-    return;
+  if (folder.empty()) return;
   const std::u16string actual = values.Btn3();
   const std::u16string proposed = ProposeActualFolder(actual, folder);
-  if (proposed != actual)
-    values.SetBtn3(proposed);
+  if (proposed != actual) values.SetBtn3(proposed);
 }
 
-std::u16string ProposeActualFolder(std::u16string_view actual,
-                                   std::u16string_view detected) {
-  if (detected.empty())
-    return std::u16string(actual);
+std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_view detected) {
+  if (detected.empty()) return std::u16string(actual);
   const std::u16string detectedName = LastPathPart(detected);
-  if (detectedName == LastPathPart(actual))
-    return std::u16string(actual);
-  return AppendSeparator(actual, std::u16string(1, platform::kLocalSeparator)) +
-         detectedName;
+  if (detectedName == LastPathPart(actual)) return std::u16string(actual);
+  return AppendSeparator(actual, std::u16string(1, platform::kLocalSeparator)) + detectedName;
 }
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -20,11 +20,10 @@ void StartUp(FormValues &values, std::u16string_view programFolder);
 // The actual folder that re-detection proposes: actual, extended by the last
 // component of the detected folder when the two last components differ;
 // actual as it is when nothing was detected.
-std::u16string ProposeActualFolder(std::u16string_view actual,
-                                   std::u16string_view detected);
+std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_view detected);
 
 // Re-detection: btn2 = the detected folder; btn3 extended by btn2's last
 // component when the two last components differ.
 void Redetect(FormValues &values);
 
-} // namespace picrelink
+}  // namespace picrelink

@@ -35,15 +35,12 @@ const std::u16string kNewFolderUrl = u"file:////srv/new/my%20item";
 const std::u16string kLocalSep(1, platform::kLocalSeparator);
 
 std::u16string Row(std::u16string_view reference) {
-  return u"\"商品\",\"<p>宝贝描述</p><img src=\"\"" +
-         std::u16string(reference) + u"\"\">\"\r\n";
+  return u"\"商品\",\"<p>宝贝描述</p><img src=\"\"" + std::u16string(reference) + u"\"\">\"\r\n";
 }
 
 class AdjustmentRunTest : public ::testing::Test {
-protected:
-  void WriteCsv(std::u16string_view text) {
-    WriteBytes(ToPath(csv), Utf16FileBytes(text));
-  }
+ protected:
+  void WriteCsv(std::u16string_view text) { WriteBytes(ToPath(csv), Utf16FileBytes(text)); }
   std::string CsvBytes() const { return ReadBytes(ToPath(csv)); }
 
   RunReport Run(const RunOptions &options = {}) {
@@ -73,10 +70,9 @@ protected:
 
 TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   const std::u16string text =
-      u"\"标题\",\"描述\"\r\n" + Row(u"d:\\OLD\\Item\\a.jpg") +
-      Row(u"FILE:///D:/Old/item/b.jpg") + Row(u"D:\\old\\item2\\c.jpg") +
-      Row(u"D:\\old\\ítem\\d.jpg") + Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
-      Row(u"http://example.com/item/f.jpg");
+      u"\"标题\",\"描述\"\r\n" + Row(u"d:\\OLD\\Item\\a.jpg") + Row(u"FILE:///D:/Old/item/b.jpg") +
+      Row(u"D:\\old\\item2\\c.jpg") + Row(u"D:\\old\\ítem\\d.jpg") +
+      Row(u"file:///D:/old/%E5%9B%BE/e.jpg") + Row(u"http://example.com/item/f.jpg");
   values.btn2 = u"D:\\old\\item";
   values.btn3 = kNewFolder;
   WriteCsv(text);
@@ -84,10 +80,9 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   const RunReport report = Run();
 
   const std::u16string expected =
-      u"\"标题\",\"描述\"\r\n" + Row(kNewFolder + u"\\a.jpg") +
-      Row(kNewFolderUrl + u"/b.jpg") + Row(kNewFolder + u"2\\c.jpg") +
-      Row(u"D:\\old\\ítem\\d.jpg") + Row(u"file:///D:/old/%E5%9B%BE/e.jpg") +
-      Row(u"http://example.com/item/f.jpg");
+      u"\"标题\",\"描述\"\r\n" + Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg") +
+      Row(kNewFolder + u"2\\c.jpg") + Row(u"D:\\old\\ítem\\d.jpg") +
+      Row(u"file:///D:/old/%E5%9B%BE/e.jpg") + Row(u"http://example.com/item/f.jpg");
   EXPECT_EQ(CsvBytes(), Utf16FileBytes(expected));
   EXPECT_EQ(report.outcome, RunOutcome::Written);
   EXPECT_EQ(report.occurrences[kPathForm], 2);
@@ -105,30 +100,24 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   EXPECT_FALSE(messages.shown[0].triggerAvailable)
       << "the start button stays unavailable while the message shows";
   ExpectTriggerReleased();
-  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv")
-      << "no backup, no temporary file";
+  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv") << "no backup, no temporary file";
 }
 
 TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
-  const std::u16string text =
-      Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
+  const std::u16string text = Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
   std::string first;
-  for (const std::u16string oldFolder :
-       {u"D:\\old\\item", u"D:\\old\\item\\"}) {
-    for (const std::u16string &newFolder :
-         {kNewFolder, kNewFolder + kLocalSep}) {
+  for (const std::u16string oldFolder : {u"D:\\old\\item", u"D:\\old\\item\\"}) {
+    for (const std::u16string &newFolder : {kNewFolder, kNewFolder + kLocalSep}) {
       SCOPED_TRACE(ToUtf8(oldFolder + u" -> " + newFolder));
       WriteCsv(text);
       values.btn2 = oldFolder;
       values.btn3 = newFolder;
       Run();
-      if (first.empty())
-        first = CsvBytes();
+      if (first.empty()) first = CsvBytes();
       EXPECT_EQ(CsvBytes(), first);
     }
   }
-  EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") +
-                                  Row(kNewFolderUrl + u"/b.jpg")));
+  EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg")));
 }
 
 TEST_F(AdjustmentRunTest, EmptyActualFolderRemovesExactPathsAndShortensUrls) {
@@ -139,9 +128,8 @@ TEST_F(AdjustmentRunTest, EmptyActualFolderRemovesExactPathsAndShortensUrls) {
   Run();
 
   // Removal matches exactly; the URL pass still folds ASCII letters.
-  EXPECT_EQ(CsvBytes(),
-            Utf16FileBytes(Row(u"\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
-                           Row(u"file:////c.jpg")));
+  EXPECT_EQ(CsvBytes(), Utf16FileBytes(Row(u"\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
+                                       Row(u"file:////c.jpg")));
 }
 
 TEST_F(AdjustmentRunTest, NothingIsWrittenWhenEveryCharacterWouldGo) {
@@ -216,16 +204,14 @@ TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
 TEST_F(AdjustmentRunTest, FailedBackupStopsTheRunBeforeTheCsvIsTouched) {
   WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
-  fs::create_directory(
-      dir.path() / u8"goods_备份.csv"); // a folder where the backup should go
+  fs::create_directory(dir.path() / u8"goods_备份.csv");  // a folder where the backup should go
   values.backup = true;
 
   try {
     Run();
     FAIL() << "the run went on without its backup";
   } catch (const Error &e) {
-    EXPECT_NE(std::string(e.what()).find(ToUtf8(dir.File("goods_备份.csv"))),
-              std::string::npos)
+    EXPECT_NE(std::string(e.what()).find(ToUtf8(dir.File("goods_备份.csv"))), std::string::npos)
         << e.what();
   }
   EXPECT_EQ(CsvBytes(), before);
@@ -255,13 +241,11 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
     FAIL() << "no error for a missing CSV";
   } catch (const Error &e) {
 #ifdef _WIN32
-    const std::string notFound =
-        platform::SystemErrorText(2); // ERROR_FILE_NOT_FOUND
+    const std::string notFound = platform::SystemErrorText(2);  // ERROR_FILE_NOT_FOUND
 #else
     const std::string notFound = "No such file or directory";
 #endif
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + ToUtf8(csv) + "\". " + notFound);
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + ToUtf8(csv) + "\". " + notFound);
   }
   EXPECT_TRUE(messages.shown.empty());
   ExpectTriggerReleased();
@@ -270,16 +254,14 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
 TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
   WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
-  fs::permissions(ToPath(csv), fs::perms::owner_read | fs::perms::group_read |
-                                   fs::perms::others_read);
+  fs::permissions(ToPath(csv),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
   try {
     Run();
     FAIL() << "a read-only CSV was written";
   } catch (const Error &e) {
-    EXPECT_EQ(std::string(e.what()).rfind(
-                  "Cannot create file \"" + ToUtf8(csv) + "\". ", 0),
-              0u)
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + ToUtf8(csv) + "\". ", 0), 0u)
         << e.what();
   }
   EXPECT_EQ(CsvBytes(), before);
@@ -310,8 +292,7 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
   constexpr size_t kChunk = 30'000'000;
   const std::u16string find = u"D:\\old\\item";
   std::u16string text(kChunk + 1, u'x');
-  const size_t at =
-      kChunk - 5; // covers the last character of the first 30,000,000
+  const size_t at = kChunk - 5;  // covers the last character of the first 30,000,000
   text.replace(at, find.size(), find);
   text.replace(10, find.size(), find);
   WriteCsv(text);
@@ -325,5 +306,5 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
   EXPECT_TRUE(CsvBytes() == Utf16FileBytes(expected));
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

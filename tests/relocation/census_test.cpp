@@ -20,58 +20,47 @@ namespace {
 using test::TempDir;
 
 std::string SpellingNames(unsigned spelling) {
-  if (spelling == 0)
-    return std::string(kStandardSpelling);
+  if (spelling == 0) return std::string(kStandardSpelling);
   std::string names;
   for (const auto &[bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0)
-      names += (names.empty() ? "" : "+") + std::string(name);
+    if ((spelling & bit) != 0) names += (names.empty() ? "" : "+") + std::string(name);
   }
   return names;
 }
 
 struct SpellingCase {
-  std::u16string
-      value;        // the text after src="", up to the closing quotation mark
-  std::string form; // "" for no picture reference
+  std::u16string value;  // the text after src="", up to the closing quotation mark
+  std::string form;      // "" for no picture reference
   std::string spelling;
   std::u16string path;
-  std::u16string ownFolder;   // level 0
-  std::u16string upperFolder; // level 1
+  std::u16string ownFolder;    // level 0
+  std::u16string upperFolder;  // level 1
 };
 
 TEST(ReferenceSpellingTest, EverySpellingMetInListingFiles) {
   const SpellingCase cases[] = {
-      {u"D:\\店铺\\图片\\item1\\a.jpg", "path", "standard",
-       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1",
-       u"D:\\店铺\\图片"},
-      {u"file:///D:/店铺/图片/item1/a.jpg", "url", "standard",
-       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1",
-       u"D:\\店铺\\图片"},
-      {u"file:///D:/my%20shop/a.jpg", "url", "standard", u"D:\\my shop\\a.jpg",
-       u"D:\\my shop", u"D:\\"},
-      {u"file:///D:/%E5%BA%97%E9%93%BA/%e5%9b%be%e7%89%87/item1/a.jpg", "url",
-       "percent-encoded", u"D:\\店铺\\图片\\item1\\a.jpg",
+      {u"D:\\店铺\\图片\\item1\\a.jpg", "path", "standard", u"D:\\店铺\\图片\\item1\\a.jpg",
        u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
-      {u"file:///D:/店铺/%E5%9B%BE%E7%89%87/item1/a.jpg", "url",
-       "percent-encoded", u"D:\\店铺\\图片\\item1\\a.jpg",
+      {u"file:///D:/店铺/图片/item1/a.jpg", "url", "standard", u"D:\\店铺\\图片\\item1\\a.jpg",
        u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
+      {u"file:///D:/my%20shop/a.jpg", "url", "standard", u"D:\\my shop\\a.jpg", u"D:\\my shop",
+       u"D:\\"},
+      {u"file:///D:/%E5%BA%97%E9%93%BA/%e5%9b%be%e7%89%87/item1/a.jpg", "url", "percent-encoded",
+       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
+      {u"file:///D:/店铺/%E5%9B%BE%E7%89%87/item1/a.jpg", "url", "percent-encoded",
+       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
       {u"file://localhost/D:/店铺/图片/item1/a.jpg", "url", "localhost",
-       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1",
-       u"D:\\店铺\\图片"},
-      {u"FILE://LocalHost/D:/a/b.jpg", "url", "localhost", u"D:\\a\\b.jpg",
-       u"D:\\a", u"D:\\"},
-      {u"file:/D:/店铺/图片/item1/a.jpg", "url", "file:/",
-       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1",
-       u"D:\\店铺\\图片"},
+       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
+      {u"FILE://LocalHost/D:/a/b.jpg", "url", "localhost", u"D:\\a\\b.jpg", u"D:\\a", u"D:\\"},
+      {u"file:/D:/店铺/图片/item1/a.jpg", "url", "file:/", u"D:\\店铺\\图片\\item1\\a.jpg",
+       u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
       {u"file:///D:\\店铺\\图片\\item1\\a.jpg", "url", "backslashes",
-       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1",
-       u"D:\\店铺\\图片"},
-      {u"file://localhost/E:/%E6%97%A7/x.jpg", "url",
-       "percent-encoded+localhost", u"E:\\旧\\x.jpg", u"E:\\旧", u"E:\\"},
+       u"D:\\店铺\\图片\\item1\\a.jpg", u"D:\\店铺\\图片\\item1", u"D:\\店铺\\图片"},
+      {u"file://localhost/E:/%E6%97%A7/x.jpg", "url", "percent-encoded+localhost", u"E:\\旧\\x.jpg",
+       u"E:\\旧", u"E:\\"},
       // An escape that is no UTF-8 stays as it is written.
-      {u"file:///D:/100%/%FF.jpg", "url", "percent-encoded",
-       u"D:\\100%\\%FF.jpg", u"D:\\100%", u"D:\\"},
+      {u"file:///D:/100%/%FF.jpg", "url", "percent-encoded", u"D:\\100%\\%FF.jpg", u"D:\\100%",
+       u"D:\\"},
       // Not pictures of a drive: web addresses, UNC paths, drive letters with
       // slashes but no scheme, other hosts.
       {u"http://example.com/a.jpg", "", "", u"", u"", u""},
@@ -81,26 +70,24 @@ TEST(ReferenceSpellingTest, EverySpellingMetInListingFiles) {
       {u"//cdn.example.com/a.jpg", "", "", u"", u"", u""},
 #ifndef _WIN32
       // What a run on this system writes: local folders.
-      {u"/srv/pics\\item1\\a.jpg", "path", "local folder",
-       u"/srv/pics\\item1\\a.jpg", u"/srv/pics\\item1", u"/srv/pics"},
-      {u"file:////srv/pics/item1/a.jpg", "url", "local folder",
-       u"/srv/pics/item1/a.jpg", u"/srv/pics/item1", u"/srv/pics"},
-      {u"file:///srv/my%20pics/a.jpg", "url", "local folder",
-       u"/srv/my pics/a.jpg", u"/srv/my pics", u"/srv"},
+      {u"/srv/pics\\item1\\a.jpg", "path", "local folder", u"/srv/pics\\item1\\a.jpg",
+       u"/srv/pics\\item1", u"/srv/pics"},
+      {u"file:////srv/pics/item1/a.jpg", "url", "local folder", u"/srv/pics/item1/a.jpg",
+       u"/srv/pics/item1", u"/srv/pics"},
+      {u"file:///srv/my%20pics/a.jpg", "url", "local folder", u"/srv/my pics/a.jpg",
+       u"/srv/my pics", u"/srv"},
       // Other spellings rewritten to a local folder keep their scheme part.
-      {u"file:/srv/pics/a.jpg", "url", "file:/+local folder",
-       u"/srv/pics/a.jpg", u"/srv/pics", u"/srv"},
-      {u"file://localhost/srv/pics/a.jpg", "url", "localhost+local folder",
-       u"/srv/pics/a.jpg", u"/srv/pics", u"/srv"},
+      {u"file:/srv/pics/a.jpg", "url", "file:/+local folder", u"/srv/pics/a.jpg", u"/srv/pics",
+       u"/srv"},
+      {u"file://localhost/srv/pics/a.jpg", "url", "localhost+local folder", u"/srv/pics/a.jpg",
+       u"/srv/pics", u"/srv"},
 #endif
   };
   for (const SpellingCase &c : cases) {
     SCOPED_TRACE(ToUtf8(c.value));
     ParsedReference parsed;
     const bool isReference = ParseReference(c.value, parsed);
-    EXPECT_EQ(ClassifySpelledHead(std::u16string_view(c.value).substr(0, 24)) >=
-                  0,
-              isReference);
+    EXPECT_EQ(ClassifySpelledHead(std::u16string_view(c.value).substr(0, 24)) >= 0, isReference);
     if (c.form.empty()) {
       EXPECT_FALSE(isReference);
       continue;
@@ -116,8 +103,7 @@ TEST(ReferenceSpellingTest, EverySpellingMetInListingFiles) {
   }
 }
 
-TEST(ReferenceSpellingTest,
-     LenientDecodingKeepsWhatIsNoUtf8AndSaysWhereEachUnitCameFrom) {
+TEST(ReferenceSpellingTest, LenientDecodingKeepsWhatIsNoUtf8AndSaysWhereEachUnitCameFrom) {
   std::basic_string<uint32_t> ends;
   EXPECT_EQ(DecodePercentLeniently(u"a%E5%9B%BEb%2", &ends), u"a图b%2");
   EXPECT_EQ(ends, (std::basic_string<uint32_t>{1, 10, 11, 12, 13}));
@@ -125,8 +111,7 @@ TEST(ReferenceSpellingTest,
   EXPECT_EQ(DecodePercentLeniently(u"%F0%9F%98%80x", &ends), u"\U0001F600x");
   EXPECT_EQ(ends, (std::basic_string<uint32_t>{12, 12, 13}));
   // Overlong forms, surrogates and cut sequences are not decoded.
-  EXPECT_EQ(DecodePercentLeniently(u"%C0%AF%ED%A0%80%E5%9B"),
-            u"%C0%AF%ED%A0%80%E5%9B");
+  EXPECT_EQ(DecodePercentLeniently(u"%C0%AF%ED%A0%80%E5%9B"), u"%C0%AF%ED%A0%80%E5%9B");
 }
 
 TEST(ReferenceSpellingTest, FolderBeginningFoldsAsciiAndTakesEitherSeparator) {
@@ -142,18 +127,16 @@ TEST(ReferenceSpellingTest, FolderBeginningFoldsAsciiAndTakesEitherSeparator) {
 // ---------------------------------------------------------------------------
 
 std::u16string Row(std::u16string_view reference) {
-  return u"\"宝贝\",\"<p><img src=\"\"" + std::u16string(reference) +
-         u"\"\"></p>\"\r\n";
+  return u"\"宝贝\",\"<p><img src=\"\"" + std::u16string(reference) + u"\"\"></p>\"\r\n";
 }
 
 class CheckCsvTest : public ::testing::Test {
-protected:
+ protected:
   void WriteCsv(const std::u16string &text) {
     test::WriteBytes(test::ToPath(csv), test::Utf16FileBytes(text));
   }
   void MakeFile(const std::string &relative) {
-    const std::filesystem::path file =
-        dir.path() / std::filesystem::u8path(relative);
+    const std::filesystem::path file = dir.path() / std::filesystem::u8path(relative);
     std::filesystem::create_directories(file.parent_path());
     test::WriteBytes(file, "jpg");
   }
@@ -163,17 +146,15 @@ protected:
 };
 
 TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
-  WriteCsv(
-      u"\"标题\",\"描述\"\r\n" +
-      Row(u"file:///E:/%E6%97%A7%E7%94%B5%E8%84%91/图片/item9/z.jpg") + // before
-                                                                        // any
-                                                                        // path
-      Row(u"D:\\店铺\\图片\\item1\\a.jpg") +
-      Row(u"d:\\店铺\\图片\\ITEM2\\b.jpg") +
-      Row(u"file:///D:/店铺/图片/item1/c.jpg") +
-      Row(u"file://localhost/D:/%E5%BA%97%E9%93%BA/图片/item1/d.jpg") +
-      Row(u"E:\\旧电脑\\图片\\item9\\y.jpg") +
-      Row(u"http://example.com/a.jpg") + u"SRC=\"\"D:\\店铺\\图片\\x.jpg\"\"");
+  WriteCsv(u"\"标题\",\"描述\"\r\n" +
+           Row(u"file:///E:/%E6%97%A7%E7%94%B5%E8%84%91/图片/item9/z.jpg") +  // before
+                                                                              // any
+                                                                              // path
+           Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"d:\\店铺\\图片\\ITEM2\\b.jpg") +
+           Row(u"file:///D:/店铺/图片/item1/c.jpg") +
+           Row(u"file://localhost/D:/%E5%BA%97%E9%93%BA/图片/item1/d.jpg") +
+           Row(u"E:\\旧电脑\\图片\\item9\\y.jpg") + Row(u"http://example.com/a.jpg") +
+           u"SRC=\"\"D:\\店铺\\图片\\x.jpg\"\"");
   const CheckResult result = CheckCsv(csv, u"1", std::nullopt);
   const Census &census = result.census;
   EXPECT_TRUE(census.hasText);
@@ -199,7 +180,7 @@ TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
   const Census own = CheckCsv(csv, u"0", std::nullopt).census;
   EXPECT_EQ(ToUtf8(own.detected), "D:\\店铺\\图片\\item1");
   ASSERT_EQ(own.folders.size(), 3u);
-  EXPECT_EQ(own.folders[0].references, 3); // item1 in three spellings
+  EXPECT_EQ(own.folders[0].references, 3);  // item1 in three spellings
   EXPECT_TRUE(own.folders[0].detected);
 }
 
@@ -214,7 +195,7 @@ TEST_F(CheckCsvTest, NothingToCountAndALevelThatIsNoInteger) {
   census = CheckCsv(csv, u"1", std::nullopt).census;
   EXPECT_FALSE(census.hasText);
 
-  WriteCsv(Row(u"file:/D:/a/b/c.jpg")); // a spelling detection does not see
+  WriteCsv(Row(u"file:/D:/a/b/c.jpg"));  // a spelling detection does not see
   EXPECT_THROW(CheckCsv(csv, u"abc", std::nullopt), EConvertError);
   EXPECT_THROW(CheckCsv(dir.File("absent.csv"), u"1", std::nullopt), Error);
 }
@@ -223,11 +204,9 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   MakeFile("图片/item1/a.jpg");
   MakeFile("图片/item1/b.jpg");
   MakeFile("图片/item2/Case.JPG");
-  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") +
-           Row(u"file:///D:/店铺/图片/item1/b.jpg") +
-           Row(u"D:\\店铺\\图片\\item1/a.jpg") + // mixed separators
-           Row(u"D:\\店铺\\图片\\item2\\case.jpg") +
-           Row(u"D:\\店铺\\图片\\item3\\gone.jpg") +
+  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:///D:/店铺/图片/item1/b.jpg") +
+           Row(u"D:\\店铺\\图片\\item1/a.jpg") +  // mixed separators
+           Row(u"D:\\店铺\\图片\\item2\\case.jpg") + Row(u"D:\\店铺\\图片\\item3\\gone.jpg") +
            Row(u"E:\\别处\\图片\\x\\y.jpg"));
   const std::u16string pictures = dir.Folder() + u"图片";
   const CheckResult result = CheckCsv(csv, u"1", pictures);
@@ -250,8 +229,7 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
             ToUtf8(pictures + separator + u"item3" + separator + u"gone.jpg"));
 
   // A new folder that is not there: every checked picture is missing.
-  const PictureTally absent =
-      *CheckCsv(csv, u"1", dir.Folder() + u"没有").pictures;
+  const PictureTally absent = *CheckCsv(csv, u"1", dir.Folder() + u"没有").pictures;
   EXPECT_FALSE(absent.folderExists);
   EXPECT_EQ(absent.missing, 5);
   EXPECT_EQ(absent.missingExamples.size(), 5u);
@@ -263,8 +241,7 @@ TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
   MakeFile("图片/item1/b.jpg");
   const std::u16string pictures = dir.Folder() + u"图片";
   // What a run here leaves: the rest keeps its "\".
-  WriteCsv(Row(pictures + u"\\item1\\a.jpg") +
-           Row(u"file:///" + pictures + u"/item1/b.jpg") +
+  WriteCsv(Row(pictures + u"\\item1\\a.jpg") + Row(u"file:///" + pictures + u"/item1/b.jpg") +
            Row(pictures + u"\\item1\\c.jpg"));
   const CheckResult result = CheckCsv(csv, u"1", ProposedNewFolder(csv, u""));
   EXPECT_EQ(result.census.detected, u"");
@@ -281,10 +258,9 @@ TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
 TEST(ProposedNewFolderTest, TheFolderBesideTheCsvAsStartUpProposesIt) {
   TempDir dir;
   const std::u16string separator(1, platform::kLocalSeparator);
-  EXPECT_EQ(ProposedNewFolder(dir.File("a.csv"), u"D:\\店铺\\图片"),
-            dir.Folder() + u"图片");
+  EXPECT_EQ(ProposedNewFolder(dir.File("a.csv"), u"D:\\店铺\\图片"), dir.Folder() + u"图片");
   EXPECT_EQ(ProposedNewFolder(dir.File("a.csv"), u""), dir.Folder());
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

@@ -54,40 +54,34 @@ FirstReferences WholeText(std::u16string_view text) {
   return found;
 }
 
-FirstReferences Piecewise(std::u16string_view text, size_t pieceSize,
-                          std::mt19937 &rng, size_t bufferUnits = 64) {
+FirstReferences Piecewise(std::u16string_view text, size_t pieceSize, std::mt19937 &rng,
+                          size_t bufferUnits = 64) {
   MemorySource source{text, pieceSize, &rng};
-  return FindFirstReferences(std::ref(source),
-                             pieceSize != 0 ? pieceSize : bufferUnits);
+  return FindFirstReferences(std::ref(source), pieceSize != 0 ? pieceSize : bufferUnits);
 }
 
 std::string Describe(const FirstReferences &found) {
   return std::string(found.hasText ? "text" : "no text") + ", path [" +
-         ToUtf8(found.first[kPathForm]) + "], url [" +
-         ToUtf8(found.first[kUrlForm]) + "]";
+         ToUtf8(found.first[kPathForm]) + "], url [" + ToUtf8(found.first[kUrlForm]) + "]";
 }
 
 constexpr size_t kPieceSizes[] = {1, 2, 3, 7, 64, 0};
 
 // Detection over the whole text, step by step as it is defined: the level
 // is read only once a reference is found. Errors are given as their message.
-std::string WholeTextDetection(std::u16string_view text,
-                               const FormValues &values) {
+std::string WholeTextDetection(std::u16string_view text, const FormValues &values) {
   try {
-    if (text.empty())
-      return "";
+    if (text.empty()) return "";
     const std::u16string path = CollectMatches(text, kPathPattern, u"$1");
     if (!path.empty()) {
       std::u16string folder = ExtractFileDir(path);
-      if (LevelToInt(values.LevelText()) > 0)
-        folder = ExtractFileDir(folder);
+      if (LevelToInt(values.LevelText()) > 0) folder = ExtractFileDir(folder);
       return ToUtf8(folder);
     }
     std::u16string url = CollectMatches(text, kUrlPattern, u"$1");
     if (!url.empty()) {
       url = UrlParentDir(url);
-      if (LevelToInt(values.LevelText()) > 0)
-        url = UrlParentDir(url);
+      if (LevelToInt(values.LevelText()) > 0) url = UrlParentDir(url);
     }
     return ToUtf8(FileUrlToPath(url));
   } catch (const Error &e) {
@@ -95,12 +89,11 @@ std::string WholeTextDetection(std::u16string_view text,
   }
 }
 
-std::string PiecewiseDetection(std::u16string_view text, size_t pieceSize,
-                               std::mt19937 &rng, const FormValues &values) {
+std::string PiecewiseDetection(std::u16string_view text, size_t pieceSize, std::mt19937 &rng,
+                               const FormValues &values) {
   MemorySource source{text, pieceSize, &rng};
   try {
-    return ToUtf8(DetectImageFolderIn(std::ref(source),
-                                      pieceSize != 0 ? pieceSize : 64, values));
+    return ToUtf8(DetectImageFolderIn(std::ref(source), pieceSize != 0 ? pieceSize : 64, values));
   } catch (const Error &e) {
     return std::string("error: ") + e.what();
   }
@@ -133,8 +126,7 @@ std::u16string RandomText(std::mt19937 &rng) {
                                           u"src=\"\"file:///E:/u/v.jpg\"\""};
   std::u16string text;
   const size_t parts = rng() % 30;
-  for (size_t i = 0; i < parts; ++i)
-    text += kParts[rng() % std::size(kParts)];
+  for (size_t i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
   return text;
 }
 
@@ -146,8 +138,7 @@ TEST(FindFirstReferencesProperty, AgreesWithTheWholeTextSearchForAnyPieces) {
     const std::u16string text = RandomText(rng);
     const FirstReferences whole = WholeText(text);
     withPath += !whole.first[kPathForm].empty();
-    withUrlOnly +=
-        whole.first[kPathForm].empty() && !whole.first[kUrlForm].empty();
+    withUrlOnly += whole.first[kPathForm].empty() && !whole.first[kUrlForm].empty();
     for (const size_t size : kPieceSizes) {
       ASSERT_EQ(Describe(Piecewise(text, size, rng)), Describe(whole))
           << "text " << ToUtf8(text) << " pieces " << size;
@@ -170,10 +161,8 @@ TEST(DetectImageFolderInProperty, AgreesWithTheWholeTextDetection) {
         MemoryFormValues values;
         values.levelText = level;
         ASSERT_EQ(PiecewiseDetection(text, size, rng, values), expected)
-            << "text " << ToUtf8(text) << " level " << ToUtf8(level)
-            << " pieces " << size;
-        ASSERT_EQ(values.levelReads, wholeValues.levelReads)
-            << "text " << ToUtf8(text);
+            << "text " << ToUtf8(text) << " level " << ToUtf8(level) << " pieces " << size;
+        ASSERT_EQ(values.levelReads, wholeValues.levelReads) << "text " << ToUtf8(text);
       }
     }
   }
@@ -188,17 +177,15 @@ struct EdgeCase {
 
 const EdgeCase kEdgeCases[] = {
     {"URL reference before a path reference",
-     u"<img src=\"\"file:///D:/url/a.jpg\"\"><img src=\"\"E:\\path\\b.jpg\"\">",
-     u"E:\\path\\b.jpg", u""},
+     u"<img src=\"\"file:///D:/url/a.jpg\"\"><img src=\"\"E:\\path\\b.jpg\"\">", u"E:\\path\\b.jpg",
+     u""},
     {"path candidate never closed, URL reference before it",
      u"<img src=\"\"file:///D:/url/a.jpg\"\"> <img src=\"\"D:\\x\\y.jpg", u"",
      u"file:///D:/url/a.jpg"},
-    {"candidate never closed", u"src=\"\"D:\\x\\y.jpg src=file:///D:/x\r\n",
-     u"", u""},
+    {"candidate never closed", u"src=\"\"D:\\x\\y.jpg src=file:///D:/x\r\n", u"", u""},
     {"each start closed by the next one's quotation marks",
      u"src=\"\"D:\\p\\src=\"\"D:\\q\\src=\"\"D:\\r\\", u"D:\\p\\src=", u""},
-    {"line breaks in the capture", u"src=\"\"D:\\a\r\nb\\\r\nc\"\"",
-     u"D:\\a\r\nb\\\r\nc", u""},
+    {"line breaks in the capture", u"src=\"\"D:\\a\r\nb\\\r\nc\"\"", u"D:\\a\r\nb\\\r\nc", u""},
     {"near misses before the reference",
      u"src= \"\"D:\\n\"\" SRC=\"\"D:\\u\"\" src=\"\"D:/s\"\" "
      u"src=\"\"\\\\h\\s\"\" "
@@ -208,10 +195,9 @@ const EdgeCase kEdgeCases[] = {
     {"reference longer than the pieces",
      u"x src=\"\"D:\\" + std::u16string(300, u'长') + u"\\a.jpg\"\"",
      u"D:\\" + std::u16string(300, u'长') + u"\\a.jpg", u""},
-    {"start split over a half-finished one", u"src=\"src=\"\"src=\"\"D:\\a\"",
-     u"D:\\a", u""},
-    {"only the start at the very end", u"src=\"\"file:///Q:/z\"\" src=\"\"D:\\",
-     u"", u"file:///Q:/z"},
+    {"start split over a half-finished one", u"src=\"src=\"\"src=\"\"D:\\a\"", u"D:\\a", u""},
+    {"only the start at the very end", u"src=\"\"file:///Q:/z\"\" src=\"\"D:\\", u"",
+     u"file:///Q:/z"},
     {"empty text", u"", u"", u""},
 };
 
@@ -227,17 +213,17 @@ TEST(FindFirstReferencesTest, EdgeCasesForEveryPieceSize) {
       EXPECT_EQ(Describe(Piecewise(c.text, size, rng)), Describe(expected))
           << c.what << ", pieces of " << size;
     }
-    EXPECT_EQ(Describe(Piecewise(c.text, 0, rng)), Describe(expected))
-        << c.what;
+    EXPECT_EQ(Describe(Piecewise(c.text, 0, rng)), Describe(expected)) << c.what;
   }
 }
 
 // Two pieces, split at every place of the text: every split of the
 // reference and of the characters around it.
 TEST(FindFirstReferencesTest, ReferenceSplitAtEveryPlace) {
-  const std::u16string row = u"\"商品\",\"<img src=\"\"file:///E:/u/a.jpg\"\" "
-                             u"/><img src=\"\"D:\\店\\item\\a.jpg\"\" "
-                             u"/>\"\r\n";
+  const std::u16string row =
+      u"\"商品\",\"<img src=\"\"file:///E:/u/a.jpg\"\" "
+      u"/><img src=\"\"D:\\店\\item\\a.jpg\"\" "
+      u"/>\"\r\n";
   for (size_t split = 0; split <= row.size(); ++split) {
     size_t given = 0;
     const TextSource twoPieces = [&](char16_t *units, size_t maxUnits) {
@@ -248,8 +234,7 @@ TEST(FindFirstReferencesTest, ReferenceSplitAtEveryPlace) {
       return count;
     };
     const FirstReferences found = FindFirstReferences(twoPieces, row.size());
-    EXPECT_EQ(ToUtf8(found.first[kPathForm]), "D:\\店\\item\\a.jpg")
-        << "split at " << split;
+    EXPECT_EQ(ToUtf8(found.first[kPathForm]), "D:\\店\\item\\a.jpg") << "split at " << split;
     EXPECT_EQ(found.first[kUrlForm], u"") << "split at " << split;
   }
 }
@@ -263,7 +248,7 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
   const struct {
     const char *what;
     std::u16string text;
-    size_t readUpTo; // the end of the character that settles the search
+    size_t readUpTo;  // the end of the character that settles the search
   } cases[] = {
       {"path reference first", path + filler + url, path.find(u".jpg\"") + 5},
       {"URL reference first", url + filler + path + filler,
@@ -276,8 +261,7 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
       MemorySource source{c.text, size, &rng};
       FindFirstReferences(std::ref(source), size);
       const size_t pieces = (c.readUpTo + size - 1) / size;
-      EXPECT_EQ(source.given, std::min(c.text.size(), pieces * size))
-          << c.what << ", " << size;
+      EXPECT_EQ(source.given, std::min(c.text.size(), pieces * size)) << c.what << ", " << size;
     }
   }
 }
@@ -285,13 +269,12 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
 TEST(FindFirstReferencesTest, SourceErrorsPassThrough) {
   int calls = 0;
   const TextSource failing = [&](char16_t *units, size_t) -> size_t {
-    if (++calls == 3)
-      throw Error("Stream read error");
+    if (++calls == 3) throw Error("Stream read error");
     units[0] = u'x';
     return 1;
   };
   EXPECT_THROW(FindFirstReferences(failing, 16), Error);
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

@@ -22,17 +22,16 @@ using test::WriteBytes;
 // A listing row whose description refers to a picture, the way the listing
 // tool writes it: quotation marks doubled inside the quoted field.
 std::u16string Row(std::u16string_view reference) {
-  return u"\"商品标题\",\"<p>精美商品描述</p><img src=\"\"" +
-         std::u16string(reference) + u"\"\" />\",\"12.50\"\r\n";
+  return u"\"商品标题\",\"<p>精美商品描述</p><img src=\"\"" + std::u16string(reference) +
+         u"\"\" />\",\"12.50\"\r\n";
 }
 
 const std::u16string kHeader = u"\"title\",\"description\",\"price\"\r\n";
 
 class DetectionTest : public ::testing::Test {
-protected:
+ protected:
   // Writes the text as a CSV (FF FE and UTF-16LE) and detects with the level.
-  std::u16string Detect(std::u16string_view text,
-                        std::u16string_view level = u"0") {
+  std::u16string Detect(std::u16string_view text, std::u16string_view level = u"0") {
     WriteBytes(ToPath(csv_), Utf16FileBytes(text));
     values_.levelText = level;
     return DetectImageFolder(csv_, values_);
@@ -62,8 +61,7 @@ TEST(ExtractFileDirTest, KeepsTheFolderAndARootsSeparator) {
       {u"D:a.jpg", u"D:"},
       {u"a.jpg", u""},
       {u"", u""},
-      {u"D:\\pics\\\\a.jpg",
-       u"D:\\pics\\\\"}, // a doubled separator keeps its first half
+      {u"D:\\pics\\\\a.jpg", u"D:\\pics\\\\"},  // a doubled separator keeps its first half
       {u"\\a.jpg", u"\\"},
   };
   for (const auto &c : cases) {
@@ -72,10 +70,9 @@ TEST(ExtractFileDirTest, KeepsTheFolderAndARootsSeparator) {
 }
 
 TEST(CollectMatchesTest, GivesTheFirstOfSeveralMatches) {
-  const std::u16string text = Row(u"D:\\one\\a.jpg") + Row(u"D:\\two\\b.jpg") +
-                              Row(u"D:\\three\\c.jpg");
-  EXPECT_EQ(ToUtf8(CollectMatches(text, kPathPattern, u"$1")),
-            "D:\\one\\a.jpg");
+  const std::u16string text =
+      Row(u"D:\\one\\a.jpg") + Row(u"D:\\two\\b.jpg") + Row(u"D:\\three\\c.jpg");
+  EXPECT_EQ(ToUtf8(CollectMatches(text, kPathPattern, u"$1")), "D:\\one\\a.jpg");
   EXPECT_EQ(CollectMatches(text, kUrlPattern, u"$1"), u"");
 }
 
@@ -87,19 +84,17 @@ TEST(CollectMatchesTest, PassesTheEnginesErrorOn) {
 
 struct LevelCase {
   std::u16string level;
-  std::u16string folder; // empty: the conversion error is expected
+  std::u16string folder;  // empty: the conversion error is expected
   std::string message;
 };
 
-class DetectionLevel : public DetectionTest,
-                       public ::testing::WithParamInterface<LevelCase> {};
+class DetectionLevel : public DetectionTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(DetectionLevel, GoesUpOneFolderAtMostOrRejectsTheLevel) {
   const LevelCase &c = GetParam();
   const std::u16string text = kHeader + Row(u"D:\\shop\\pics\\item1\\a.jpg");
   if (!c.folder.empty()) {
-    EXPECT_EQ(ToUtf8(Detect(text, c.level)), ToUtf8(c.folder))
-        << ToUtf8(c.level);
+    EXPECT_EQ(ToUtf8(Detect(text, c.level)), ToUtf8(c.folder)) << ToUtf8(c.level);
   } else {
     try {
       Detect(text, c.level);
@@ -116,20 +111,18 @@ const std::u16string kPics = u"D:\\shop\\pics";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DetectionLevel,
-    ::testing::Values(
-        LevelCase{u"1", kPics, ""}, LevelCase{u"0", kItem, ""},
-        LevelCase{u"5", kPics, ""}, LevelCase{u"-1", kItem, ""},
-        LevelCase{u" 1", kPics, ""},
-        LevelCase{u"1 ", u"", "'1 ' is not a valid integer value"},
-        LevelCase{u"", u"", "'' is not a valid integer value"},
-        LevelCase{u"abc", u"", "'abc' is not a valid integer value"},
-        LevelCase{u"$1", kPics, ""}, LevelCase{u"0x1", kPics, ""},
-        LevelCase{u"-0x1", kItem, ""},
-        LevelCase{u"2147483648", u"",
-                  "'2147483648' is not a valid integer value"},
-        LevelCase{u"FFFFFFFF", u"", "'FFFFFFFF' is not a valid integer value"},
-        LevelCase{u"$FFFFFFFF", kItem, ""},
-        LevelCase{u"层", u"", "'层' is not a valid integer value"}));
+    ::testing::Values(LevelCase{u"1", kPics, ""}, LevelCase{u"0", kItem, ""},
+                      LevelCase{u"5", kPics, ""}, LevelCase{u"-1", kItem, ""},
+                      LevelCase{u" 1", kPics, ""},
+                      LevelCase{u"1 ", u"", "'1 ' is not a valid integer value"},
+                      LevelCase{u"", u"", "'' is not a valid integer value"},
+                      LevelCase{u"abc", u"", "'abc' is not a valid integer value"},
+                      LevelCase{u"$1", kPics, ""}, LevelCase{u"0x1", kPics, ""},
+                      LevelCase{u"-0x1", kItem, ""},
+                      LevelCase{u"2147483648", u"", "'2147483648' is not a valid integer value"},
+                      LevelCase{u"FFFFFFFF", u"", "'FFFFFFFF' is not a valid integer value"},
+                      LevelCase{u"$FFFFFFFF", kItem, ""},
+                      LevelCase{u"层", u"", "'层' is not a valid integer value"}));
 
 TEST(LevelToIntTest, ReadsDecimalAndHexadecimalIntegers) {
   const struct {
@@ -150,10 +143,9 @@ TEST(LevelToIntTest, ReadsDecimalAndHexadecimalIntegers) {
       {u"$80000000", INT32_MIN},
       {u"-$80000000", INT32_MIN},
       {u"-$FFFFFFFF", 1},
-      {u"$000000001", 1}, // leading zeros are not significant digits
+      {u"$000000001", 1},  // leading zeros are not significant digits
   };
-  for (const auto &c : cases)
-    EXPECT_EQ(LevelToInt(c.text), c.value) << ToUtf8(c.text);
+  for (const auto &c : cases) EXPECT_EQ(LevelToInt(c.text), c.value) << ToUtf8(c.text);
 }
 
 TEST(LevelToIntTest, RejectsEverythingElse) {
@@ -184,15 +176,14 @@ TEST_F(DetectionTest, MissingCsvIsAnOpenError) {
     DetectImageFolder(dir_.File("absent.csv"), values_);
     FAIL() << "no error";
   } catch (const Error &e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u)
-        << e.what();
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u) << e.what();
   }
 }
 
 TEST_F(DetectionTest, FileWithoutTheMarkHoldsNoText) {
   const std::string utf8 = ToUtf8(Row(u"D:\\shop\\a.jpg"));
-  for (const std::string &bytes : {utf8, std::string(), std::string("\xFF\xFE"),
-                                   std::string("\xFE\xFF") + utf8}) {
+  for (const std::string &bytes :
+       {utf8, std::string(), std::string("\xFF\xFE"), std::string("\xFE\xFF") + utf8}) {
     WriteBytes(ToPath(csv_), bytes);
     values_.levelText = u"abc";
     EXPECT_EQ(DetectImageFolder(csv_, values_), u"");
@@ -227,8 +218,7 @@ TEST_F(DetectionTest, FileOfTwoGibibytesIsReadUpToItsReference) {
 TEST_F(DetectionTest, ReferenceCutBetweenTheReadPiecesOfALargeFile) {
   const std::u16string reference = Row(u"E:\\far\\item\\a.jpg");
   std::u16string text = kHeader + Row(u"file:///D:/near/item/a.jpg");
-  text.append(2 * kDetectionBufferUnits - text.size() - reference.size() / 2,
-              u'x');
+  text.append(2 * kDetectionBufferUnits - text.size() - reference.size() / 2, u'x');
   text += reference;
   text.append(kDetectionBufferUnits, u'y');
   EXPECT_EQ(ToUtf8(Detect(text, u"0")), "E:\\far\\item");
@@ -238,8 +228,9 @@ TEST_F(DetectionTest, NoReferenceAnywhereNeverReadsTheLevel) {
   std::u16string text = kHeader;
   for (int i = 0; i < 200; ++i) {
     text += Row(u"http://img.example.com/a.jpg");
-    text += u"\"说明\",\"<p>src= \"\"D:\\x\\a.jpg\"\" "
-            u"SRC=\"\"D:\\y\\b.jpg\"\"</p>\",\"1\"\r\n";
+    text +=
+        u"\"说明\",\"<p>src= \"\"D:\\x\\a.jpg\"\" "
+        u"SRC=\"\"D:\\y\\b.jpg\"\"</p>\",\"1\"\r\n";
   }
   EXPECT_EQ(Detect(text, u"abc"), u"");
   EXPECT_EQ(values_.levelReads, 0);
@@ -251,21 +242,19 @@ TEST_F(DetectionTest, UpperCaseFormsAreNotReferences) {
       u"<img src=\"\"FILE:///D:/e/f.jpg\"\">";
   EXPECT_EQ(Detect(upper, u"abc"), u"");
   EXPECT_EQ(values_.levelReads, 0);
-  EXPECT_EQ(ToUtf8(Detect(upper + Row(u"file:///D:/lower/a.jpg"))),
-            "D:\\lower");
+  EXPECT_EQ(ToUtf8(Detect(upper + Row(u"file:///D:/lower/a.jpg"))), "D:\\lower");
 }
 
 TEST_F(DetectionTest, PathFormWinsOverAnEarlierUrlReference) {
-  const std::u16string text = kHeader + Row(u"file:///D:/url/item1/a.jpg") +
-                              Row(u"E:\\path\\item2\\b.jpg");
+  const std::u16string text =
+      kHeader + Row(u"file:///D:/url/item1/a.jpg") + Row(u"E:\\path\\item2\\b.jpg");
   EXPECT_EQ(ToUtf8(Detect(text, u"0")), "E:\\path\\item2");
   EXPECT_EQ(values_.levelReads, 1);
 }
 
 TEST_F(DetectionTest, UrlFormIsDecodedIntoAPath) {
-  const std::u16string spaced = kHeader +
-                                Row(u"file:///D:/shop/my%20pics/item1/a.jpg") +
-                                Row(u"file:///E:/other/b.jpg");
+  const std::u16string spaced =
+      kHeader + Row(u"file:///D:/shop/my%20pics/item1/a.jpg") + Row(u"file:///E:/other/b.jpg");
   EXPECT_EQ(ToUtf8(Detect(spaced, u"1")), "D:\\shop\\my pics");
   EXPECT_EQ(ToUtf8(Detect(spaced, u"0")), "D:\\shop\\my pics\\item1");
   EXPECT_EQ(ToUtf8(Detect(Row(u"file:///D:/%E5%9B%BE/a.jpg"), u"0")), "D:\\图");
@@ -285,8 +274,7 @@ TEST_F(DetectionTest, DriveLetterKeepsItsCaseAndTrailingSeparatorIsDropped) {
 }
 
 TEST_F(DetectionTest, LineBreakBeforeTheClosingQuotes) {
-  EXPECT_EQ(ToUtf8(Detect(u"<img src=\"\"D:\\pics\\item1\\a.jpg\r\n\"\">")),
-            "D:\\pics\\item1");
+  EXPECT_EQ(ToUtf8(Detect(u"<img src=\"\"D:\\pics\\item1\\a.jpg\r\n\"\">")), "D:\\pics\\item1");
   // A backslash after the line break ends the folder there, line break inside.
   EXPECT_EQ(ToUtf8(Detect(u"<img src=\"\"D:\\pics\\a.jpg\r\nmore\\b\"\">")),
             "D:\\pics\\a.jpg\r\nmore");
@@ -294,22 +282,19 @@ TEST_F(DetectionTest, LineBreakBeforeTheClosingQuotes) {
 
 TEST_F(DetectionTest, NearMissesArePassedOver) {
   const std::u16string text =
-      kHeader + Row(u"http://img.example.com/D:\\a.jpg") +
-      Row(u"\\\\server\\share\\a.jpg") + Row(u"D:/slash/a.jpg") +
-      Row(u"file:///D:\\back\\a.jpg") +
+      kHeader + Row(u"http://img.example.com/D:\\a.jpg") + Row(u"\\\\server\\share\\a.jpg") +
+      Row(u"D:/slash/a.jpg") + Row(u"file:///D:\\back\\a.jpg") +
       u"<img src=\"D:\\single\\a.jpg\"><img src= \"\"D:\\blank\\a.jpg\"\">" +
       Row(u"D:\\real\\item\\a.jpg");
   EXPECT_EQ(ToUtf8(Detect(text)), "D:\\real\\item");
 }
 
 TEST_F(DetectionTest, LongerAttributeNameStillCounts) {
-  EXPECT_EQ(ToUtf8(Detect(u"<img datasrc=\"\"D:\\data\\item\\a.jpg\"\">")),
-            "D:\\data\\item");
+  EXPECT_EQ(ToUtf8(Detect(u"<img datasrc=\"\"D:\\data\\item\\a.jpg\"\">")), "D:\\data\\item");
 }
 
 TEST_F(DetectionTest, UnterminatedPathReferenceAtTheEndFallsBackToTheUrlForm) {
-  const std::u16string text =
-      kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
+  const std::u16string text = kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
   EXPECT_EQ(ToUtf8(Detect(text)), "D:\\url\\item");
 }
 
@@ -318,29 +303,25 @@ TEST_F(DetectionTest, UnterminatedPathReferenceAtTheEndFallsBackToTheUrlForm) {
 
 TEST_F(DetectionTest, ManyStartsAreClosedByTheNextStartsQuotes) {
   std::u16string text;
-  for (int i = 0; i < 200000; ++i)
-    text += u"src=\"\"D:\\p\\";
+  for (int i = 0; i < 200000; ++i) text += u"src=\"\"D:\\p\\";
   // The first start's capture ends at the quotation marks of the second.
   EXPECT_EQ(ToUtf8(Detect(text)), "D:\\p");
 }
 
 TEST_F(DetectionTest, LongTailAfterAnUnterminatedStartFallsBackToTheUrlForm) {
-  std::u16string text =
-      kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
+  std::u16string text = kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
   // Near misses without a quotation mark keep the search busy to the end.
-  for (int i = 0; i < 200000; ++i)
-    text += u" src=D:\\y src=";
+  for (int i = 0; i < 200000; ++i) text += u" src=D:\\y src=";
   const std::u16string found = Detect(text, u"1");
   EXPECT_EQ(ToUtf8(found), "D:\\url");
 }
 
 TEST_F(DetectionTest, ManyNearMissesBeforeTheOnlyReference) {
   std::u16string text = kHeader;
-  for (int i = 0; i < 200000; ++i)
-    text += u"src=\"\"D:/x\"\" src=\"\"file://D:/y\"\" ";
+  for (int i = 0; i < 200000; ++i) text += u"src=\"\"D:/x\"\" src=\"\"file://D:/y\"\" ";
   text += Row(u"file:///D:/%E5%9B%BE/item/a.jpg");
   EXPECT_EQ(ToUtf8(Detect(text, u"0")), "D:\\图\\item");
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

@@ -28,8 +28,7 @@ struct Listed {
 std::string Describe(const std::vector<Listed> &list) {
   std::string out;
   for (const Listed &l : list) {
-    out += std::to_string(l.position) + ":" + std::to_string(l.kind) + "[" +
-           ToUtf8(l.value) + "] ";
+    out += std::to_string(l.position) + ":" + std::to_string(l.kind) + "[" + ToUtf8(l.value) + "] ";
   }
   return out;
 }
@@ -37,8 +36,7 @@ std::string Describe(const std::vector<Listed> &list) {
 // Which forms of the table a value head fits, as the scan's classifier.
 int FormOf(std::u16string_view head) {
   for (size_t form = 0; form < kFormCount; ++form) {
-    if (FitsForm(kReferenceForms[form], head))
-      return static_cast<int>(form);
+    if (FitsForm(kReferenceForms[form], head)) return static_cast<int>(form);
   }
   return kNotAReference;
 }
@@ -57,8 +55,7 @@ std::vector<Listed> PlainScan(std::u16string_view text) {
     const size_t start = i + kSrcHead.size();
     const size_t quote = text.find(u'"', start);
     const std::u16string_view value = text.substr(
-        start, quote == std::u16string_view::npos ? std::u16string_view::npos
-                                                  : quote - start);
+        start, quote == std::u16string_view::npos ? std::u16string_view::npos : quote - start);
     const int kind = FormOf(value.substr(0, kValueHeadUnits));
     if (kind == kNotAReference || quote == std::u16string_view::npos) {
       ++i;
@@ -72,8 +69,7 @@ std::vector<Listed> PlainScan(std::u16string_view text) {
 
 // The scan over pieces of pieceSize units (0: random sizes from 1 to 9),
 // each copied into a buffer that is overwritten once the scan has seen it.
-std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize,
-                         std::mt19937 &rng) {
+std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt19937 &rng) {
   std::vector<Listed> list;
   ReferenceScanner scanner(FormOf, [&](const FoundReference &r) {
     EXPECT_EQ(r.length, r.value.size());
@@ -82,8 +78,7 @@ std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize,
   });
   std::u16string buffer;
   for (size_t at = 0; at < text.size();) {
-    const size_t size =
-        std::min(text.size() - at, pieceSize != 0 ? pieceSize : 1 + rng() % 9);
+    const size_t size = std::min(text.size() - at, pieceSize != 0 ? pieceSize : 1 + rng() % 9);
     buffer.assign(text.substr(at, size));
     scanner.Feed(buffer);
     buffer.assign(buffer.size(), u'#');
@@ -96,13 +91,11 @@ std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize,
 // Texts from pieces that make and break references at every place.
 std::u16string RandomText(std::mt19937 &rng) {
   static const std::u16string kParts[] = {
-      u"src=\"\"", u"src=", u"\"",   u"\"\"",        u"D",       u"q",
-      u":",        u"\\",   u"/",    u"file:///",    u"file://", u"s",
-      u"x",        u"图",   u"\r\n", u"src=\"\"D:\\"};
+      u"src=\"\"", u"src=",     u"\"",      u"\"\"", u"D", u"q",  u":",    u"\\",
+      u"/",        u"file:///", u"file://", u"s",    u"x", u"图", u"\r\n", u"src=\"\"D:\\"};
   std::u16string text;
   const size_t parts = rng() % 24;
-  for (size_t i = 0; i < parts; ++i)
-    text += kParts[rng() % std::size(kParts)];
+  for (size_t i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
   return text;
 }
 
@@ -113,8 +106,7 @@ TEST(ReferenceScanProperty, ListsWhatThePlainScanListsWholeAndInPieces) {
     const std::u16string text = RandomText(rng);
     const std::vector<Listed> expected = PlainScan(text);
     withReferences += !expected.empty();
-    ASSERT_EQ(Describe(Scan(text, text.size() + 1, rng)), Describe(expected))
-        << ToUtf8(text);
+    ASSERT_EQ(Describe(Scan(text, text.size() + 1, rng)), Describe(expected)) << ToUtf8(text);
     ASSERT_EQ(Describe(Scan(text, 1, rng)), Describe(expected)) << ToUtf8(text);
     ASSERT_EQ(Describe(Scan(text, 0, rng)), Describe(expected)) << ToUtf8(text);
   }
@@ -145,16 +137,15 @@ TEST(ReferenceScanTest, MaxValueUnitsTruncatesButKeepsTheLengthAndTheScan) {
 
 TEST(ReferenceScanTest, StopsAtTheSinksWordAndHoldsOnlyAnOpenReference) {
   int calls = 0;
-  ReferenceScanner scanner(
-      FormOf, [&](const FoundReference &) { return ++calls == 1; });
+  ReferenceScanner scanner(FormOf, [&](const FoundReference &) { return ++calls == 1; });
   scanner.Feed(u"ab src=\"\"D:\\x");
-  EXPECT_EQ(scanner.HeldFrom(), 3u); // the open reference's src=""
+  EXPECT_EQ(scanner.HeldFrom(), 3u);  // the open reference's src=""
   scanner.Feed(u"\"\" src=\"\"E:\\y\"\"");
   EXPECT_TRUE(scanner.Stopped());
   EXPECT_EQ(calls, 1);
   ReferenceScanner idle(FormOf, [](const FoundReference &) { return false; });
   idle.Feed(u"abc src=");
-  EXPECT_EQ(idle.HeldFrom(), 4u); // "src=" may begin one
+  EXPECT_EQ(idle.HeldFrom(), 4u);  // "src=" may begin one
   idle.Feed(u"x");
   EXPECT_EQ(idle.HeldFrom(), idle.Position());
 }
@@ -166,13 +157,11 @@ TEST(TRegExprTest, RunsTheReferencePatterns) {
   struct Case {
     std::u16string_view pattern, text, group1;
   } const cases[] = {
-      {kPathPattern,
-       u"src=\"\"http://x\"\" src=\"\"D:/a\"\" src=\"\"D:\\p\\a.jpg\"\"",
+      {kPathPattern, u"src=\"\"http://x\"\" src=\"\"D:/a\"\" src=\"\"D:\\p\\a.jpg\"\"",
        u"D:\\p\\a.jpg"},
-      {kPathPattern, u"src=\"\"D:\\a.jpg", u""}, // no closing quotation mark
+      {kPathPattern, u"src=\"\"D:\\a.jpg", u""},  // no closing quotation mark
       {kPathPattern, u"SRC=\"\"D:\\a\"\" src=\"\"d:\\p\r\nq\"", u"d:\\p\r\nq"},
-      {kUrlPattern,
-       u"src=\"\"file:///D:\\a\"\" src=\"\"file:///e:/图/a.jpg\"\"",
+      {kUrlPattern, u"src=\"\"file:///D:\\a\"\" src=\"\"file:///e:/图/a.jpg\"\"",
        u"file:///e:/图/a.jpg"},
       {kUrlPattern, u"src=\"\"FILE:///D:/a\"\"", u""},
   };
@@ -180,14 +169,11 @@ TEST(TRegExprTest, RunsTheReferencePatterns) {
     TRegExpr engine;
     engine.SetExpression(c.pattern);
     EXPECT_EQ(engine.Exec(c.text), !c.group1.empty()) << ToUtf8(c.text);
-    EXPECT_EQ(ToUtf8(engine.Substitute(u"$1")), ToUtf8(c.group1))
-        << ToUtf8(c.text);
+    EXPECT_EQ(ToUtf8(engine.Substitute(u"$1")), ToUtf8(c.group1)) << ToUtf8(c.text);
     if (!c.group1.empty()) {
-      EXPECT_EQ(engine.Match(0),
-                u"src=\"\"" + std::u16string(c.group1) + u"\"");
+      EXPECT_EQ(engine.Match(0), u"src=\"\"" + std::u16string(c.group1) + u"\"");
       EXPECT_EQ(ToUtf8(engine.Substitute(u"<$1|$0|$2|$>")),
-                "<" + ToUtf8(c.group1) + "|" + ToUtf8(engine.Match(0)) +
-                    "|$2|$>");
+                "<" + ToUtf8(c.group1) + "|" + ToUtf8(engine.Match(0)) + "|$2|$>");
     }
   }
 }
@@ -209,5 +195,5 @@ TEST(TRegExprTest, EachSearchStartsAfresh) {
   EXPECT_EQ(engine.Substitute(u"$1"), u"");
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

@@ -1,8 +1,6 @@
 // The run's last stage: other spellings of the old folder rewritten in their
 // own style, leftovers and other folders counted, the pictures of the
 // rewritten references looked for; the same result however the text is cut.
-#include "relocation/respelling_pass.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +9,7 @@
 
 #include "core/utf.h"
 #include "relocation/adjustment_run.h"
+#include "relocation/respelling_pass.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 
@@ -20,19 +19,16 @@ namespace {
 using test::TempDir;
 
 std::u16string Row(std::u16string_view reference) {
-  return u"\"宝贝\",\"<img src=\"\"" + std::u16string(reference) +
-         u"\"\">\"\r\n";
+  return u"\"宝贝\",\"<img src=\"\"" + std::u16string(reference) + u"\"\">\"\r\n";
 }
 
 struct Collect : TextSink {
-  void Append(const char16_t *units, size_t count) override {
-    text.append(units, count);
-  }
+  void Append(const char16_t *units, size_t count) override { text.append(units, count); }
   std::u16string text;
 };
 
 class RespellingRunTest : public ::testing::Test {
-protected:
+ protected:
   RunReport Run() {
     test::RecordingTrigger trigger;
     return RunAdjustment(values, trigger, messages);
@@ -57,11 +53,9 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
   } const lines[] = {
       // The two passes.
       {u"D:\\店铺\\图片\\item1\\a.jpg", u"E:\\新 店\\图片\\item1\\a.jpg"},
-      {u"file:///D:/店铺/图片/item1/b.jpg",
-       u"file:///E:/新%20店/图片/item1/b.jpg"},
+      {u"file:///D:/店铺/图片/item1/b.jpg", u"file:///E:/新%20店/图片/item1/b.jpg"},
       // The path-form pass finds the folder inside a URL with backslashes.
-      {u"file:///D:\\店铺\\图片\\item1\\g.jpg",
-       u"file:///E:\\新 店\\图片\\item1\\g.jpg"},
+      {u"file:///D:\\店铺\\图片\\item1\\g.jpg", u"file:///E:\\新 店\\图片\\item1\\g.jpg"},
       // Then the other spellings: escapes in, escapes out (upper-case hex).
       {u"file:///D:/%E5%BA%97%E9%93%BA/%E5%9B%BE%E7%89%87/item1/c.jpg",
        u"file:///E:/%E6%96%B0%20%E5%BA%97/%E5%9B%BE%E7%89%87/item1/c.jpg"},
@@ -71,8 +65,7 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
       // Scheme and host stay as written.
       {u"file://localhost/D:/店铺/图片/item1/e.jpg",
        u"file://localhost/E:/新%20店/图片/item1/e.jpg"},
-      {u"FILE://LOCALHOST/d:/店铺/图片/h.jpg",
-       u"FILE://LOCALHOST/E:/新%20店/图片/h.jpg"},
+      {u"FILE://LOCALHOST/d:/店铺/图片/h.jpg", u"FILE://LOCALHOST/E:/新%20店/图片/h.jpg"},
       {u"file:/D:/店铺/图片/item1/f.jpg", u"file:/E:/新%20店/图片/item1/f.jpg"},
       // Other folders are left alone.
       {u"file:///E:/旧电脑/图片/x.jpg", u"file:///E:/旧电脑/图片/x.jpg"},
@@ -114,29 +107,23 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
 TEST_F(RespellingRunTest, WhatCannotBeRewrittenIsALeftoverAndSaidSo) {
   // An emptied new folder: the passes delete and cut, the other spelling
   // cannot take an empty folder and stays behind.
-  WriteCsv(Row(u"file://localhost/D:/店铺/图片/a.jpg") +
-           Row(u"D:\\店铺\\图片\\b.jpg"));
+  WriteCsv(Row(u"file://localhost/D:/店铺/图片/a.jpg") + Row(u"D:\\店铺\\图片\\b.jpg"));
   values.btn3 = u"";
   const RunReport report = Run();
   ASSERT_EQ(report.outcome, RunOutcome::Written);
   EXPECT_EQ(report.leftovers, 1);
   ASSERT_EQ(report.leftoverExamples.size(), 1u);
-  EXPECT_EQ(ToUtf8(report.leftoverExamples[0]),
-            "file://localhost/D:/店铺/图片/a.jpg");
-  EXPECT_NE(
-      ToUtf8(messages.shown.at(0).text).find("注意：仍有 1 处引用指向原目录"),
-      std::string::npos);
+  EXPECT_EQ(ToUtf8(report.leftoverExamples[0]), "file://localhost/D:/店铺/图片/a.jpg");
+  EXPECT_NE(ToUtf8(messages.shown.at(0).text).find("注意：仍有 1 处引用指向原目录"),
+            std::string::npos);
 }
 
-TEST_F(RespellingRunTest,
-       PicturesOfTheRewrittenReferencesAreLookedForWhenTheNewFolderExists) {
-  const std::filesystem::path pictures =
-      dir.path() / std::filesystem::u8path("图片");
+TEST_F(RespellingRunTest, PicturesOfTheRewrittenReferencesAreLookedForWhenTheNewFolderExists) {
+  const std::filesystem::path pictures = dir.path() / std::filesystem::u8path("图片");
   std::filesystem::create_directories(pictures / "item1");
   test::WriteBytes(pictures / "item1" / "a.jpg", "jpg");
   test::WriteBytes(pictures / "item1" / "b.jpg", "jpg");
-  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") +
-           Row(u"file:/D:/店铺/图片/item1/b.jpg") +
+  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:/D:/店铺/图片/item1/b.jpg") +
            Row(u"D:\\店铺\\图片\\item1\\c.jpg") + Row(u"E:\\别处\\d.jpg"));
   values.btn3 = dir.Folder() + u"图片";
   const RunReport report = Run();
@@ -144,8 +131,7 @@ TEST_F(RespellingRunTest,
   EXPECT_EQ(report.pictures->checked, 3);
   EXPECT_EQ(report.pictures->found, 2);
   EXPECT_EQ(report.pictures->missing, 1);
-  EXPECT_NE(ToUtf8(messages.shown.at(0).text)
-                .find("新目录下找到图片 2 张，缺少 1 张"),
+  EXPECT_NE(ToUtf8(messages.shown.at(0).text).find("新目录下找到图片 2 张，缺少 1 张"),
             std::string::npos);
 }
 
@@ -170,13 +156,11 @@ TEST(RespellingPassProperty, PiecesGiveTheWholeTextResult) {
   for (int round = 0; round < 5000; ++round) {
     std::u16string text;
     const int parts = static_cast<int>(rng() % 40);
-    for (int i = 0; i < parts; ++i)
-      text += kParts[rng() % std::size(kParts)];
+    for (int i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
     Collect whole;
     RunReport wholeReport;
     {
-      RespellingPass pass(u"D:\\店铺", u"/srv/新 店", whole, wholeReport,
-                          nullptr);
+      RespellingPass pass(u"D:\\店铺", u"/srv/新 店", whole, wholeReport, nullptr);
       pass.Append(text.data(), text.size());
       pass.Finish();
     }
@@ -184,8 +168,7 @@ TEST(RespellingPassProperty, PiecesGiveTheWholeTextResult) {
     Collect pieces;
     RunReport piecesReport;
     {
-      RespellingPass pass(u"D:\\店铺", u"/srv/新 店", pieces, piecesReport,
-                          nullptr);
+      RespellingPass pass(u"D:\\店铺", u"/srv/新 店", pieces, piecesReport, nullptr);
       for (size_t at = 0; at < text.size();) {
         const size_t size = std::min<size_t>(text.size() - at, 1 + rng() % 7);
         pass.Append(text.data() + at, size);
@@ -194,14 +177,12 @@ TEST(RespellingPassProperty, PiecesGiveTheWholeTextResult) {
       pass.Finish();
     }
     ASSERT_EQ(ToUtf8(pieces.text), ToUtf8(whole.text)) << ToUtf8(text);
-    ASSERT_EQ(piecesReport.respelledTotal, wholeReport.respelledTotal)
-        << ToUtf8(text);
+    ASSERT_EQ(piecesReport.respelledTotal, wholeReport.respelledTotal) << ToUtf8(text);
     ASSERT_EQ(piecesReport.leftovers, wholeReport.leftovers) << ToUtf8(text);
-    ASSERT_EQ(piecesReport.otherFolderReferences,
-              wholeReport.otherFolderReferences);
+    ASSERT_EQ(piecesReport.otherFolderReferences, wholeReport.otherFolderReferences);
   }
   EXPECT_GT(respelled, 200);
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

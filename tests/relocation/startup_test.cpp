@@ -22,8 +22,7 @@ using test::WriteBytes;
 const std::u16string kSep(1, platform::kLocalSeparator);
 
 std::string CsvReferring(std::u16string_view path) {
-  return Utf16FileBytes(u"\"描述\"\r\n\"<img src=\"\"" + std::u16string(path) +
-                        u"\"\">\"\r\n");
+  return Utf16FileBytes(u"\"描述\"\r\n\"<img src=\"\"" + std::u16string(path) + u"\"\">\"\r\n");
 }
 
 TEST(FindCsvInFolder, KeepsTheNameThatSortsFirst) {
@@ -31,38 +30,29 @@ TEST(FindCsvInFolder, KeepsTheNameThatSortsFirst) {
     const char *what;
     std::vector<std::string> files;
     std::vector<std::string> folders;
-    std::string expected; // "" for none
+    std::string expected;  // "" for none
   };
   const Case cases[] = {
       {"several CSVs", {"b.csv", "a.csv", "c.csv"}, {}, "a.csv"},
-      {"the backup beside its original",
-       {"goods_备份.csv", "goods.csv"},
-       {},
-       "goods.csv"},
+      {"the backup beside its original", {"goods_备份.csv", "goods.csv"}, {}, "goods.csv"},
       {"a folder named like a CSV is skipped", {"z.csv"}, {"a.csv"}, "z.csv"},
       {"a hidden CSV takes part", {".hidden.csv"}, {}, ".hidden.csv"},
       {"a name that is only the extension", {".csv"}, {}, ".csv"},
       {"upper-case extension", {"DATA.CSV"}, {}, "DATA.CSV"},
       {"mixed-case extension", {"data.Csv"}, {}, "data.Csv"},
-      {"near misses only",
-       {"data.csv.bak", "data.csvx", "csv", "data_csv"},
-       {},
-       ""},
+      {"near misses only", {"data.csv.bak", "data.csvx", "csv", "data_csv"}, {}, ""},
       {"non-ASCII letters are not folded", {"data.ｃｓｖ"}, {}, ""},
       {"nothing at all", {}, {}, ""},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    for (const auto &name : c.files)
-      WriteBytes(dir.path() / name, "x");
-    for (const auto &name : c.folders)
-      fs::create_directory(dir.path() / name);
+    for (const auto &name : c.files) WriteBytes(dir.path() / name, "x");
+    for (const auto &name : c.folders) fs::create_directory(dir.path() / name);
 
     const std::u16string found = FindCsvInFolder(dir.Folder());
 
-    EXPECT_EQ(ToUtf8(found),
-              c.expected.empty() ? "" : ToUtf8(dir.Folder()) + c.expected);
+    EXPECT_EQ(ToUtf8(found), c.expected.empty() ? "" : ToUtf8(dir.Folder()) + c.expected);
   }
 }
 
@@ -71,10 +61,8 @@ TEST(FindCsvInFolder, JoinsFolderAndNameWithOneSeparator) {
   WriteBytes(dir.path() / "goods.csv", "x");
   const std::u16string withoutSeparator = FromUtf8(dir.path().string());
 
-  EXPECT_EQ(FindCsvInFolder(withoutSeparator),
-            withoutSeparator + kSep + u"goods.csv");
-  EXPECT_EQ(FindCsvInFolder(withoutSeparator + kSep),
-            withoutSeparator + kSep + u"goods.csv");
+  EXPECT_EQ(FindCsvInFolder(withoutSeparator), withoutSeparator + kSep + u"goods.csv");
+  EXPECT_EQ(FindCsvInFolder(withoutSeparator + kSep), withoutSeparator + kSep + u"goods.csv");
 }
 
 TEST(FindCsvInFolder, MissingFolderGivesNothing) {
@@ -84,9 +72,9 @@ TEST(FindCsvInFolder, MissingFolderGivesNothing) {
 }
 
 class StartUpTest : public ::testing::Test {
-protected:
+ protected:
   TempDir dir;
-  std::u16string programFolder = dir.Folder(); // ends in the separator
+  std::u16string programFolder = dir.Folder();  // ends in the separator
   MemoryFormValues values;
 };
 
@@ -101,13 +89,12 @@ TEST_F(StartUpTest, WithoutCsvOnlyTheProgramFolderIsSet) {
 
 // The program lies beside goods.csv, which refers to D:\old\pics\item\a.jpg.
 TEST_F(StartUpTest, ProposesTheFolderOfTheSameNameBesideTheProgram) {
-  WriteBytes(dir.path() / "goods.csv",
-             CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
+  WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
   struct Case {
     std::u16string level, btn2, btn3Tail;
   };
-  for (const Case &c : {Case{u"0", u"D:\\old\\pics\\item", u"item"},
-                        Case{u"1", u"D:\\old\\pics", u"pics"}}) {
+  for (const Case &c :
+       {Case{u"0", u"D:\\old\\pics\\item", u"item"}, Case{u"1", u"D:\\old\\pics", u"pics"}}) {
     SCOPED_TRACE(ToUtf8(c.level));
     values.levelText = c.level;
 
@@ -120,17 +107,16 @@ TEST_F(StartUpTest, ProposesTheFolderOfTheSameNameBesideTheProgram) {
 }
 
 TEST_F(StartUpTest, RepeatedRedetectionAppendsOnlyWhenTheNameChanges) {
-  WriteBytes(dir.path() / "goods.csv",
-             CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
+  WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
   values.levelText = u"0";
   StartUp(values, programFolder);
   ASSERT_EQ(values.btn3, programFolder + u"item");
 
-  Redetect(values); // nothing changed: nothing happens
+  Redetect(values);  // nothing changed: nothing happens
   EXPECT_EQ(values.btn2, u"D:\\old\\pics\\item");
   EXPECT_EQ(values.btn3, programFolder + u"item");
 
-  values.levelText = u"1"; // one level up: one more component, never taken back
+  values.levelText = u"1";  // one level up: one more component, never taken back
   Redetect(values);
   EXPECT_EQ(values.btn2, u"D:\\old\\pics");
   EXPECT_EQ(values.btn3, programFolder + u"item" + kSep + u"pics");
@@ -161,8 +147,7 @@ TEST_F(StartUpTest, LetterCaseOfTheLastComponentCounts) {
 }
 
 TEST_F(StartUpTest, EmptiedActualFolderBecomesTheDetectedName) {
-  WriteBytes(dir.path() / "goods.csv",
-             CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
+  WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
   values.btn1 = programFolder + u"goods.csv";
   values.levelText = u"0";
 
@@ -174,7 +159,7 @@ TEST_F(StartUpTest, EmptiedActualFolderBecomesTheDetectedName) {
 TEST_F(StartUpTest, PicturesAtADriveRootOnlyAddASeparator) {
   WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\a.jpg"));
   values.btn1 = programFolder + u"goods.csv";
-  values.btn3 = FromUtf8(dir.path().string()); // without its separator
+  values.btn3 = FromUtf8(dir.path().string());  // without its separator
 
   Redetect(values);
 
@@ -183,8 +168,7 @@ TEST_F(StartUpTest, PicturesAtADriveRootOnlyAddASeparator) {
 }
 
 TEST_F(StartUpTest, DetectionErrorLeavesTheFoldersAsTheyWere) {
-  WriteBytes(dir.path() / "goods.csv",
-             CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
+  WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
   values.btn1 = programFolder + u"goods.csv";
   values.btn2 = u"kept2";
   values.btn3 = u"kept3";
@@ -201,8 +185,7 @@ TEST_F(StartUpTest, DetectionErrorLeavesTheFoldersAsTheyWere) {
 }
 
 TEST_F(StartUpTest, ErrorAtStartUpKeepsWhatWasSetBefore) {
-  WriteBytes(dir.path() / "goods.csv",
-             CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
+  WriteBytes(dir.path() / "goods.csv", CsvReferring(u"D:\\old\\pics\\item\\a.jpg"));
   values.levelText = u"";
 
   EXPECT_THROW(StartUp(values, programFolder), EConvertError);
@@ -212,5 +195,5 @@ TEST_F(StartUpTest, ErrorAtStartUpKeepsWhatWasSetBefore) {
   EXPECT_EQ(values.btn3, programFolder);
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

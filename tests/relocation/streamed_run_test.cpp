@@ -30,16 +30,13 @@ using test::Utf16FileBytes;
 using test::WriteBytes;
 
 // The whole-text result: the path-form pass, then the URL-form pass.
-std::u16string WholeTextResult(std::u16string_view text,
-                               std::u16string_view oldFolder,
+std::u16string WholeTextResult(std::u16string_view text, std::u16string_view oldFolder,
                                std::u16string_view newFolder) {
   const std::u16string pathFind = TrimFolderSeparator(oldFolder);
   const std::u16string pathReplacement = TrimFolderSeparator(newFolder);
-  const std::u16string afterPaths =
-      ReplaceAll(text, pathFind, pathReplacement, false);
+  const std::u16string afterPaths = ReplaceAll(text, pathFind, pathReplacement, false);
   return ReplaceAll(afterPaths, PathToFileUrl(TrimTrailingChar(pathFind, u'/')),
-                    PathToFileUrl(TrimTrailingChar(pathReplacement, u'/')),
-                    false);
+                    PathToFileUrl(TrimTrailingChar(pathReplacement, u'/')), false);
 }
 
 // Texts made of the pieces that matter: references in both forms and both
@@ -64,19 +61,17 @@ std::u16string RandomCsvText(std::mt19937 &rng) {
   std::u16string text;
   const int pieces = std::uniform_int_distribution<int>(0, 30)(rng);
   for (int i = 0; i < pieces; ++i) {
-    text += kPieces[std::uniform_int_distribution<size_t>(
-        0, std::size(kPieces) - 1)(rng)];
+    text += kPieces[std::uniform_int_distribution<size_t>(0, std::size(kPieces) - 1)(rng)];
   }
   return text;
 }
 
 class StreamedRunTest : public ::testing::Test {
-protected:
+ protected:
   RunReport Run(size_t bufferUnits, bool dryRun = false) {
     test::RecordingTrigger trigger;
     test::RecordingMessages messages;
-    return RunAdjustment(values, trigger, messages,
-                         {.dryRun = dryRun, .bufferUnits = bufferUnits});
+    return RunAdjustment(values, trigger, messages, {.dryRun = dryRun, .bufferUnits = bufferUnits});
   }
 
   TempDir dir;
@@ -91,15 +86,12 @@ protected:
 
 TEST_F(StreamedRunTest, AnyBufferSizeGivesTheWholeTextResult) {
   std::mt19937 rng(5150);
-  const std::u16string newFolders[] = {u"/srv/new/my item", u"E:\\n",
-                                       u"D:\\old\\item\\more"};
+  const std::u16string newFolders[] = {u"/srv/new/my item", u"E:\\n", u"D:\\old\\item\\more"};
   for (int round = 0; round < 600; ++round) {
     const std::u16string text = RandomCsvText(rng);
     values.btn3 = newFolders[round % 3];
-    const std::u16string wanted =
-        WholeTextResult(text, values.btn2, values.btn3);
-    for (const size_t bufferUnits :
-         {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}}) {
+    const std::u16string wanted = WholeTextResult(text, values.btn2, values.btn3);
+    for (const size_t bufferUnits : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}}) {
       WriteBytes(ToPath(csv), Utf16FileBytes(text));
       const RunReport report = Run(bufferUnits);
       if (text.empty()) {
@@ -108,8 +100,8 @@ TEST_F(StreamedRunTest, AnyBufferSizeGivesTheWholeTextResult) {
       }
       ASSERT_EQ(report.outcome, RunOutcome::Written);
       ASSERT_TRUE(ReadBytes(ToPath(csv)) == Utf16FileBytes(wanted))
-          << "text " << ToUtf8(text) << " new " << ToUtf8(values.btn3)
-          << " buffer " << bufferUnits << "\nwanted " << ToUtf8(wanted);
+          << "text " << ToUtf8(text) << " new " << ToUtf8(values.btn3) << " buffer " << bufferUnits
+          << "\nwanted " << ToUtf8(wanted);
     }
   }
 }
@@ -117,12 +109,10 @@ TEST_F(StreamedRunTest, AnyBufferSizeGivesTheWholeTextResult) {
 TEST_F(StreamedRunTest, OddLastByteIsLeftOutWhereverTheBuffersEnd) {
   values.btn3 = u"E:\\n";
   const std::u16string text = u"a\"\"D:\\old\\item\\b.jpg\"\"";
-  for (const size_t bufferUnits :
-       {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}}) {
+  for (const size_t bufferUnits : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}}) {
     WriteBytes(ToPath(csv), Utf16FileBytes(text) + "\x41");
     ASSERT_EQ(Run(bufferUnits).outcome, RunOutcome::Written);
-    EXPECT_TRUE(ReadBytes(ToPath(csv)) ==
-                Utf16FileBytes(u"a\"\"E:\\n\\b.jpg\"\""))
+    EXPECT_TRUE(ReadBytes(ToPath(csv)) == Utf16FileBytes(u"a\"\"E:\\n\\b.jpg\"\""))
         << "buffer " << bufferUnits;
   }
 }
@@ -133,8 +123,7 @@ TEST_F(StreamedRunTest, EmptyNewTextCreatesNothingEvenWhereNothingCouldBe) {
 #ifdef _WIN32
   GTEST_SKIP() << "folder permission bits are a POSIX notion";
 #else
-  if (geteuid() == 0)
-    GTEST_SKIP() << "root writes into any folder";
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
 #endif
   values.btn3.clear();
   const std::string bytes = Utf16FileBytes(u"D:\\old\\itemD:\\OLD\\ITEM");
@@ -171,5 +160,5 @@ TEST_F(StreamedRunTest, DryRunOverMoreThanTwoGibibytes) {
   EXPECT_EQ(fs::file_size(ToPath(csv)), at + 2 * reference.size());
 }
 
-} // namespace
-} // namespace picrelink
+}  // namespace
+}  // namespace picrelink

@@ -87,7 +87,8 @@ TEST_F(ChineseShopFolder, RoundTripsThroughDiscoveryDetectionAndTheRun) {
   const RunReport report = run(values);
   EXPECT_EQ(report.outcome, RunOutcome::Written);
   ASSERT_EQ(run.messages.shown.size(), 1u);
-  EXPECT_TRUE(run.messages.shown[0].text.starts_with(u"调整成功！\n")) << ToUtf8(run.messages.shown[0].text);
+  EXPECT_TRUE(run.messages.shown[0].text.starts_with(u"调整成功！\n"))
+      << ToUtf8(run.messages.shown[0].text);
 
   const std::u16string pictures = shop + u"宝贝 图片";
   EXPECT_EQ(ReadBytes(ToPath(csv)),
