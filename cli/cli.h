@@ -12,7 +12,8 @@ enum ExitCode : int {
   kDone = 0,
   kFailed = 1,       // an error; its message went to the error stream
   kUsage = 2,        // the command line was not understood
-  kNothingDone = 3,  // no CSV, no FF FE mark, or an empty new text
+  kNothingDone = 3,  // no CSV, no FF FE mark, no reference to check, or an empty new text
+  kNeedsALook = 4,   // done, but pictures are missing or references were left; why on stderr
 };
 
 // args excludes the program name. Output is UTF-8.

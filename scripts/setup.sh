@@ -3,7 +3,7 @@
 
 PICRELINK_PACKAGES=(
   build-essential cmake ninja-build binutils
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   qt6-base-dev qt6-translations-l10n libgl-dev
   xvfb xauth fonts-noto-cjk strace python3
 )

@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 source scripts/setup.sh
 
 # strace: the ordering test traces the program (it skips without it).
-picrelink_install_packages build-essential cmake ninja-build libgtest-dev libgmock-dev strace
+picrelink_install_packages build-essential cmake ninja-build libgtest-dev libgmock-dev \
+  nlohmann-json3-dev strace
 
 build=build-rel-asan
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICRELINK_SANITIZE=ON \

@@ -10,7 +10,8 @@ source scripts/setup.sh
 
 build_dir=${1:-build-win}
 
-picrelink_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64
+picrelink_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest \
+  nlohmann-json3-dev wine wine64
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
