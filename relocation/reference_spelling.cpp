@@ -63,7 +63,9 @@ bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
       shape = {8, kSpellingLocal};
       return true;
     }
-    if (kLocalPaths && rest.size() > 3 && rest[3] != u'/' && !DriveAt(rest.substr(3))) {
+    // Not a drive whose separator is written some other way (D:%5C).
+    const bool driveLetter = rest.size() > 4 && IsLetter(rest[3]) && rest[4] == u':';
+    if (kLocalPaths && rest.size() > 3 && rest[3] != u'/' && !driveLetter) {
       shape = {7, kSpellingLocal};  // file:///srv/..., the usual file URL of a
                                     // local path
       return true;

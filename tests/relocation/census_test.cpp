@@ -68,6 +68,7 @@ TEST(ReferenceSpellingTest, EverySpellingMetInListingFiles) {
       {u"D:/shop/a.jpg", "", "", u"", u"", u""},
       {u"file://server/D:/a.jpg", "", "", u"", u"", u""},
       {u"//cdn.example.com/a.jpg", "", "", u"", u"", u""},
+      {u"file:///D:%5Cold%5Ca.jpg", "", "", u"", u"", u""},
 #ifndef _WIN32
       // What a run on this system writes: local folders.
       {u"/srv/pics\\item1\\a.jpg", "path", "local folder", u"/srv/pics\\item1\\a.jpg",
