@@ -1,6 +1,8 @@
 #include "relocation/startup.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -41,26 +43,88 @@ bool HasCsvExtension(std::u16string_view name) {
   return extension == u".csv";
 }
 
+// A spreadsheet's owner file (~$goods.csv, a few bytes naming who has
+// goods.csv open) is never a listing.
+bool IsOwnerFile(std::u16string_view name) { return name.starts_with(u"~$"); }
+
+// Whether the file begins with FF FE, the mark of the text the run reads. A
+// file that cannot be opened or read (held by another program, gone) has no
+// mark. The file is held exclusively only for the two bytes.
+bool HasUtf16LeMark(std::u16string_view path) {
+  try {
+    platform::InputFile file(path);
+    unsigned char mark[2] = {};
+    return file.Read(mark, sizeof mark) == sizeof mark && mark[0] == 0xFF && mark[1] == 0xFE;
+  } catch (const std::exception &) {
+    return false;
+  }
+}
+
+// The name of one of the run's backups: the stem ends in "_备份", possibly
+// numbered "_备份(2)", "_备份(3)", ...
+bool IsBackupStem(std::u16string_view stem) {
+  constexpr std::u16string_view kBackupMark = u"_备份";
+  if (stem.ends_with(u')')) {
+    const size_t open = stem.rfind(u'(');
+    if (open == std::u16string_view::npos || open + 2 >= stem.size()) return false;
+    for (char16_t c : stem.substr(open + 1, stem.size() - open - 2)) {
+      if (c < u'0' || c > u'9') return false;
+    }
+    stem = stem.substr(0, open);
+  }
+  return stem.ends_with(kBackupMark);
+}
+
+struct Candidate {
+  std::u16string name;
+  size_t stemLength = 0;  // the name without its extension
+  bool marked = false;
+  bool backup = false;
+
+  std::u16string_view Stem() const { return std::u16string_view(name).substr(0, stemLength); }
+};
+
+// The taken candidate first: one with the mark, one that is not a backup, the
+// stem that sorts first by code points (goods before "goods - copy",
+// "goods(1)" and goods_备份), the name that sorts first.
+bool TakenBefore(const Candidate &a, const Candidate &b) {
+  if (a.marked != b.marked) return a.marked;
+  if (a.backup != b.backup) return b.backup;
+  if (CodePointsLess(a.Stem(), b.Stem())) return true;
+  if (CodePointsLess(b.Stem(), a.Stem())) return false;
+  return CodePointsLess(a.name, b.name);
+}
+
 }  // namespace
 
-std::u16string FindCsvInFolder(std::u16string_view folder) {
-  std::u16string result;
+std::vector<std::u16string> FindCsvCandidates(std::u16string_view folder) {
+  std::vector<std::u16string> paths;
   try {
-    std::vector<platform::FolderEntry> entries = platform::ListFolder(folder);
-    // Descending, so that the last match kept below is the name that sorts
-    // first: the same on every machine, and a backup (goods_备份.csv) never
-    // wins over its original (goods.csv).
-    std::sort(entries.begin(), entries.end(),
-              [](const auto &a, const auto &b) { return CodePointsLess(b.name, a.name); });
-    const std::u16string separator(1, platform::kLocalSeparator);
-    for (const auto &entry : entries) {
-      if (entry.isDirectory || !HasCsvExtension(entry.name)) continue;
-      result = AppendSeparator(folder, separator) + entry.name;
+    const std::u16string prefix =
+        AppendSeparator(folder, std::u16string(1, platform::kLocalSeparator));
+    std::vector<Candidate> candidates;
+    for (auto &entry : platform::ListFolder(folder)) {
+      if (entry.isDirectory || !HasCsvExtension(entry.name) || IsOwnerFile(entry.name)) continue;
+      Candidate candidate;
+      candidate.name = std::move(entry.name);
+      candidate.stemLength = candidate.name.rfind(u'.');
+      candidate.backup = IsBackupStem(candidate.Stem());
+      candidate.marked = HasUtf16LeMark(prefix + candidate.name);
+      candidates.push_back(std::move(candidate));
     }
+    std::sort(candidates.begin(), candidates.end(), TakenBefore);
+    paths.reserve(candidates.size());
+    for (const Candidate &candidate : candidates) paths.push_back(prefix + candidate.name);
   } catch (const std::exception &) {
     // Discovery never fails: an unreadable folder simply holds no CSV.
+    paths.clear();
   }
-  return result;
+  return paths;
+}
+
+std::u16string FindCsvInFolder(std::u16string_view folder) {
+  std::vector<std::u16string> candidates = FindCsvCandidates(folder);
+  return candidates.empty() ? std::u16string() : std::move(candidates.front());
 }
 
 void StartUp(FormValues &values, std::u16string_view programFolder) {

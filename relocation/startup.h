@@ -3,14 +3,26 @@
 // the program.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "relocation/form_values.h"
 
 namespace picrelink {
 
-// Full path of a CSV file directly in folder, or the empty text. Entries are
-// seen in descending order of their names' code points and the last match is
-// kept, so the CSV whose name sorts first wins. Never raises an error.
+// Full paths of the CSV files directly in folder (extension .csv in any
+// letter case), the one to take first. A spreadsheet's owner file (a name
+// beginning with "~$") is left out. The rest are ordered by:
+// 1. files beginning with FF FE first (a file that cannot be read has no mark);
+// 2. then names other than the run's backups (stem ending in "_备份" or
+//    "_备份(<digits>)");
+// 3. then the name without its extension, by code points ascending, so that
+//    goods.csv comes before "goods - copy.csv", goods(1).csv and goods_备份.csv;
+// 4. then the whole name, by code points ascending.
+// Each file is held only while its first two bytes are read. Empty when the
+// folder cannot be read. Never raises an error.
+std::vector<std::u16string> FindCsvCandidates(std::u16string_view folder);
+
+// The first of FindCsvCandidates, or the empty text. Never raises an error.
 std::u16string FindCsvInFolder(std::u16string_view folder);
 
 // Start-up: btn1 from discovery in programFolder (which ends in the local

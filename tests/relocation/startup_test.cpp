@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "core/platform.h"
@@ -69,6 +70,104 @@ TEST(FindCsvInFolder, MissingFolderGivesNothing) {
   TempDir dir;
   EXPECT_EQ(FindCsvInFolder(dir.File("missing") + kSep), u"");
   EXPECT_EQ(FindCsvInFolder(u""), u"");
+}
+
+// Contents of a candidate: with the mark the run reads, or without it.
+const std::string kMarked = Utf16FileBytes(u"\"描述\"\r\n");
+const std::string kPlain = "\"desc\"\r\n";
+
+TEST(FindCsvCandidates, OrdersByMarkThenBackupThenName) {
+  struct File {
+    std::string name;
+    std::string bytes;
+  };
+  struct Case {
+    const char *what;
+    std::vector<File> files;
+    std::vector<std::string> expected;  // the first is the one taken
+  };
+  const Case cases[] = {
+      {"the original before the file manager's copies and the backup",
+       {{"商品 - 副本.csv", kMarked},
+        {"商品_备份.csv", kMarked},
+        {"商品(1).csv", kMarked},
+        {"商品.csv", kMarked}},
+       {"商品.csv", "商品 - 副本.csv", "商品(1).csv", "商品_备份.csv"}},
+      {"the spreadsheet's owner file is left out",
+       {{"~$商品.csv", std::string(12, '\x05')}, {"商品.csv", kMarked}},
+       {"商品.csv"}},
+      {"an owner file is left out even with the mark", {{"~$商品.csv", kMarked}}, {}},
+      {"a file with the mark before one without",
+       {{"a.csv", kPlain}, {"b.csv", kMarked}},
+       {"b.csv", "a.csv"}},
+      {"without any mark, by name", {{"b.csv", kPlain}, {"a.csv", kPlain}}, {"a.csv", "b.csv"}},
+      {"too short for the mark, or empty",
+       {{"a.csv", "\xFF"}, {"b.csv", "\xFF\xFE"}, {"c.csv", ""}},
+       {"b.csv", "a.csv", "c.csv"}},
+      {"the big-endian mark is not the mark",
+       {{"a.csv", "\xFE\xFF"}, {"b.csv", kMarked}},
+       {"b.csv", "a.csv"}},
+      {"backups alone, the unnumbered one first",
+       {{"商品_备份(2).csv", kMarked}, {"商品_备份.csv", kMarked}, {"商品_备份(10).csv", kMarked}},
+       {"商品_备份.csv", "商品_备份(10).csv", "商品_备份(2).csv"}},
+      {"a backup after a non-backup of another name",
+       {{"商品_备份(3).csv", kMarked}, {"旧.csv", kMarked}},
+       {"旧.csv", "商品_备份(3).csv"}},
+      // The mark comes first: a backup that can be read is taken over an
+      // original that cannot.
+      {"a backup with the mark before an original without",
+       {{"商品_备份.csv", kMarked}, {"商品.csv", kPlain}},
+       {"商品_备份.csv", "商品.csv"}},
+      {"names that only look like backups",
+       {{"商品_备份.csv", kMarked},
+        {"商品备份.csv", kMarked},
+        {"商品_备份x.csv", kMarked},
+        {"商品_备份(二).csv", kMarked},
+        {"商品_备份().csv", kMarked}},
+       {"商品_备份().csv", "商品_备份(二).csv", "商品_备份x.csv", "商品备份.csv", "商品_备份.csv"}},
+      {"the name without its extension decides",
+       {{"a.b.csv", kMarked}, {"a.csv", kMarked}},
+       {"a.csv", "a.b.csv"}},
+      {"code points, not UTF-16 code units",
+       {{"\U0001F600.csv", kMarked}, {"\uFF21.csv", kMarked}},
+       {"\uFF21.csv", "\U0001F600.csv"}},
+      {"nothing at all", {}, {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const File &file : c.files) WriteBytes(ToPath(dir.File(file.name)), file.bytes);
+    std::vector<std::u16string> expected;
+    for (const std::string &name : c.expected) expected.push_back(dir.Folder() + FromUtf8(name));
+
+    EXPECT_EQ(FindCsvCandidates(dir.Folder()), expected);
+    EXPECT_EQ(FindCsvInFolder(dir.Folder()), expected.empty() ? u"" : expected.front());
+  }
+}
+
+TEST(FindCsvCandidates, SameStemOrderedByTheWholeName) {
+  TempDir dir;
+  WriteBytes(dir.path() / "a.csv", kMarked);
+  WriteBytes(dir.path() / "a.CSV", kMarked);
+  if (FindCsvCandidates(dir.Folder()).size() < 2) GTEST_SKIP() << "names ignore letter case here";
+
+  EXPECT_EQ(FindCsvCandidates(dir.Folder()),
+            (std::vector<std::u16string>{dir.Folder() + u"a.CSV", dir.Folder() + u"a.csv"}));
+}
+
+TEST(FindCsvCandidates, AFileHeldByAnotherProgramCountsAsWithoutMark) {
+  TempDir dir;
+  WriteBytes(dir.path() / "a.csv", kMarked);
+  WriteBytes(dir.path() / "b.csv", kMarked);
+  {
+    platform::InputFile held(dir.Folder() + u"a.csv");
+
+    EXPECT_EQ(FindCsvCandidates(dir.Folder()),
+              (std::vector<std::u16string>{dir.Folder() + u"b.csv", dir.Folder() + u"a.csv"}));
+  }
+  // Discovery keeps no file open once it returns.
+  EXPECT_EQ(FindCsvInFolder(dir.Folder()), dir.Folder() + u"a.csv");
+  EXPECT_NO_THROW(platform::InputFile(dir.Folder() + u"a.csv"));
 }
 
 class StartUpTest : public ::testing::Test {
