@@ -228,6 +228,9 @@ int Relocate(const MemoryFormValues& values, bool dryRun, bool json, std::ostrea
     case RunOutcome::EmptyNewText:
       err << "Nothing done: every character of the CSV would be removed.\n";
       return kNothingDone;
+    case RunOutcome::NothingToChange:
+      // The message saying why went out through the message box seam.
+      return kNothingDone;
     case RunOutcome::DryRun:
       if (!json) {
         out << "Dry run: " << report.occurrences[kPathForm] << " path-form and "

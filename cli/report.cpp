@@ -148,6 +148,8 @@ const char* OutcomeName(RunOutcome outcome) {
       return "no_text";
     case RunOutcome::EmptyNewText:
       return "empty_new_text";
+    case RunOutcome::NothingToChange:
+      return "nothing_to_change";
     case RunOutcome::Written:
       return "written";
     case RunOutcome::DryRun:

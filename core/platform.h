@@ -38,12 +38,16 @@ class InputFile {
   uint64_t Size() const;
   // Reads up to size bytes; fewer only at the end of the file, 0 at its end.
   size_t Read(void* buffer, size_t size);
+  // Goes back to the first byte, so that the file can be read again (for a
+  // backup made while the file is held).
+  void Rewind();
   // Closes the file and gives up the hold; nothing more can be read.
   void Close() noexcept;
 
  private:
   friend class ReplacementFile;  // takes over the hold of the file it replaces
   friend void CopyFileOver(std::u16string_view source, std::u16string_view dest);
+  friend void CopyFileOver(InputFile& source, std::u16string_view dest);
 
   std::u16string path_;
   intptr_t handle_ = -1;
@@ -83,13 +87,14 @@ class ReplacementFile {
 
  private:
   friend void CopyFileOver(std::u16string_view source, std::u16string_view dest);
+  friend void CopyFileOver(InputFile& source, std::u16string_view dest);
   // modeLimit: permission bits the replaced file may have at most.
   ReplacementFile(std::u16string_view target, InputFile* original, unsigned modeLimit);
   void Discard() noexcept;
   void StartWriteBack(size_t written);
 
-  std::u16string target_;     // as given, for messages
-  std::string finalPath_;     // the regular file that is replaced (links followed)
+  std::u16string target_;  // as given, for messages
+  std::string finalPath_;  // the regular file that is replaced (links followed)
   std::string tempPath_;
   intptr_t tempHandle_ = -1;
   // A second descriptor of the temporary that keeps its lock until after the
@@ -108,6 +113,14 @@ class ReplacementFile {
 // so that the next copy can replace it). Throws Error naming the file that
 // failed and the system's reason.
 void CopyFileOver(std::u16string_view source, std::u16string_view dest);
+// The same from a file this program holds open (and so locked against a
+// second open): it is read again from its first byte.
+void CopyFileOver(InputFile& source, std::u16string_view dest);
+
+// Whether anything (a file, a folder, a link, even a dangling one) has this
+// name. A name that cannot be looked up for any reason but its absence
+// counts as taken, so that nothing is ever written over it unseen.
+bool NameTaken(std::u16string_view path);
 
 struct FolderEntry {
   std::u16string name;

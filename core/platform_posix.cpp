@@ -79,6 +79,15 @@ int LockExclusive(int fd) {
   return 0;
 }
 
+// Why a lock could not be taken, in words a user understands: a lock held
+// elsewhere means another run or program is working on the file.
+std::string LockFailureText(int error) {
+  if (error == EWOULDBLOCK || error == EAGAIN) {
+    return "It is being changed by another run or program (" + SystemErrorText(error) + ")";
+  }
+  return SystemErrorText(error);
+}
+
 // Whether an open descriptor (-1 for none) is open on the file st describes.
 bool IsOpenOn(intptr_t handle, const struct stat& st) {
   struct stat held {};
@@ -287,7 +296,7 @@ InputFile::InputFile(std::u16string_view path) : path_(path) {
   }
   const int flags = fcntl(fd.get(), F_GETFL);
   if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  if (int error = LockExclusive(fd.get())) throw OpenFileError(path, SystemErrorText(error));
+  if (int error = LockExclusive(fd.get())) throw OpenFileError(path, LockFailureText(error));
   handle_ = fd.release();
 }
 
@@ -319,6 +328,12 @@ size_t InputFile::Read(void* buffer, size_t size) {
     total += static_cast<size_t>(got);
   }
   return total;
+}
+
+void InputFile::Rewind() {
+  if (lseek(static_cast<int>(handle_), 0, SEEK_SET) != 0) {
+    throw StreamReadError(path_, SystemErrorText(errno));
+  }
 }
 
 // ---------------------------------------------------------- ReplacementFile
@@ -358,7 +373,7 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
     // this program on the same file would fail.
     if (!IsOpenOn(original != nullptr ? original->handle_ : -1, st)) {
       if (int error = LockExclusive(lock.get())) {
-        throw CreateFileError(target, SystemErrorText(error));
+        throw CreateFileError(target, LockFailureText(error));
       }
     }
     // A read-only file is not replaced. The superuser passes every access
@@ -392,6 +407,14 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
     if (errno != EEXIST || attempt == 100) {
       const int error = errno;
       tempPath_.clear();
+      // The file itself may be writable: the new content goes to a file
+      // beside it, so the folder is what refuses.
+      if (error == EACCES || error == EPERM || error == EROFS) {
+        const std::string folder = folderPrefix.empty() ? "." : folderPrefix;
+        throw CreateFileError(target, "The folder \"" + ToUtf8(AbsolutePath(FromUtf8(folder))) +
+                                          "\" does not allow new files (" +
+                                          SystemErrorText(error) + ")");
+      }
       throw CreateFileError(target, SystemErrorText(error));
     }
   }
@@ -511,12 +534,17 @@ void ReplacementFile::Commit() {
 
 void CopyFileOver(std::u16string_view source, std::u16string_view dest) {
   InputFile in(source);
+  CopyFileOver(in, dest);
+}
+
+void CopyFileOver(InputFile& in, std::u16string_view dest) {
+  in.Rewind();
   // A copy of a private CSV must not become readable by others through the
   // umask of a new file or the mode of an older copy; it stays writable by
   // its owner so that the next copy can replace it.
   struct stat from {};
   if (fstat(static_cast<int>(in.handle_), &from) != 0) {
-    throw StreamReadError(source, SystemErrorText(errno));
+    throw StreamReadError(in.path_, SystemErrorText(errno));
   }
   ReplacementFile out(dest, nullptr, (from.st_mode & 0777) | S_IWUSR | 07000);
   std::vector<char> buffer(kCopyBufferSize);
@@ -524,6 +552,12 @@ void CopyFileOver(std::u16string_view source, std::u16string_view dest) {
     out.Write(buffer.data(), got);
   }
   out.Commit();
+}
+
+bool NameTaken(std::u16string_view path) {
+  struct stat st {};
+  if (lstat(ToUtf8(path).c_str(), &st) == 0) return true;
+  return errno != ENOENT && errno != ENOTDIR;
 }
 
 // -------------------------------------------------------------- ListFolder

@@ -294,6 +294,13 @@ size_t InputFile::Read(void* buffer, size_t size) {
   return total;
 }
 
+void InputFile::Rewind() {
+  LARGE_INTEGER start{};
+  if (handle_ == kNoHandle || !SetFilePointerEx(ToHandle(handle_), start, nullptr, FILE_BEGIN)) {
+    throw StreamReadError(path_, LastErrorText());
+  }
+}
+
 // ---------------------------------------------------------- ReplacementFile
 //
 // The new content goes to a hidden temporary file beside the target, which
@@ -487,12 +494,23 @@ void ReplacementFile::Commit() {
 // written, and a file copied over itself is refused rather than emptied.
 void CopyFileOver(std::u16string_view source, std::u16string_view dest) {
   InputFile in(source);
+  CopyFileOver(in, dest);
+}
+
+void CopyFileOver(InputFile& in, std::u16string_view dest) {
+  in.Rewind();
   ReplacementFile out(dest);
   std::vector<char> buffer(kCopyBufferSize);
   while (const size_t got = in.Read(buffer.data(), buffer.size())) {
     out.Write(buffer.data(), got);
   }
   out.Commit();
+}
+
+bool NameTaken(std::u16string_view path) {
+  if (GetFileAttributesW(ApiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 // -------------------------------------------------------------- ListFolder

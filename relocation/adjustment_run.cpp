@@ -1,5 +1,6 @@
 #include "relocation/adjustment_run.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -13,9 +14,13 @@
 #include "core/utf.h"
 #include "core/utf16_reader.h"
 #include "core/utf16_writer.h"
+#include "relocation/backup.h"
 #include "relocation/reference_forms.h"
+#include "relocation/reference_scan.h"
+#include "relocation/reference_spelling.h"
 #include "relocation/respelling_pass.h"
 #include "relocation/run_summary.h"
+#include "relocation/run_texts.h"
 
 namespace picrelink {
 namespace {
@@ -24,43 +29,84 @@ namespace {
 // at each of its ends; on an error, before the caller shows it.
 class TriggerHold {
  public:
-  explicit TriggerHold(Trigger &trigger) : trigger_(trigger) { trigger_.SetAvailable(false); }
+  explicit TriggerHold(Trigger& trigger) : trigger_(trigger) { trigger_.SetAvailable(false); }
   ~TriggerHold() { trigger_.SetAvailable(true); }
-  TriggerHold(const TriggerHold &) = delete;
-  TriggerHold &operator=(const TriggerHold &) = delete;
+  TriggerHold(const TriggerHold&) = delete;
+  TriggerHold& operator=(const TriggerHold&) = delete;
 
  private:
-  Trigger &trigger_;
+  Trigger& trigger_;
 };
 
-void MakeBackup(const std::u16string &csv) {
-  const std::u16string backup = StripExtension(csv) + std::u16string(kBackupSuffix);
-  try {
-    platform::CopyFileOver(csv, backup);
-  } catch (const Error &e) {
-    // The backup is the seller's safety net: without it the CSV is not touched.
-    throw Error("The backup \"" + ToUtf8(platform::AbsolutePath(backup)) +
-                "\" could not be written, so the CSV file was left unchanged. " + e.what());
+// The old and the new folder are the same when they differ only in ASCII
+// letter case and a trailing separator.
+bool SameFolder(std::u16string_view a, std::u16string_view b) {
+  const auto trimmed = [](std::u16string_view f) {
+    if (f.size() > 1 && (f.back() == u'\\' || f.back() == u'/')) f.remove_suffix(1);
+    return f;
+  };
+  a = trimmed(a);
+  b = trimmed(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char16_t c) {
+      return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    };
+    if (fold(a[i]) != fold(b[i])) return false;
   }
+  return true;
 }
+
+bool OnlySeparators(std::u16string_view folder) {
+  return folder.find_first_not_of(u"\\/") == std::u16string_view::npos;
+}
+
+// Counts, in the text as it is read, the occurrences of each form's find
+// text that lie inside picture references: the rest of what the passes
+// replace stands in other text, which the seller is warned about.
+class OccurrencesInReferences {
+ public:
+  explicit OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts)
+      : texts_(texts), scanner_(ClassifySpelledHead, [this](const FoundReference& found) {
+          Count(found.value);
+          return false;
+        }) {}
+  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+  int64_t Total() const { return total_; }
+
+ private:
+  void Count(std::u16string_view value) {
+    for (const FormTexts& form : texts_) {
+      const std::u16string_view find = form.find;
+      if (find.empty()) continue;
+      for (size_t at = FindOccurrence(value.data(), value.size(), find, true, 0);
+           at != kNoOccurrence;
+           at = FindOccurrence(value.data(), value.size(), find, true, at + find.size())) {
+        ++total_;
+      }
+    }
+  }
+  const std::array<FormTexts, kFormCount>& texts_;
+  ReferenceScanner scanner_;
+  int64_t total_ = 0;
+};
 
 // The end of a dry run: only the length of the new text matters.
 struct CountingSink : TextSink {
-  void Append(const char16_t *, size_t count) override { units += count; }
+  void Append(const char16_t*, size_t count) override { units += count; }
   uint64_t units = 0;
 };
 
 }  // namespace
 
-RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &messages,
-                        const RunOptions &options) {
+RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& messages,
+                        const RunOptions& options) {
   TriggerHold hold(trigger);
   RunReport report;
+  const Language language = options.language;
 
   const std::u16string csv = values.Btn1();
   if (csv.empty()) return report;  // NoCsv
-
-  if (values.BackupChecked() && !options.dryRun) MakeBackup(csv);
 
   Utf16FileReader reader(csv);
   // One code unit tells whether there is any text; the passes exist only
@@ -71,22 +117,30 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &me
     return report;
   }
 
+  // Every check that needs no reading comes before anything is made.
   const std::u16string oldFolder = values.Btn2();
   const std::u16string newFolder = values.Btn3();
-  if (kReferenceForms[kPathForm].folderText(oldFolder).empty()) {
-    throw Error("No folder to replace: the folder named in the CSV is empty");
+  if (oldFolder.empty()) throw Error(NoOldFolderMessage(language));
+  if (OnlySeparators(oldFolder)) throw Error(NotAFolderMessage(language, oldFolder));
+  if (newFolder.empty()) throw Error(EmptyNewFolderMessage(language));
+  if (SameFolder(oldFolder, newFolder)) {
+    report.outcome = RunOutcome::NothingToChange;
+    messages.ShowInformation(SameFolderMessage(language, oldFolder), kWindowCaption);
+    return report;
   }
+  const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
 
   // Reader -> one pass per form, in the table's order -> the other spellings
   // of the old folder -> the CSV's replacement, which is created only when
-  // the first unit of the new text reaches it. The writing happens on a thread
-  // of its own, so that the disk works while the rest of the CSV is read and
-  // replaced.
+  // the first unit of the new text reaches it. The writing happens on a
+  // thread of its own, so that the disk works while the rest of the CSV is
+  // read and replaced. Nothing is in place of the CSV, and no backup made,
+  // before the whole new text is known to change something.
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File());
   std::optional<BackgroundSink> background;
   if (!options.dryRun) background.emplace(writer, options.bufferUnits);
-  TextSink &out = options.dryRun ? static_cast<TextSink &>(counter) : *background;
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
   // The pictures of the rewritten references are looked for when the new
   // folder exists; its tree is listed once, before the text streams.
   std::optional<PictureChecker> checker;
@@ -95,28 +149,39 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &me
   RespellingPass respelling(oldFolder, newFolder, out, report, checker ? &*checker : nullptr);
   // Built from the last pass to the first, each handing on to the next.
   std::array<std::optional<StreamReplacer>, kFormCount> passes;
-  TextSink *next = &respelling;
+  TextSink* next = &respelling;
   for (size_t form = kFormCount; form-- > 0;) {
-    const ReferenceForm &row = kReferenceForms[form];
-    passes[form].emplace(row.folderText(oldFolder), row.folderText(newFolder), false, *next,
+    passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
                          options.bufferUnits);
     next = &*passes[form];
   }
-  StreamReplacer &firstPass = *passes[0];
+  OccurrencesInReferences inReferences(texts);
+  StreamReplacer& firstPass = *passes[0];
+  inReferences.Feed(std::u16string_view(&first, 1));
   firstPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
   size_t got = 0;
   while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
+    inReferences.Feed(std::u16string_view(firstPass.FreeSpace(), got));
     firstPass.Appended(got);
   }
+  int64_t occurrences = 0;
   for (size_t form = 0; form < kFormCount; ++form) {
     passes[form]->Finish();
     report.occurrences[form] = passes[form]->Occurrences();
+    occurrences += report.occurrences[form];
   }
   respelling.Finish();
   if (background) background->Finish();
   if (checker) report.pictures = checker->Tally();
+  report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences.Total());
 
+  if (occurrences + report.respelledTotal == 0) {
+    // The writer's temporary, if any, goes with it: the CSV stays untouched.
+    report.outcome = RunOutcome::NothingToChange;
+    messages.ShowInformation(FolderNotFoundMessage(language, oldFolder), kWindowCaption);
+    return report;
+  }
   const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
   if (newUnits == 0) {
     // Nothing was created: the writer opens its file only for a first unit.
@@ -124,13 +189,25 @@ RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &me
     return report;
   }
   if (options.dryRun) {
+    // A preflight: what the real run would refuse is refused here too, with
+    // the same message, and nothing is left behind.
+    { platform::ReplacementFile probe(csv, &reader.File()); }
+    if (values.BackupChecked()) {
+      const BackupTarget target = ChooseBackup(csv, reader.File());
+      if (target.needsCopy) {
+        platform::ReplacementFile probe(target.path);
+      }
+      report.backup = target.path;
+    }
     report.outcome = RunOutcome::DryRun;
     return report;
   }
 
+  // The backup is complete before the CSV is touched.
+  if (values.BackupChecked()) report.backup = MakeBackup(csv, reader.File());
   writer.Commit();
   report.outcome = RunOutcome::Written;
-  messages.ShowInformation(SuccessMessage(report), kWindowCaption);
+  messages.ShowInformation(SuccessMessage(report, language), kWindowCaption);
   return report;
 }
 

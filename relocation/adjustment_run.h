@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "relocation/form_values.h"
+#include "relocation/language.h"
 #include "relocation/picture_check.h"
 #include "relocation/reference_forms.h"
 
@@ -23,8 +24,11 @@ inline constexpr std::u16string_view kBackupSuffix = u"_备份.csv";
 inline constexpr size_t kReportExamples = 20;
 
 struct RunOptions {
-  // Count the references that would be rewritten; write nothing, no backup.
+  // A preflight: count what would be rewritten and check that the CSV (and
+  // the backup, when asked for) could be written; write nothing.
   bool dryRun = false;
+  // The language of the run's own messages.
+  Language language = Language::Chinese;
   // How many code units each stage of the run gathers at a time. The result
   // does not depend on it; tests make it tiny to cut the text everywhere.
   size_t bufferUnits = size_t{1} << 18;
@@ -34,14 +38,21 @@ enum class RunOutcome {
   NoCsv,         // btn1 empty: nothing read or written
   NoText,        // no FF FE mark or nothing after it: nothing written
   EmptyNewText,  // every character was removed: nothing written
-  Written,       // the CSV was rewritten and the success message shown
-  DryRun,        // counted only
+  // The old folder occurs nowhere, or equals the new one: nothing written, no
+  // backup, and a message saying so.
+  NothingToChange,
+  Written,  // the CSV was rewritten and the success message shown
+  DryRun,   // counted only
 };
 
 struct RunReport {
   RunOutcome outcome = RunOutcome::NoCsv;
   // Occurrences rewritten by each form's pass, in the order of kReferenceForms.
   std::array<int64_t, kFormCount> occurrences{};
+  // Of those, the ones outside any picture reference (in other text).
+  int64_t occurrencesOutsideReferences = 0;
+  // Where the backup went (or, in a dry run, would go); empty without one.
+  std::u16string backup;
   // File URLs that named the old folder in another spelling (percent-encoded,
   // localhost, file:/) and were rewritten after the two passes, per spelling
   // name (kSpellingNames; several names for one reference count under each).
@@ -60,14 +71,15 @@ struct RunReport {
   std::optional<PictureTally> pictures;
 };
 
-// Backs up (when asked), rewrites the CSV named by btn1, replacing btn2 by
-// btn3 in path form and then in file-URL form, and shows the success
-// message. The CSV streams through bounded buffers into its replacement, so
-// memory does not grow with its size; the result is that of each
-// replacement applied once to the whole text. The trigger is unavailable from
-// the start of the run to each of its ends, errors included. Errors propagate
-// to the caller.
-RunReport RunAdjustment(const FormValues &values, Trigger &trigger, Messages &messages,
-                        const RunOptions &options = {});
+// Rewrites the CSV named by btn1, replacing btn2 by btn3 in path form and
+// then in file-URL form (and the other spellings of btn2 after that), backs
+// it up first when asked, and shows the success message. A run that would
+// change nothing writes nothing, makes no backup and says so; an empty or
+// separator-only btn2 and an empty btn3 are refused before anything is made. The CSV streams
+// through bounded buffers into its replacement, so memory does not grow with its size; the result
+// is that of each replacement applied once to the whole text. The trigger is unavailable from the
+// start of the run to each of its ends, errors included. Errors propagate to the caller.
+RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& messages,
+                        const RunOptions& options = {});
 
 }  // namespace picrelink

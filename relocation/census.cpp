@@ -21,19 +21,19 @@ constexpr size_t kLongestPath = 32768;
 
 std::u16string FoldedKey(std::u16string_view folder) {
   std::u16string key(folder);
-  for (char16_t &c : key) {
+  for (char16_t& c : key) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
     if (c == u'/') c = u'\\';
   }
   return key;
 }
 
-void CountSpellings(std::map<std::string, int64_t> &spellings, unsigned spelling) {
+void CountSpellings(std::map<std::string, int64_t>& spellings, unsigned spelling) {
   if (spelling == 0) {
     ++spellings[std::string(kStandardSpelling)];
     return;
   }
-  for (const auto &[bit, name] : kSpellingNames) {
+  for (const auto& [bit, name] : kSpellingNames) {
     if ((spelling & bit) != 0) ++spellings[std::string(name)];
   }
 }
@@ -43,7 +43,7 @@ void CountSpellings(std::map<std::string, int64_t> &spellings, unsigned spelling
 // mostly stand together.
 class CensusTaker {
  public:
-  CensusTaker(Census &census, bool oneHigher, PictureChecker *checker)
+  CensusTaker(Census& census, bool oneHigher, PictureChecker* checker)
       : census_(census), oneHigher_(oneHigher), checker_(checker) {}
 
   void Take(std::u16string_view value) {
@@ -53,7 +53,7 @@ class CensusTaker {
     CountSpellings(census_.spellings, parsed_.spelling);
     const std::u16string_view folder =
         std::u16string_view(parsed_.path).substr(0, PictureFolderLength(parsed_, oneHigher_));
-    CensusFolder *entry = EntryFor(folder);
+    CensusFolder* entry = EntryFor(folder);
     if (entry != nullptr) {
       ++entry->references;
       ++entry->byForm[parsed_.form];
@@ -64,7 +64,7 @@ class CensusTaker {
   }
 
  private:
-  CensusFolder *EntryFor(std::u16string_view folder) {
+  CensusFolder* EntryFor(std::u16string_view folder) {
     if (lastIndex_ != kNone && folder == lastFolder_) return &census_.folders[lastIndex_];
     const bool local = (parsed_.spelling & kSpellingLocal) != 0;
     // Windows folders compare as the run's replacement compares them (ASCII
@@ -85,24 +85,24 @@ class CensusTaker {
   }
 
   static constexpr size_t kNone = static_cast<size_t>(-1);
-  Census &census_;
+  Census& census_;
   bool oneHigher_;
-  PictureChecker *checker_;
+  PictureChecker* checker_;
   ParsedReference parsed_;
   std::unordered_map<std::u16string, size_t> index_;
   std::u16string lastFolder_;
   size_t lastIndex_ = kNone;
 };
 
-void Order(Census &census) {
+void Order(Census& census) {
   if (!census.detected.empty()) {
     const std::u16string detectedKey = FoldedKey(census.detected);
-    for (CensusFolder &folder : census.folders) {
+    for (CensusFolder& folder : census.folders) {
       if (!folder.local && FoldedKey(folder.folder) == detectedKey) folder.detected = true;
     }
   }
   std::stable_sort(census.folders.begin(), census.folders.end(),
-                   [](const CensusFolder &a, const CensusFolder &b) {
+                   [](const CensusFolder& a, const CensusFolder& b) {
                      if (a.detected != b.detected) return a.detected;
                      return a.references > b.references;
                    });
@@ -111,9 +111,9 @@ void Order(Census &census) {
 }  // namespace
 
 CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
-                     const std::optional<std::u16string> &newFolder) {
+                     const std::optional<std::u16string>& newFolder) {
   CheckResult result;
-  Census &census = result.census;
+  Census& census = result.census;
   MemoryFormValues values;
   values.levelText = levelText;
   census.detected = DetectImageFolder(csvPath, values);
@@ -123,7 +123,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
   std::exception_ptr levelError;
   try {
     census.level = LevelToInt(levelText);
-  } catch (const EConvertError &) {
+  } catch (const EConvertError&) {
     levelError = std::current_exception();
   }
 
@@ -133,7 +133,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
 
   ReferenceScanner scanner(
       ClassifySpelledHead,
-      [&](const FoundReference &found) {
+      [&](const FoundReference& found) {
         if (levelError) std::rethrow_exception(levelError);
         if (!found.truncated) taker.Take(found.value);
         return false;
@@ -145,7 +145,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
     const size_t pieceUnits =
         static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
     ReadAhead ahead(
-        [&reader](char16_t *units, size_t maxUnits) { return reader.Read(units, maxUnits); },
+        [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         pieceUnits);
     for (std::u16string_view piece = ahead.Next(); !piece.empty(); piece = ahead.Next()) {
       census.hasText = true;

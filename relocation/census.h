@@ -55,7 +55,7 @@ struct CheckResult {
 // it (EConvertError when it is no integer and the CSV holds a reference).
 // Errors of reading the CSV propagate.
 CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
-                     const std::optional<std::u16string> &newFolder);
+                     const std::optional<std::u16string>& newFolder);
 
 // The folder that `auto` and the window propose beside the CSV: the CSV's own
 // folder, extended by the last component of the detected folder when the two

@@ -75,7 +75,7 @@ CsvEncoding SniffCsvBytes(std::string_view bytes, bool complete) {
       {"\xEF\xBB\xBF", CsvEncoding::Utf8Bom},
   };
   if (bytes.empty()) return CsvEncoding::Empty;
-  for (const Mark &mark : kMarks) {
+  for (const Mark& mark : kMarks) {
     if (!StartsWith(bytes, mark.bytes)) continue;
     return complete && bytes.size() == mark.bytes.size() ? CsvEncoding::Empty : mark.encoding;
   }

@@ -96,7 +96,7 @@ int32_t LevelToInt(std::u16string_view text) {
 
 namespace {
 
-std::u16string FolderOfReferences(const FirstReferences &found, const FormValues &values) {
+std::u16string FolderOfReferences(const FirstReferences& found, const FormValues& values) {
   if (!found.hasText) return {};
   // The earliest form that occurs wins for the whole text, even over an
   // earlier reference of a later form.
@@ -110,12 +110,12 @@ std::u16string FolderOfReferences(const FirstReferences &found, const FormValues
 
 }  // namespace
 
-std::u16string DetectImageFolderIn(const TextSource &source, size_t bufferUnits,
-                                   const FormValues &values) {
+std::u16string DetectImageFolderIn(const TextSource& source, size_t bufferUnits,
+                                   const FormValues& values) {
   return FolderOfReferences(FindFirstReferences(source, bufferUnits), values);
 }
 
-std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues &values) {
+std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& values) {
   if (csvPath.empty()) return {};
   FirstReferences found;
   {
@@ -130,7 +130,7 @@ std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues &
     const size_t pieceUnits =
         static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
     ReadAhead ahead(
-        [&reader](char16_t *units, size_t maxUnits) { return reader.Read(units, maxUnits); },
+        [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         pieceUnits);
     found = FindFirstReferences([&ahead] { return ahead.Next(); });
   }

@@ -33,7 +33,7 @@ int32_t LevelToInt(std::u16string_view text);
 // src="" to the closing quotation mark, or to the end of the file when none
 // follows), so files of any size, 2 GiB and more too, are read in little
 // memory.
-std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues &values);
+std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& values);
 
 // 2 MB pieces: with pieces of 1 MB and less, handing each one from the
 // reading thread to the searching one ate up most of what reading ahead
@@ -42,7 +42,7 @@ inline constexpr size_t kDetectionBufferUnits = size_t{1} << 20;
 
 // The same over a text given by source in pieces of at most bufferUnits
 // code units (the file's text, behind its mark).
-std::u16string DetectImageFolderIn(const TextSource &source, size_t bufferUnits,
-                                   const FormValues &values);
+std::u16string DetectImageFolderIn(const TextSource& source, size_t bufferUnits,
+                                   const FormValues& values);
 
 }  // namespace picrelink

@@ -16,16 +16,16 @@ size_t FirstReferences::Form() const {
   return kFormCount;
 }
 
-FirstReferences FindFirstReferences(const TextSource &source, size_t bufferUnits) {
+FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits) {
   const size_t units = std::max<size_t>(bufferUnits, 1);
   std::u16string storage(units + kCacheLineUnits, u'\0');
-  char16_t *const buffer = AlignedToCacheLine(storage.data());
+  char16_t* const buffer = AlignedToCacheLine(storage.data());
   return FindFirstReferences([&]() -> std::u16string_view {
     return {buffer, source(buffer, units)};
   });
 }
 
-FirstReferences FindFirstReferences(const PieceSource &nextPiece) {
+FirstReferences FindFirstReferences(const PieceSource& nextPiece) {
   FirstReferences found;
   // One search per form, each stopping at its first match.
   std::array<std::optional<ReferenceScanner>, kFormCount> searches;
@@ -34,7 +34,7 @@ FirstReferences FindFirstReferences(const PieceSource &nextPiece) {
         [form](std::u16string_view head) {
           return FitsForm(kReferenceForms[form], head) ? 0 : kNotAReference;
         },
-        [&found, form](const FoundReference &reference) {
+        [&found, form](const FoundReference& reference) {
           found.first[form] = reference.value;
           return true;
         });

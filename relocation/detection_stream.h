@@ -14,7 +14,7 @@ namespace picrelink {
 
 // Gives the next piece of a text: up to maxUnits code units into units, and
 // 0 once the text has ended.
-using TextSource = std::function<size_t(char16_t *units, size_t maxUnits)>;
+using TextSource = std::function<size_t(char16_t* units, size_t maxUnits)>;
 
 // Gives the next piece of a text in a buffer of its own, valid until the
 // next call; empty once the text has ended.
@@ -39,9 +39,9 @@ struct FirstReferences {
 // is settled; a later form counts only when every earlier one matches
 // nowhere, so for it the text is read to its end. Errors of the source pass
 // through.
-FirstReferences FindFirstReferences(const TextSource &source, size_t bufferUnits);
+FirstReferences FindFirstReferences(const TextSource& source, size_t bufferUnits);
 
 // The same over the pieces that nextPiece gives, in whatever sizes they come.
-FirstReferences FindFirstReferences(const PieceSource &nextPiece);
+FirstReferences FindFirstReferences(const PieceSource& nextPiece);
 
 }  // namespace picrelink

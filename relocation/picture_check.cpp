@@ -19,15 +19,15 @@ constexpr int kDeepestFolder = 48;
 // Local folders other than the new one that a check lists, at most.
 constexpr size_t kLocalFolderLimit = 16;
 
-void FoldAscii(std::u16string &text) {
-  for (char16_t &c : text) {
+void FoldAscii(std::u16string& text) {
+  for (char16_t& c : text) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
   }
 }
 
 // A relative path as the index keeps it: "/" between components, no empty
 // components.
-void Normalise(std::u16string_view relative, std::u16string &key) {
+void Normalise(std::u16string_view relative, std::u16string& key) {
   key.clear();
   for (char16_t c : relative) {
     if (c == u'\\' || c == u'/') {
@@ -47,22 +47,22 @@ PictureIndex::PictureIndex(std::u16string_view root) : root_(root) {
   try {
     platform::ListFolder(root_);
     exists_ = true;
-  } catch (const std::exception &) {
+  } catch (const std::exception&) {
     return;
   }
   Walk(root_, u"", 0);
 }
 
-void PictureIndex::Walk(const std::u16string &folder, const std::u16string &relative, int depth) {
+void PictureIndex::Walk(const std::u16string& folder, const std::u16string& relative, int depth) {
   std::vector<platform::FolderEntry> entries;
   try {
     entries = platform::ListFolder(folder);
-  } catch (const std::exception &) {
+  } catch (const std::exception&) {
     ++unreadable_;
     return;
   }
   const std::u16string separator(1, platform::kLocalSeparator);
-  for (const platform::FolderEntry &entry : entries) {
+  for (const platform::FolderEntry& entry : entries) {
     std::u16string key = relative.empty() ? entry.name : relative + u'/' + entry.name;
     if (entry.isDirectory) {
       if (depth + 1 < kDeepestFolder) {
@@ -100,7 +100,7 @@ PictureChecker::PictureChecker(std::u16string_view oldFolder, std::u16string_vie
   tally_.unreadableFolders = newIndex_.UnreadableFolders();
 }
 
-void PictureChecker::Look(const PictureIndex &index, std::u16string_view rest) {
+void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
   ++tally_.checked;
   switch (index.Find(rest)) {
     case PictureIndex::Lookup::Found:
@@ -123,8 +123,8 @@ void PictureChecker::Look(const PictureIndex &index, std::u16string_view rest) {
   }
 }
 
-const PictureIndex *PictureChecker::IndexFor(const std::u16string &folder) {
-  for (const auto &index : localIndexes_) {
+const PictureIndex* PictureChecker::IndexFor(const std::u16string& folder) {
+  for (const auto& index : localIndexes_) {
     if (index->Root() == folder) return index.get();
   }
   if (localIndexes_.size() == kLocalFolderLimit) return nullptr;
@@ -133,7 +133,7 @@ const PictureIndex *PictureChecker::IndexFor(const std::u16string &folder) {
   return localIndexes_.back().get();
 }
 
-void PictureChecker::Check(const ParsedReference &reference) {
+void PictureChecker::Check(const ParsedReference& reference) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
     // Already pointing at a folder of this machine: under the new folder, or
@@ -143,7 +143,7 @@ void PictureChecker::Check(const ParsedReference &reference) {
       return;
     }
     const size_t length = PictureFolderLength(reference, true);
-    const PictureIndex *index = IndexFor(std::u16string(path.substr(0, length)));
+    const PictureIndex* index = IndexFor(std::u16string(path.substr(0, length)));
     if (index == nullptr) {
       ++tally_.notChecked;
       return;

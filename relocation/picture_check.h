@@ -35,7 +35,7 @@ class PictureIndex {
   // Lists the tree under root once. A root that does not exist or cannot be
   // listed gives an empty index with Exists() false.
   explicit PictureIndex(std::u16string_view root);
-  const std::u16string &Root() const { return root_; }
+  const std::u16string& Root() const { return root_; }
   bool Exists() const { return exists_; }
   size_t Files() const { return exact_.size(); }
   int64_t UnreadableFolders() const { return unreadable_; }
@@ -45,7 +45,7 @@ class PictureIndex {
   Lookup Find(std::u16string_view relative) const;
 
  private:
-  void Walk(const std::u16string &folder, const std::u16string &relative, int depth);
+  void Walk(const std::u16string& folder, const std::u16string& relative, int depth);
   std::u16string root_;
   bool exists_ = false;
   int64_t unreadable_ = 0;
@@ -61,12 +61,12 @@ class PictureIndex {
 class PictureChecker {
  public:
   PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder);
-  void Check(const ParsedReference &reference);
-  const PictureTally &Tally() const { return tally_; }
+  void Check(const ParsedReference& reference);
+  const PictureTally& Tally() const { return tally_; }
 
  private:
-  void Look(const PictureIndex &index, std::u16string_view rest);
-  const PictureIndex *IndexFor(const std::u16string &folder);
+  void Look(const PictureIndex& index, std::u16string_view rest);
+  const PictureIndex* IndexFor(const std::u16string& folder);
   std::u16string oldFolder_;
   PictureIndex newIndex_;
   std::vector<std::unique_ptr<PictureIndex>> localIndexes_;  // other local folders met

@@ -1,6 +1,7 @@
 #include "relocation/reference_forms.h"
 
 #include "core/path_helpers.h"
+#include "core/platform.h"
 #include "relocation/detection.h"
 #include "relocation/folder_text.h"
 
@@ -35,7 +36,36 @@ const std::array<ReferenceForm, kFormCount> kReferenceForms = {{
     {"url", kUrlPattern, u"file:///", u'/', UrlFolderOf, UrlFolderText},
 }};
 
-bool FitsForm(const ReferenceForm &form, std::u16string_view value) {
+bool IsDriveRoot(std::u16string_view folder) {
+  return (folder.size() == 2 ||
+          (folder.size() == 3 && (folder[2] == u'\\' || folder[2] == u'/'))) &&
+         IsAsciiLetter(folder[0]) && folder[1] == u':';
+}
+
+std::array<FormTexts, kFormCount> FindAndReplacementTexts(std::u16string_view oldFolder,
+                                                          std::u16string_view newFolder) {
+  std::array<FormTexts, kFormCount> texts;
+  const bool root = IsDriveRoot(oldFolder);
+  // The separator a path-form replacement ends in: that of the new folder's
+  // kind (a Windows path, or a local one).
+  const bool windowsPath = (newFolder.size() >= 2 && newFolder[1] == u':') ||
+                           newFolder.find(u'\\') != std::u16string_view::npos;
+  for (size_t form = 0; form < kFormCount; ++form) {
+    const ReferenceForm& row = kReferenceForms[form];
+    texts[form].find = row.folderText(oldFolder);
+    texts[form].replacement = row.folderText(newFolder);
+    if (!root) continue;
+    texts[form].find += row.driveSeparator;
+    const char16_t separator =
+        form == kPathForm ? (windowsPath ? u'\\' : platform::kLocalSeparator) : u'/';
+    if (texts[form].replacement.empty() || texts[form].replacement.back() != separator) {
+      texts[form].replacement += separator;
+    }
+  }
+  return texts;
+}
+
+bool FitsForm(const ReferenceForm& form, std::u16string_view value) {
   const size_t p = form.prefix.size();
   return value.size() >= p + 3 && value.substr(0, p) == form.prefix && IsAsciiLetter(value[p]) &&
          value[p + 1] == u':' && value[p + 2] == form.driveSeparator;

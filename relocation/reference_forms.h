@@ -32,9 +32,26 @@ struct ReferenceForm {
 // earlier one occurs anywhere in the text.
 extern const std::array<ReferenceForm, kFormCount> kReferenceForms;
 
+// What each form's pass looks for and puts in place of it.
+struct FormTexts {
+  std::u16string find;
+  std::u16string replacement;
+};
+
+// The texts of every form from the two folder values (btn2, btn3): each
+// form's folderText. When the old folder is a drive root (D:, D:\), the find
+// texts keep its separator (D:\ and file:///D:/), so that the "d:" of
+// "Brand: Nike" is never taken for it, and the replacements end in a
+// separator as well.
+std::array<FormTexts, kFormCount> FindAndReplacementTexts(std::u16string_view oldFolder,
+                                                          std::u16string_view newFolder);
+
+// A drive letter and ":", with or without one separator after it.
+bool IsDriveRoot(std::u16string_view folder);
+
 // Whether a value (the text after src="", up to the next quotation mark)
 // begins as the form's pattern requires: prefix, an ASCII letter, ":", the
 // separator.
-bool FitsForm(const ReferenceForm &form, std::u16string_view value);
+bool FitsForm(const ReferenceForm& form, std::u16string_view value);
 
 }  // namespace picrelink

@@ -131,8 +131,8 @@ void ReferenceScanner::Finish() {
   truncated_ = false;
 }
 
-void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier &classify,
-                    const ReferenceScanner::Sink &sink) {
+void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier& classify,
+                    const ReferenceScanner::Sink& sink) {
   ReferenceScanner scanner(classify, sink);
   scanner.Feed(text);
   scanner.Finish();

@@ -42,7 +42,7 @@ class ReferenceScanner {
   // value when it is shorter.
   using Classifier = std::function<int(std::u16string_view head)>;
   // Called for each recognised value, in order; returns true to stop the scan.
-  using Sink = std::function<bool(const FoundReference &)>;
+  using Sink = std::function<bool(const FoundReference&)>;
 
   ReferenceScanner(Classifier classify, Sink sink,
                    size_t maxValueUnits = std::numeric_limits<size_t>::max());
@@ -84,7 +84,7 @@ class ReferenceScanner {
 
 // Every recognised value of a whole text, in order, with Classifier and Sink
 // as above.
-void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier &classify,
-                    const ReferenceScanner::Sink &sink);
+void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier& classify,
+                    const ReferenceScanner::Sink& sink);
 
 }  // namespace picrelink

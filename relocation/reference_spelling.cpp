@@ -51,7 +51,7 @@ struct UrlShape {
 
 // Where a file URL's path begins, behind scheme and host, and what its head
 // says of its spelling; nothing when it is not a file URL of a picture.
-bool ShapeOfUrl(std::u16string_view value, UrlShape &shape) {
+bool ShapeOfUrl(std::u16string_view value, UrlShape& shape) {
   if (!StartsFolded(value, u"file:")) return false;
   const std::u16string_view rest = value.substr(5);
   if (rest.starts_with(u"///")) {
@@ -115,7 +115,7 @@ int ClassifySpelledHead(std::u16string_view head) {
   return kNotAReference;
 }
 
-bool ParseReference(std::u16string_view value, ParsedReference &out) {
+bool ParseReference(std::u16string_view value, ParsedReference& out) {
   out.path.clear();
   if (FitsForm(kReferenceForms[kPathForm], value) || LocalAt(value)) {
     out.form = kPathForm;
@@ -142,7 +142,7 @@ bool ParseReference(std::u16string_view value, ParsedReference &out) {
   return true;
 }
 
-size_t PictureFolderLength(const ParsedReference &reference, bool oneHigher) {
+size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
     // Up to the last separator; the root keeps its "/".
@@ -182,7 +182,7 @@ bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, 
 }
 
 std::u16string DecodePercentLeniently(std::u16string_view text,
-                                      std::basic_string<uint32_t> *rawEnds) {
+                                      std::basic_string<uint32_t>* rawEnds) {
   std::u16string out;
   out.reserve(text.size());
   if (rawEnds != nullptr) rawEnds->clear();

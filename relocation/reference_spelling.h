@@ -48,14 +48,14 @@ int ClassifySpelledHead(std::u16string_view head);
 // Reads the value (the text after src="", up to the closing quotation mark)
 // in any spelling into out, reusing its storage; false when it names no
 // picture.
-bool ParseReference(std::u16string_view value, ParsedReference &out);
+bool ParseReference(std::u16string_view value, ParsedReference& out);
 
 // The folder that a picture path names under the level rule, as the length
 // of the path's beginning that it is: the picture's own folder, or the one
 // above when oneHigher. In a Windows path "\" and ":" separate and a root
 // keeps its "\" (as detection's rule has it); in a local path "/" and "\"
 // both separate (a run leaves /srv/pics\item\1.jpg).
-size_t PictureFolderLength(const ParsedReference &reference, bool oneHigher);
+size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher);
 
 // Whether path begins with folder, the ASCII letters folded as the run's
 // replacement folds them; for a Windows path "/" and "\" count alike.
@@ -67,6 +67,6 @@ bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, 
 // every decoded code unit the position in text just behind the escape or
 // character it came from.
 std::u16string DecodePercentLeniently(std::u16string_view text,
-                                      std::basic_string<uint32_t> *rawEnds = nullptr);
+                                      std::basic_string<uint32_t>* rawEnds = nullptr);
 
 }  // namespace picrelink

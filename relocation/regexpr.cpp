@@ -16,8 +16,8 @@ void TRegExpr::SetExpression(std::u16string_view pattern) {
 bool TRegExpr::Exec(std::u16string_view text) {
   found_ = false;
   capture_.clear();
-  const ReferenceForm *form = nullptr;
-  for (const ReferenceForm &row : kReferenceForms) {
+  const ReferenceForm* form = nullptr;
+  for (const ReferenceForm& row : kReferenceForms) {
     if (row.pattern == pattern_) form = &row;
   }
   if (form == nullptr) {
@@ -26,7 +26,7 @@ bool TRegExpr::Exec(std::u16string_view text) {
   }
   ScanReferences(
       text, [form](std::u16string_view head) { return FitsForm(*form, head) ? 0 : kNotAReference; },
-      [this](const FoundReference &reference) {
+      [this](const FoundReference& reference) {
         found_ = true;
         capture_ = reference.value;
         return true;

@@ -16,7 +16,7 @@ bool IsUnreserved(char16_t c) {
          c == u'-' || c == u'.' || c == u'_' || c == u'~' || c == u':';
 }
 
-void AppendEscaped(std::u16string &out, uint32_t byte) {
+void AppendEscaped(std::u16string& out, uint32_t byte) {
   static constexpr char16_t kHex[] = u"0123456789ABCDEF";
   out += u'%';
   out += kHex[byte >> 4];
@@ -25,7 +25,7 @@ void AppendEscaped(std::u16string &out, uint32_t byte) {
 
 // Every character but the unreserved ones and the separator as UTF-8 escapes
 // with upper-case hex digits.
-void AppendPercentEncoded(std::u16string &out, std::u16string_view text, char16_t separator) {
+void AppendPercentEncoded(std::u16string& out, std::u16string_view text, char16_t separator) {
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c == u'\\' || c == u'/') {
@@ -60,12 +60,12 @@ void AppendPercentEncoded(std::u16string &out, std::u16string_view text, char16_
   }
 }
 
-void CountSpellings(std::map<std::string, int64_t> &counts, unsigned spelling) {
+void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling) {
   if (spelling == 0) {
     ++counts[std::string(kStandardSpelling)];
     return;
   }
-  for (const auto &[bit, name] : kSpellingNames) {
+  for (const auto& [bit, name] : kSpellingNames) {
     if ((spelling & bit) != 0) ++counts[std::string(name)];
   }
 }
@@ -73,17 +73,17 @@ void CountSpellings(std::map<std::string, int64_t> &counts, unsigned spelling) {
 }  // namespace
 
 RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
-                               TextSink &next, RunReport &report, PictureChecker *checker)
+                               TextSink& next, RunReport& report, PictureChecker* checker)
     : oldFolder_(kReferenceForms[kPathForm].folderText(oldFolder)),
       newFolder_(TrimTrailingChar(kReferenceForms[kPathForm].folderText(newFolder), u'/')),
       next_(next),
       report_(report),
       checker_(checker),
       scanner_(
-          ClassifySpelledHead, [this](const FoundReference &found) { return Take(found); },
+          ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
           kLongestPath) {}
 
-bool RespellingPass::Take(const FoundReference &found) {
+bool RespellingPass::Take(const FoundReference& found) {
   if (!ParseReference(found.value, parsed_)) return false;
   // Like the passes, a folder is matched as the beginning of the path. When
   // a path begins with both folders (one lies inside the other), the longer
@@ -155,7 +155,7 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
     AppendPercentEncoded(result, folderText, separator);
   } else {
     std::u16string plain = EncodeSpaces(folderText);
-    for (char16_t &c : plain) {
+    for (char16_t& c : plain) {
       if (c == u'\\' || c == u'/') c = separator;
     }
     result += plain;
@@ -183,7 +183,7 @@ void RespellingPass::HandOn(uint64_t position) {
   uint64_t at = heldStart_;
   size_t done = 0;
   for (; done < edits_.size() && edits_[done].position < position; ++done) {
-    const Edit &edit = edits_[done];
+    const Edit& edit = edits_[done];
     if (at < edit.position) HandOnRange(at, edit.position);
     next_.Append(edit.text.data(), edit.text.size());
     at = edit.position + edit.length;
@@ -202,7 +202,7 @@ void RespellingPass::HandOn(uint64_t position) {
   heldStart_ = at;
 }
 
-void RespellingPass::Append(const char16_t *units, size_t count) {
+void RespellingPass::Append(const char16_t* units, size_t count) {
   if (count == 0) return;
   piece_ = units;
   pieceStart_ = scanner_.Position();

@@ -23,14 +23,14 @@ class RespellingPass : public TextSink {
   // oldFolder, newFolder: the run's folder values (btn2, btn3). report
   // receives the counts; checker, when given, the references to the new
   // folder.
-  RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder, TextSink &next,
-                 RunReport &report, PictureChecker *checker);
-  void Append(const char16_t *units, size_t count) override;
+  RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder, TextSink& next,
+                 RunReport& report, PictureChecker* checker);
+  void Append(const char16_t* units, size_t count) override;
   // The end of the text. Call it once, last.
   void Finish();
 
  private:
-  bool Take(const FoundReference &found);
+  bool Take(const FoundReference& found);
   // The value with its folder part replaced by the new folder in the style
   // of the old one; empty when it cannot be.
   std::u16string Respell(std::u16string_view value);
@@ -41,9 +41,9 @@ class RespellingPass : public TextSink {
 
   std::u16string oldFolder_;  // as the path-form pass looks for it
   std::u16string newFolder_;  // as the path-form pass puts it in
-  TextSink &next_;
-  RunReport &report_;
-  PictureChecker *checker_;
+  TextSink& next_;
+  RunReport& report_;
+  PictureChecker* checker_;
   ReferenceScanner scanner_;
   ParsedReference parsed_;
 
@@ -57,7 +57,7 @@ class RespellingPass : public TextSink {
   // appended from pieceStart_.
   std::u16string held_;
   uint64_t heldStart_ = 0;
-  const char16_t *piece_ = nullptr;
+  const char16_t* piece_ = nullptr;
   uint64_t pieceStart_ = 0;
 };
 

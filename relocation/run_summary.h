@@ -10,6 +10,6 @@ namespace picrelink {
 // other spellings rewritten, and a warning line for each thing that needs a
 // look (references still naming the old folder, other folders left alone,
 // pictures missing under the new folder).
-std::u16string SuccessMessage(const RunReport &report);
+std::u16string SuccessMessage(const RunReport& report, Language language = Language::Chinese);
 
 }  // namespace picrelink

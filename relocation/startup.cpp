@@ -15,7 +15,7 @@ namespace {
 
 // Order by code points rather than UTF-16 code units, so that names beyond
 // U+FFFF sort after U+E000..U+FFFF as they do everywhere else.
-char32_t CodePointAt(std::u16string_view s, size_t &i) {
+char32_t CodePointAt(std::u16string_view s, size_t& i) {
   const char16_t c = s[i++];
   if (c >= 0xD800 && c <= 0xDBFF && i < s.size() && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
     return 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(s[i++]) - 0xDC00);
@@ -37,7 +37,7 @@ bool HasCsvExtension(std::u16string_view name) {
   const size_t dot = name.rfind(u'.');
   if (dot == std::u16string_view::npos) return false;
   std::u16string extension(name.substr(dot));
-  for (char16_t &c : extension) {
+  for (char16_t& c : extension) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
   }
   return extension == u".csv";
@@ -55,7 +55,7 @@ bool HasUtf16LeMark(std::u16string_view path) {
     platform::InputFile file(path);
     unsigned char mark[2] = {};
     return file.Read(mark, sizeof mark) == sizeof mark && mark[0] == 0xFF && mark[1] == 0xFE;
-  } catch (const std::exception &) {
+  } catch (const std::exception&) {
     return false;
   }
 }
@@ -87,7 +87,7 @@ struct Candidate {
 // The taken candidate first: one with the mark, one that is not a backup, the
 // stem that sorts first by code points (goods before "goods - copy",
 // "goods(1)" and goods_备份), the name that sorts first.
-bool TakenBefore(const Candidate &a, const Candidate &b) {
+bool TakenBefore(const Candidate& a, const Candidate& b) {
   if (a.marked != b.marked) return a.marked;
   if (a.backup != b.backup) return b.backup;
   if (CodePointsLess(a.Stem(), b.Stem())) return true;
@@ -103,7 +103,7 @@ std::vector<std::u16string> FindCsvCandidates(std::u16string_view folder) {
     const std::u16string prefix =
         AppendSeparator(folder, std::u16string(1, platform::kLocalSeparator));
     std::vector<Candidate> candidates;
-    for (auto &entry : platform::ListFolder(folder)) {
+    for (auto& entry : platform::ListFolder(folder)) {
       if (entry.isDirectory || !HasCsvExtension(entry.name) || IsOwnerFile(entry.name)) continue;
       Candidate candidate;
       candidate.name = std::move(entry.name);
@@ -114,8 +114,8 @@ std::vector<std::u16string> FindCsvCandidates(std::u16string_view folder) {
     }
     std::sort(candidates.begin(), candidates.end(), TakenBefore);
     paths.reserve(candidates.size());
-    for (const Candidate &candidate : candidates) paths.push_back(prefix + candidate.name);
-  } catch (const std::exception &) {
+    for (const Candidate& candidate : candidates) paths.push_back(prefix + candidate.name);
+  } catch (const std::exception&) {
     // Discovery never fails: an unreadable folder simply holds no CSV.
     paths.clear();
   }
@@ -127,13 +127,13 @@ std::u16string FindCsvInFolder(std::u16string_view folder) {
   return candidates.empty() ? std::u16string() : std::move(candidates.front());
 }
 
-void StartUp(FormValues &values, std::u16string_view programFolder) {
+void StartUp(FormValues& values, std::u16string_view programFolder) {
   values.SetBtn1(FindCsvInFolder(programFolder));
   values.SetBtn3(programFolder);
   Redetect(values);
 }
 
-void Redetect(FormValues &values) {
+void Redetect(FormValues& values) {
   // Detection raises before anything is stored, so an error leaves btn2 and
   // btn3 as they were.
   const std::u16string folder = DetectImageFolder(values.Btn1(), values);

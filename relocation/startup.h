@@ -27,7 +27,7 @@ std::u16string FindCsvInFolder(std::u16string_view folder);
 
 // Start-up: btn1 from discovery in programFolder (which ends in the local
 // separator), btn3 = programFolder, then re-detection.
-void StartUp(FormValues &values, std::u16string_view programFolder);
+void StartUp(FormValues& values, std::u16string_view programFolder);
 
 // The actual folder that re-detection proposes: actual, extended by the last
 // component of the detected folder when the two last components differ;
@@ -36,6 +36,6 @@ std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_vi
 
 // Re-detection: btn2 = the detected folder; btn3 extended by btn2's last
 // component when the two last components differ.
-void Redetect(FormValues &values);
+void Redetect(FormValues& values);
 
 }  // namespace picrelink

@@ -149,15 +149,20 @@ TEST_F(CliTest, NothingToDoExitsWithThree) {
             "\xEF\xBB\xBF"
             "D:\\old\\item\\a.jpg");
 
-  WriteBytes(csv, Utf16FileBytes(u"D:\\old\\item"));
-  EXPECT_EQ(Cli({"relocate", csv.string(), "D:\\old\\item", ""}).status, 3);
-  EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"D:\\old\\item"));
+  // An old folder that occurs nowhere (a typo), or equals the new one.
+  WriteBytes(csv, Utf16FileBytes(u"D:\\old\\item\\a.jpg"));
+  const Result typo = Cli({"relocate", csv.string(), "D:\\o1d\\item", "/new"});
+  EXPECT_EQ(typo.status, 3);
+  EXPECT_NE(typo.out.find("D:\\o1d\\item"), std::string::npos) << typo.out;
+  EXPECT_EQ(Cli({"relocate", csv.string(), "D:\\old\\item", "d:\\OLD\\item\\"}).status, 3);
+  EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"D:\\old\\item\\a.jpg"));
 
   EXPECT_EQ(Cli({"relocate", "", "D:\\old\\item", "/new"}).status, 3);
 
-  const Result json = Cli({"relocate", "--json", csv.string(), "D:\\old\\item", ""});
+  const Result json = Cli({"relocate", "--json", csv.string(), "D:\\o1d\\item", "/new"});
   EXPECT_EQ(json.status, 3);
-  EXPECT_EQ(Parsed(json.out)["outcome"], "empty_new_text");
+  EXPECT_EQ(Parsed(json.out)["outcome"], "nothing_to_change");
+  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
 }
 
 TEST_F(CliTest, AutoProposesAndRelocatesLikeTheWindowAtStart) {

@@ -172,7 +172,7 @@ TEST(CopyFileOver, FailuresNameTheFileThatFailedAndChangeNothing) {
   // A file copied over itself must not be emptied on the way.
   EXPECT_EQ(ErrorOf([&] { CopyFileOver(dir.File("goods.csv"), dir.File("goods.csv")); }),
             "Cannot create file \"" + Normal(dir.path() / "goods.csv") +
-                "\". Resource temporarily unavailable");
+                "\". It is being changed by another run or program (Resource temporarily unavailable)");
   EXPECT_EQ(ReadBytes(dir.path() / "goods.csv"), "source");
   EXPECT_EQ(ReadBytes(dir.path() / "backup.csv"), "old backup");
   EXPECT_EQ(ListNames(dir.path()), "backup.csv goods.csv");

@@ -111,7 +111,7 @@ TEST(ReadUtf16File, OpenFailuresNameTheAbsolutePathAndTheReason) {
   EXPECT_EQ(ErrorOf([] { ReadUtf16File(u"fifo.csv"); }),
             OpenError(dir, "fifo.csv", "Not a regular file"));
   EXPECT_EQ(ErrorOf([] { ReadUtf16File(u"./sub/../held.csv"); }),
-            OpenError(dir, "held.csv", "Resource temporarily unavailable"));
+            OpenError(dir, "held.csv", "It is being changed by another run or program (Resource temporarily unavailable)"));
 }
 
 #endif
@@ -231,7 +231,7 @@ TEST(WriteUtf16File, CreateFailuresLeaveEverythingAsItWas) {
   const Case cases[] = {
       {"missing/new.csv", "No such file or directory"},
       {"readonly.csv", "Permission denied"},  // refused even for the superuser
-      {"held.csv", "Resource temporarily unavailable"},
+      {"held.csv", "It is being changed by another run or program (Resource temporarily unavailable)"},
       {"linked.csv", "The file has more than one hard link"},
       {"folder.csv", "Is a directory"},
       {"fifo.csv", "Not a regular file"},

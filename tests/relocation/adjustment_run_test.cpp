@@ -43,7 +43,7 @@ class AdjustmentRunTest : public ::testing::Test {
   void WriteCsv(std::u16string_view text) { WriteBytes(ToPath(csv), Utf16FileBytes(text)); }
   std::string CsvBytes() const { return ReadBytes(ToPath(csv)); }
 
-  RunReport Run(const RunOptions &options = {}) {
+  RunReport Run(const RunOptions& options = {}) {
     return RunAdjustment(values, trigger, messages, options);
   }
 
@@ -107,7 +107,7 @@ TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
   const std::u16string text = Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
   std::string first;
   for (const std::u16string oldFolder : {u"D:\\old\\item", u"D:\\old\\item\\"}) {
-    for (const std::u16string &newFolder : {kNewFolder, kNewFolder + kLocalSep}) {
+    for (const std::u16string& newFolder : {kNewFolder, kNewFolder + kLocalSep}) {
       SCOPED_TRACE(ToUtf8(oldFolder + u" -> " + newFolder));
       WriteCsv(text);
       values.btn2 = oldFolder;
@@ -120,29 +120,37 @@ TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
   EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg")));
 }
 
-TEST_F(AdjustmentRunTest, EmptyActualFolderRemovesExactPathsAndShortensUrls) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
-           Row(u"file:///d:/OLD/item/c.jpg"));
-  values.btn3.clear();
-
-  Run();
-
-  // Removal matches exactly; the URL pass still folds ASCII letters.
-  EXPECT_EQ(CsvBytes(), Utf16FileBytes(Row(u"\\a.jpg") + Row(u"d:\\OLD\\item\\b.jpg") +
-                                       Row(u"file:////c.jpg")));
-}
-
-TEST_F(AdjustmentRunTest, NothingIsWrittenWhenEveryCharacterWouldGo) {
-  WriteCsv(u"D:\\old\\item");
-  const std::string before = CsvBytes();
-  values.btn3.clear();
-
-  const RunReport report = Run();
-
-  EXPECT_EQ(report.outcome, RunOutcome::EmptyNewText);
-  EXPECT_EQ(CsvBytes(), before);
-  EXPECT_TRUE(messages.shown.empty());
-  ExpectTriggerReleased();
+// An emptied new folder would turn every reference into \a.jpg and
+// file:////a.jpg; an emptied or separator-only old folder names no folder.
+// Each is refused before anything is made, the backup included.
+TEST_F(AdjustmentRunTest, EmptyFoldersAreRefusedBeforeAnythingIsMade) {
+  const struct {
+    std::u16string oldFolder, newFolder;
+    std::string says;
+  } cases[] = {
+      {u"D:\\old\\item", u"", "新的图片目录为空"},
+      {u"", u"E:\\new", "CSV 中没有找到图片引用"},
+      {u"\\", u"E:\\new", "不是目录"},
+      {u"/", u"E:\\new", "不是目录"},
+  };
+  for (const auto& c : cases) {
+    WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///d:/OLD/item/c.jpg"));
+    const std::string before = CsvBytes();
+    values.btn2 = c.oldFolder;
+    values.btn3 = c.newFolder;
+    values.backup = true;
+    trigger.changes.clear();
+    try {
+      Run();
+      ADD_FAILURE() << "no error for " << ToUtf8(c.oldFolder) << " -> " << ToUtf8(c.newFolder);
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(CsvBytes(), before);
+    EXPECT_EQ(test::ListNames(dir.path()), "goods.csv") << "no backup, no temporary file";
+    EXPECT_TRUE(messages.shown.empty());
+    ExpectTriggerReleased();
+  }
 }
 
 TEST_F(AdjustmentRunTest, EmptyCsvPathDoesNothingAtAll) {
@@ -156,35 +164,56 @@ TEST_F(AdjustmentRunTest, EmptyCsvPathDoesNothingAtAll) {
   ExpectTriggerReleased();
 }
 
-TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneButBackedUp) {
-  for (const std::string &bytes : {std::string("\xEF\xBB\xBF"
+TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneAndNotBackedUp) {
+  for (const std::string& bytes : {std::string("\xEF\xBB\xBF"
                                                "D:\\old\\item"),
                                    std::string("\xFF\xFE"), std::string()}) {
     WriteBytes(ToPath(csv), bytes);
-    fs::remove(dir.path() / u8"goods_备份.csv");
     values.backup = true;
     trigger.changes.clear();
 
     EXPECT_EQ(Run().outcome, RunOutcome::NoText);
 
     EXPECT_EQ(CsvBytes(), bytes);
-    EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), bytes);
+    EXPECT_EQ(test::ListNames(dir.path()), "goods.csv")
+        << "a run that writes nothing backs up nothing";
     EXPECT_TRUE(messages.shown.empty());
     ExpectTriggerReleased();
   }
 }
 
-TEST_F(AdjustmentRunTest, BackupReplacesItsExtensionAndOverwritesAnOlderOne) {
+// A backup that holds other bytes may be the only copy of the original: it
+// is kept, and the new one takes the next free number. One that holds the
+// CSV's own bytes is taken as it is.
+TEST_F(AdjustmentRunTest, BackupNeverOverwritesOtherBytes) {
   const std::u16string text = Row(u"D:\\old\\item\\a.jpg");
   WriteCsv(text);
-  WriteBytes(dir.path() / u8"goods_备份.csv",
-             "an older backup, longer than the CSV itself ........");
+  const std::string original = CsvBytes();
+  WriteBytes(dir.path() / u8"goods_备份.csv", "the seller's first original");
   values.backup = true;
 
-  Run();
+  RunReport report = Run();
 
-  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), Utf16FileBytes(text));
-  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv goods_备份.csv");
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), "the seller's first original");
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份(2).csv"), original);
+  EXPECT_EQ(report.backup, dir.File("goods_备份(2).csv"));
+  EXPECT_NE(
+      ToUtf8(messages.shown.at(0).text).find("备份：" + ToUtf8(dir.File("goods_备份(2).csv"))),
+      std::string::npos);
+
+  // Again over the rewritten CSV with the folder back: a third backup; and
+  // once more over the same bytes as that one: it is reused.
+  values.btn2.swap(values.btn3);
+  report = Run();
+  EXPECT_EQ(report.backup, dir.File("goods_备份(3).csv"));
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份(2).csv"), original);
+  EXPECT_EQ(CsvBytes(), original);
+  WriteBytes(ToPath(csv), original);
+  values.btn2.swap(values.btn3);
+  report = Run();
+  EXPECT_EQ(report.backup, dir.File("goods_备份(2).csv")) << "the same bytes are there already";
+  EXPECT_EQ(test::ListNames(dir.path()),
+            "goods.csv goods_备份(2).csv goods_备份(3).csv goods_备份.csv");
 }
 
 TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
@@ -202,35 +231,44 @@ TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
 }
 
 TEST_F(AdjustmentRunTest, FailedBackupStopsTheRunBeforeTheCsvIsTouched) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
-  const std::string before = CsvBytes();
-  fs::create_directory(dir.path() / u8"goods_备份.csv");  // a folder where the backup should go
+  // A CSV whose name leaves no room for the backup's suffix: no backup name
+  // can be made beside it.
+  values.btn1 = dir.File(std::string(246, 'g') + ".csv");
+  WriteBytes(ToPath(values.btn1), Utf16FileBytes(Row(u"D:\\old\\item\\a.jpg")));
+  const std::string before = ReadBytes(ToPath(values.btn1));
   values.backup = true;
 
-  try {
-    Run();
-    FAIL() << "the run went on without its backup";
-  } catch (const Error &e) {
-    EXPECT_NE(std::string(e.what()).find(ToUtf8(dir.File("goods_备份.csv"))), std::string::npos)
-        << e.what();
-  }
-  EXPECT_EQ(CsvBytes(), before);
+  EXPECT_THROW(Run(), Error);
+  EXPECT_EQ(ReadBytes(ToPath(values.btn1)), before);
+  EXPECT_EQ(test::ListNames(dir.path()), std::string(246, 'g') + ".csv");
   EXPECT_TRUE(messages.shown.empty());
   ExpectTriggerReleased();
 }
 
-TEST_F(AdjustmentRunTest, EmptyOldFolderIsAnErrorAfterTheBackup) {
-  for (const std::u16string oldFolder : {u"", u"\\"}) {
+TEST_F(AdjustmentRunTest, NothingToChangeWritesNothingAndSaysSo) {
+  const struct {
+    std::u16string oldFolder, newFolder;
+    std::string says;
+  } cases[] = {
+      {u"D:\\店舖\\item", u"E:\\new", "CSV 中没有找到“D:\\店舖\\item”"},  // a typo
+      {u"D:\\old\\item", u"d:\\OLD\\item\\", "原目录与新目录相同"},
+  };
+  for (const auto& c : cases) {
     WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
     const std::string before = CsvBytes();
-    values.btn2 = oldFolder;
+    values.btn2 = c.oldFolder;
+    values.btn3 = c.newFolder;
     values.backup = true;
+    messages.shown.clear();
     trigger.changes.clear();
 
-    EXPECT_THROW(Run(), Error);
+    EXPECT_EQ(Run().outcome, RunOutcome::NothingToChange);
 
     EXPECT_EQ(CsvBytes(), before);
-    EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), before);
+    EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(ToUtf8(messages.shown[0].text).find(c.says), std::string::npos)
+        << ToUtf8(messages.shown[0].text);
     ExpectTriggerReleased();
   }
 }
@@ -239,7 +277,7 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
   try {
     Run();
     FAIL() << "no error for a missing CSV";
-  } catch (const Error &e) {
+  } catch (const Error& e) {
 #ifdef _WIN32
     const std::string notFound = platform::SystemErrorText(2);  // ERROR_FILE_NOT_FOUND
 #else
@@ -260,7 +298,7 @@ TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
   try {
     Run();
     FAIL() << "a read-only CSV was written";
-  } catch (const Error &e) {
+  } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + ToUtf8(csv) + "\". ", 0), 0u)
         << e.what();
   }
@@ -304,6 +342,119 @@ TEST_F(AdjustmentRunTest, OccurrenceAcrossThirtyMillionCharactersIsReplaced) {
   expected.replace(at, find.size(), kNewFolder);
   expected.replace(10, find.size(), kNewFolder);
   EXPECT_TRUE(CsvBytes() == Utf16FileBytes(expected));
+}
+
+}  // namespace
+}  // namespace picrelink
+
+namespace picrelink {
+namespace {
+
+class RunMendsTest : public ::testing::Test {
+ protected:
+  void WriteCsv(std::u16string_view text) { WriteBytes(ToPath(csv), Utf16FileBytes(text)); }
+  std::string CsvBytes() const { return ReadBytes(ToPath(csv)); }
+  RunReport Run(const RunOptions& options = {}) {
+    return RunAdjustment(values, trigger, messages, options);
+  }
+  TempDir dir;
+  std::u16string csv = dir.File("goods.csv");
+  MemoryFormValues values;
+  RecordingTrigger trigger;
+  RecordingMessages messages{&trigger};
+  void SetUp() override { values.btn1 = csv; }
+};
+
+// Pictures one folder below a drive root make the old folder D:\. A bare
+// "D:" would match the "d:" of any text; the separator stays with it.
+TEST_F(RunMendsTest, ADriveRootNeverDamagesText) {
+  WriteCsv(
+      u"\"<p>Brand: Nike</p><img src=\"\"D:\\宝贝\\1.jpg\"\"><img "
+      u"src=\"\"file:///d:/宝贝/2.jpg\"\">\"");
+  values.btn2 = u"D:\\";
+  const struct {
+    std::u16string newFolder, path, url;
+  } cases[] = {
+      {u"E:\\店\\", u"E:\\店\\宝贝\\1.jpg", u"file:///E:/店/宝贝/2.jpg"},
+      {u"E:\\", u"E:\\宝贝\\1.jpg", u"file:///E:/宝贝/2.jpg"},
+#ifndef _WIN32
+      {u"/srv/店", u"/srv/店/宝贝\\1.jpg", u"file:////srv/店/宝贝/2.jpg"},
+#endif
+  };
+  for (const auto& c : cases) {
+    WriteCsv(
+        u"\"<p>Brand: Nike</p><img src=\"\"D:\\宝贝\\1.jpg\"\"><img "
+        u"src=\"\"file:///d:/宝贝/2.jpg\"\">\"");
+    values.btn3 = c.newFolder;
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunOutcome::Written);
+    EXPECT_EQ(CsvBytes(), Utf16FileBytes(u"\"<p>Brand: Nike</p><img src=\"\"" + c.path +
+                                         u"\"\"><img src=\"\"" + c.url + u"\"\">\""))
+        << ToUtf8(c.newFolder);
+    EXPECT_EQ(report.occurrencesOutsideReferences, 0);
+  }
+  EXPECT_EQ(FindAndReplacementTexts(u"d:", u"E:\\x")[kPathForm].find, u"d:\\");
+  EXPECT_EQ(FindAndReplacementTexts(u"d:", u"E:\\x")[kUrlForm].find, u"file:///d:/");
+  EXPECT_EQ(FindAndReplacementTexts(u"D:\\a\\", u"E:\\x")[kPathForm].find, u"D:\\a");
+}
+
+TEST_F(RunMendsTest, OccurrencesOutsidePictureReferencesAreCountedAndWarnedOf) {
+  WriteCsv(u"\"图片在 D:\\old\\item 里\",\"<img src=\"\"D:\\old\\item\\a.jpg\"\">\"\r\n");
+  values.btn2 = u"D:\\old\\item";
+  values.btn3 = u"E:\\new";
+  RunReport report = Run({.dryRun = true});
+  EXPECT_EQ(report.outcome, RunOutcome::DryRun);
+  EXPECT_EQ(report.occurrences[kPathForm], 2);
+  EXPECT_EQ(report.occurrencesOutsideReferences, 1);
+  report = Run({.language = Language::English});
+  EXPECT_NE(ToUtf8(messages.shown.at(0).text)
+                .find("Note: 1 of them stood outside picture references (in other text)"),
+            std::string::npos)
+      << ToUtf8(messages.shown.at(0).text);
+}
+
+// The dry run refuses what the real run refuses, with the same message, and
+// leaves nothing behind.
+TEST_F(RunMendsTest, TheDryRunIsAPreflight) {
+#ifdef _WIN32
+  GTEST_SKIP() << "permission bits and hard links as POSIX systems have them";
+#else
+  const std::u16string text = u"<img src=\"\"D:\\old\\item\\a.jpg\"\">";
+  values.btn2 = u"D:\\old\\item";
+  values.btn3 = u"E:\\new";
+  const auto refusal = [&](const RunOptions& options) -> std::string {
+    try {
+      Run(options);
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "no refusal";
+  };
+
+  // A read-only CSV.
+  WriteCsv(text);
+  fs::permissions(ToPath(csv), fs::perms::owner_read);
+  std::string real = refusal({});
+  EXPECT_EQ(real.rfind("Cannot create file", 0), 0u) << real;
+  EXPECT_EQ(refusal({.dryRun = true}), real);
+  fs::permissions(ToPath(csv), fs::perms::owner_read | fs::perms::owner_write);
+
+  // A CSV with a second hard link.
+  fs::create_hard_link(ToPath(csv), dir.path() / "link.csv");
+  real = refusal({});
+  EXPECT_NE(real.find("Cannot create file"), std::string::npos) << real;
+  EXPECT_EQ(refusal({.dryRun = true}), real);
+  fs::remove(dir.path() / "link.csv");
+
+  // Nothing refused: the dry run says where the backup would go and makes
+  // nothing.
+  values.backup = true;
+  const RunReport report = Run({.dryRun = true});
+  EXPECT_EQ(report.outcome, RunOutcome::DryRun);
+  EXPECT_EQ(report.backup, dir.File("goods_备份.csv"));
+  EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
+  EXPECT_EQ(CsvBytes(), Utf16FileBytes(text));
+#endif
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ using test::TempDir;
 std::string SpellingNames(unsigned spelling) {
   if (spelling == 0) return std::string(kStandardSpelling);
   std::string names;
-  for (const auto &[bit, name] : kSpellingNames) {
+  for (const auto& [bit, name] : kSpellingNames) {
     if ((spelling & bit) != 0) names += (names.empty() ? "" : "+") + std::string(name);
   }
   return names;
@@ -84,7 +84,7 @@ TEST(ReferenceSpellingTest, EverySpellingMetInListingFiles) {
        u"/srv/pics", u"/srv"},
 #endif
   };
-  for (const SpellingCase &c : cases) {
+  for (const SpellingCase& c : cases) {
     SCOPED_TRACE(ToUtf8(c.value));
     ParsedReference parsed;
     const bool isReference = ParseReference(c.value, parsed);
@@ -133,10 +133,10 @@ std::u16string Row(std::u16string_view reference) {
 
 class CheckCsvTest : public ::testing::Test {
  protected:
-  void WriteCsv(const std::u16string &text) {
+  void WriteCsv(const std::u16string& text) {
     test::WriteBytes(test::ToPath(csv), test::Utf16FileBytes(text));
   }
-  void MakeFile(const std::string &relative) {
+  void MakeFile(const std::string& relative) {
     const std::filesystem::path file = dir.path() / std::filesystem::u8path(relative);
     std::filesystem::create_directories(file.parent_path());
     test::WriteBytes(file, "jpg");
@@ -157,7 +157,7 @@ TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
            Row(u"E:\\旧电脑\\图片\\item9\\y.jpg") + Row(u"http://example.com/a.jpg") +
            u"SRC=\"\"D:\\店铺\\图片\\x.jpg\"\"");
   const CheckResult result = CheckCsv(csv, u"1", std::nullopt);
-  const Census &census = result.census;
+  const Census& census = result.census;
   EXPECT_TRUE(census.hasText);
   EXPECT_EQ(census.level, 1);
   EXPECT_EQ(ToUtf8(census.detected), "D:\\店铺\\图片");
@@ -212,7 +212,7 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   const std::u16string pictures = dir.Folder() + u"图片";
   const CheckResult result = CheckCsv(csv, u"1", pictures);
   ASSERT_TRUE(result.pictures.has_value());
-  const PictureTally &p = *result.pictures;
+  const PictureTally& p = *result.pictures;
   EXPECT_TRUE(p.folderExists);
   EXPECT_EQ(p.checked, 5);
   EXPECT_EQ(p.notChecked, 1);
@@ -249,7 +249,7 @@ TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
   ASSERT_EQ(result.census.folders.size(), 1u);
   EXPECT_TRUE(result.census.folders[0].local);
   EXPECT_EQ(result.census.spellings.at("local folder"), 3);
-  const PictureTally &p = *result.pictures;
+  const PictureTally& p = *result.pictures;
   EXPECT_EQ(p.checked, 3);
   EXPECT_EQ(p.found, 2);
   EXPECT_EQ(p.missing, 1);

@@ -33,7 +33,7 @@ const std::string kGbkRow = "\xC9\xCC\xC6\xB7,\xBC\xDB\xB8\xF1\r\n";  // 商品,
 
 TEST(SniffCsvBytes, ClassifiesEachKindOfText) {
   struct Case {
-    const char *what;
+    const char* what;
     std::string bytes;
     bool complete;
     CsvEncoding expected;
@@ -86,7 +86,7 @@ TEST(SniffCsvBytes, ClassifiesEachKindOfText) {
       {"ASCII only", "\"title\",12.5\r\n", true, CsvEncoding::Ascii},
       {"ASCII with one stray zero byte", asciiWithStrayZero, true, CsvEncoding::Ascii},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(SniffCsvBytes(c.bytes, c.complete), c.expected);
   }
@@ -96,7 +96,7 @@ TEST(SniffCsvEncoding, LooksAtTheFirst64KiBOfTheFile) {
   const size_t limit = kCsvSniffBytes;
   const std::string bao = ToUtf8(u"宝");
   struct Case {
-    const char *what;
+    const char* what;
     std::string bytes;
     CsvEncoding expected;
   };
@@ -111,7 +111,7 @@ TEST(SniffCsvEncoding, LooksAtTheFirst64KiBOfTheFile) {
       {"what follows the limit is not looked at", std::string(limit, 'a') + kGbkBaobei,
        CsvEncoding::Ascii},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     WriteBytes(dir.path() / "goods.csv", c.bytes);
@@ -125,7 +125,7 @@ TEST(SniffCsvEncoding, MissingFileRaisesTheOpenError) {
   try {
     SniffCsvEncoding(dir.File("missing.csv"));
     FAIL() << "no error for a missing file";
-  } catch (const Error &e) {
+  } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u) << e.what();
   }
 }
@@ -133,8 +133,8 @@ TEST(SniffCsvEncoding, MissingFileRaisesTheOpenError) {
 TEST(EncodingAdvice, NamesWhatTheFileHoldsAndPromisesNoChange) {
   struct Case {
     CsvEncoding encoding;
-    const char *english;      // what the English sentence must name
-    const char16_t *chinese;  // what the Chinese sentence must name
+    const char* english;      // what the English sentence must name
+    const char16_t* chinese;  // what the Chinese sentence must name
   };
   const Case cases[] = {
       {CsvEncoding::Empty, "holds no text", u"没有任何文本"},
@@ -150,7 +150,7 @@ TEST(EncodingAdvice, NamesWhatTheFileHoldsAndPromisesNoChange) {
   };
   std::set<std::string> englishSeen;
   std::set<std::u16string> chineseSeen;
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     const std::string english = EncodingAdviceEnglish(c.encoding);
     const std::u16string chinese = EncodingAdviceChinese(c.encoding);
     SCOPED_TRACE(english);

@@ -25,11 +25,11 @@ namespace {
 struct MemorySource {
   std::u16string_view text;
   size_t pieceSize = 0;
-  std::mt19937 *rng = nullptr;
+  std::mt19937* rng = nullptr;
   size_t given = 0;
   int calls = 0;
 
-  size_t operator()(char16_t *units, size_t maxUnits) {
+  size_t operator()(char16_t* units, size_t maxUnits) {
     ++calls;
     std::fill(units, units + maxUnits, u'#');
     size_t count = std::min(maxUnits, text.size() - given);
@@ -54,13 +54,13 @@ FirstReferences WholeText(std::u16string_view text) {
   return found;
 }
 
-FirstReferences Piecewise(std::u16string_view text, size_t pieceSize, std::mt19937 &rng,
+FirstReferences Piecewise(std::u16string_view text, size_t pieceSize, std::mt19937& rng,
                           size_t bufferUnits = 64) {
   MemorySource source{text, pieceSize, &rng};
   return FindFirstReferences(std::ref(source), pieceSize != 0 ? pieceSize : bufferUnits);
 }
 
-std::string Describe(const FirstReferences &found) {
+std::string Describe(const FirstReferences& found) {
   return std::string(found.hasText ? "text" : "no text") + ", path [" +
          ToUtf8(found.first[kPathForm]) + "], url [" + ToUtf8(found.first[kUrlForm]) + "]";
 }
@@ -69,7 +69,7 @@ constexpr size_t kPieceSizes[] = {1, 2, 3, 7, 64, 0};
 
 // Detection over the whole text, step by step as it is defined: the level
 // is read only once a reference is found. Errors are given as their message.
-std::string WholeTextDetection(std::u16string_view text, const FormValues &values) {
+std::string WholeTextDetection(std::u16string_view text, const FormValues& values) {
   try {
     if (text.empty()) return "";
     const std::u16string path = CollectMatches(text, kPathPattern, u"$1");
@@ -84,23 +84,23 @@ std::string WholeTextDetection(std::u16string_view text, const FormValues &value
       if (LevelToInt(values.LevelText()) > 0) url = UrlParentDir(url);
     }
     return ToUtf8(FileUrlToPath(url));
-  } catch (const Error &e) {
+  } catch (const Error& e) {
     return std::string("error: ") + e.what();
   }
 }
 
-std::string PiecewiseDetection(std::u16string_view text, size_t pieceSize, std::mt19937 &rng,
-                               const FormValues &values) {
+std::string PiecewiseDetection(std::u16string_view text, size_t pieceSize, std::mt19937& rng,
+                               const FormValues& values) {
   MemorySource source{text, pieceSize, &rng};
   try {
     return ToUtf8(DetectImageFolderIn(std::ref(source), pieceSize != 0 ? pieceSize : 64, values));
-  } catch (const Error &e) {
+  } catch (const Error& e) {
     return std::string("error: ") + e.what();
   }
 }
 
 // Texts made of the parts references are made of, near misses included.
-std::u16string RandomText(std::mt19937 &rng) {
+std::u16string RandomText(std::mt19937& rng) {
   static const std::u16string kParts[] = {u"src=\"\"",
                                           u"src=\"\"",
                                           u"D:\\",
@@ -169,7 +169,7 @@ TEST(DetectImageFolderInProperty, AgreesWithTheWholeTextDetection) {
 }
 
 struct EdgeCase {
-  const char *what;
+  const char* what;
   std::u16string text;
   std::u16string path;
   std::u16string url;
@@ -203,7 +203,7 @@ const EdgeCase kEdgeCases[] = {
 
 TEST(FindFirstReferencesTest, EdgeCasesForEveryPieceSize) {
   std::mt19937 rng(3u);
-  for (const EdgeCase &c : kEdgeCases) {
+  for (const EdgeCase& c : kEdgeCases) {
     FirstReferences expected;
     expected.hasText = !c.text.empty();
     expected.first[kPathForm] = c.path;
@@ -226,7 +226,7 @@ TEST(FindFirstReferencesTest, ReferenceSplitAtEveryPlace) {
       u"/>\"\r\n";
   for (size_t split = 0; split <= row.size(); ++split) {
     size_t given = 0;
-    const TextSource twoPieces = [&](char16_t *units, size_t maxUnits) {
+    const TextSource twoPieces = [&](char16_t* units, size_t maxUnits) {
       const size_t end = given < split ? split : row.size();
       const size_t count = std::min(maxUnits, end - given);
       std::copy_n(row.data() + given, count, units);
@@ -246,7 +246,7 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
   const std::u16string path = u"<img src=\"\"D:\\p\\a.jpg\"\">";
   const std::u16string filler(10000, u'x');
   const struct {
-    const char *what;
+    const char* what;
     std::u16string text;
     size_t readUpTo;  // the end of the character that settles the search
   } cases[] = {
@@ -256,7 +256,7 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
       {"only a URL reference", url + filler, url.size() + filler.size()},
   };
   std::mt19937 rng(1u);
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     for (const size_t size : {1, 7, 64, 4096}) {
       MemorySource source{c.text, size, &rng};
       FindFirstReferences(std::ref(source), size);
@@ -268,7 +268,7 @@ TEST(FindFirstReferencesTest, ReadsNoFurtherThanThePathReference) {
 
 TEST(FindFirstReferencesTest, SourceErrorsPassThrough) {
   int calls = 0;
-  const TextSource failing = [&](char16_t *units, size_t) -> size_t {
+  const TextSource failing = [&](char16_t* units, size_t) -> size_t {
     if (++calls == 3) throw Error("Stream read error");
     units[0] = u'x';
     return 1;

@@ -64,7 +64,7 @@ TEST(ExtractFileDirTest, KeepsTheFolderAndARootsSeparator) {
       {u"D:\\pics\\\\a.jpg", u"D:\\pics\\\\"},  // a doubled separator keeps its first half
       {u"\\a.jpg", u"\\"},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(ToUtf8(ExtractFileDir(c.path)), ToUtf8(c.dir)) << ToUtf8(c.path);
   }
 }
@@ -91,7 +91,7 @@ struct LevelCase {
 class DetectionLevel : public DetectionTest, public ::testing::WithParamInterface<LevelCase> {};
 
 TEST_P(DetectionLevel, GoesUpOneFolderAtMostOrRejectsTheLevel) {
-  const LevelCase &c = GetParam();
+  const LevelCase& c = GetParam();
   const std::u16string text = kHeader + Row(u"D:\\shop\\pics\\item1\\a.jpg");
   if (!c.folder.empty()) {
     EXPECT_EQ(ToUtf8(Detect(text, c.level)), ToUtf8(c.folder)) << ToUtf8(c.level);
@@ -99,7 +99,7 @@ TEST_P(DetectionLevel, GoesUpOneFolderAtMostOrRejectsTheLevel) {
     try {
       Detect(text, c.level);
       ADD_FAILURE() << "no error for level '" << ToUtf8(c.level) << "'";
-    } catch (const EConvertError &e) {
+    } catch (const EConvertError& e) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
   }
@@ -145,7 +145,7 @@ TEST(LevelToIntTest, ReadsDecimalAndHexadecimalIntegers) {
       {u"-$FFFFFFFF", 1},
       {u"$000000001", 1},  // leading zeros are not significant digits
   };
-  for (const auto &c : cases) EXPECT_EQ(LevelToInt(c.text), c.value) << ToUtf8(c.text);
+  for (const auto& c : cases) EXPECT_EQ(LevelToInt(c.text), c.value) << ToUtf8(c.text);
 }
 
 TEST(LevelToIntTest, RejectsEverythingElse) {
@@ -158,7 +158,7 @@ TEST(LevelToIntTest, RejectsEverythingElse) {
                                   u"１",          u"0x-1",
                                   u"$ 1",         u"--1",
                                   u"0xG"};
-  for (const auto &text : cases) {
+  for (const auto& text : cases) {
     EXPECT_THROW(LevelToInt(text), EConvertError) << ToUtf8(text);
   }
 }
@@ -175,14 +175,14 @@ TEST_F(DetectionTest, MissingCsvIsAnOpenError) {
   try {
     DetectImageFolder(dir_.File("absent.csv"), values_);
     FAIL() << "no error";
-  } catch (const Error &e) {
+  } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u) << e.what();
   }
 }
 
 TEST_F(DetectionTest, FileWithoutTheMarkHoldsNoText) {
   const std::string utf8 = ToUtf8(Row(u"D:\\shop\\a.jpg"));
-  for (const std::string &bytes :
+  for (const std::string& bytes :
        {utf8, std::string(), std::string("\xFF\xFE"), std::string("\xFE\xFF") + utf8}) {
     WriteBytes(ToPath(csv_), bytes);
     values_.levelText = u"abc";
@@ -262,7 +262,7 @@ TEST_F(DetectionTest, UrlFormIsDecodedIntoAPath) {
 }
 
 TEST_F(DetectionTest, FileInTheDriveRootGivesTheRootAtEveryLevel) {
-  for (const char16_t *level : {u"0", u"1"}) {
+  for (const char16_t* level : {u"0", u"1"}) {
     EXPECT_EQ(ToUtf8(Detect(Row(u"D:\\a.jpg"), level)), "D:\\");
     EXPECT_EQ(ToUtf8(Detect(Row(u"file:///D:/a.jpg"), level)), "D:\\");
   }

@@ -22,12 +22,12 @@ struct Listed {
   uint64_t position;
   int kind;
   std::u16string value;
-  bool operator==(const Listed &) const = default;
+  bool operator==(const Listed&) const = default;
 };
 
-std::string Describe(const std::vector<Listed> &list) {
+std::string Describe(const std::vector<Listed>& list) {
   std::string out;
-  for (const Listed &l : list) {
+  for (const Listed& l : list) {
     out += std::to_string(l.position) + ":" + std::to_string(l.kind) + "[" + ToUtf8(l.value) + "] ";
   }
   return out;
@@ -69,9 +69,9 @@ std::vector<Listed> PlainScan(std::u16string_view text) {
 
 // The scan over pieces of pieceSize units (0: random sizes from 1 to 9),
 // each copied into a buffer that is overwritten once the scan has seen it.
-std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt19937 &rng) {
+std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt19937& rng) {
   std::vector<Listed> list;
-  ReferenceScanner scanner(FormOf, [&](const FoundReference &r) {
+  ReferenceScanner scanner(FormOf, [&](const FoundReference& r) {
     EXPECT_EQ(r.length, r.value.size());
     list.push_back({r.position, r.kind, std::u16string(r.value)});
     return false;
@@ -89,7 +89,7 @@ std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt1993
 }
 
 // Texts from pieces that make and break references at every place.
-std::u16string RandomText(std::mt19937 &rng) {
+std::u16string RandomText(std::mt19937& rng) {
   static const std::u16string kParts[] = {
       u"src=\"\"", u"src=",     u"\"",      u"\"\"", u"D", u"q",  u":",    u"\\",
       u"/",        u"file:///", u"file://", u"s",    u"x", u"图", u"\r\n", u"src=\"\"D:\\"};
@@ -119,7 +119,7 @@ TEST(ReferenceScanTest, MaxValueUnitsTruncatesButKeepsTheLengthAndTheScan) {
   std::vector<std::u16string> values;
   ReferenceScanner scanner(
       FormOf,
-      [&](const FoundReference &r) {
+      [&](const FoundReference& r) {
         found.push_back(r);
         values.emplace_back(r.value);
         return false;
@@ -137,13 +137,13 @@ TEST(ReferenceScanTest, MaxValueUnitsTruncatesButKeepsTheLengthAndTheScan) {
 
 TEST(ReferenceScanTest, StopsAtTheSinksWordAndHoldsOnlyAnOpenReference) {
   int calls = 0;
-  ReferenceScanner scanner(FormOf, [&](const FoundReference &) { return ++calls == 1; });
+  ReferenceScanner scanner(FormOf, [&](const FoundReference&) { return ++calls == 1; });
   scanner.Feed(u"ab src=\"\"D:\\x");
   EXPECT_EQ(scanner.HeldFrom(), 3u);  // the open reference's src=""
   scanner.Feed(u"\"\" src=\"\"E:\\y\"\"");
   EXPECT_TRUE(scanner.Stopped());
   EXPECT_EQ(calls, 1);
-  ReferenceScanner idle(FormOf, [](const FoundReference &) { return false; });
+  ReferenceScanner idle(FormOf, [](const FoundReference&) { return false; });
   idle.Feed(u"abc src=");
   EXPECT_EQ(idle.HeldFrom(), 4u);  // "src=" may begin one
   idle.Feed(u"x");
@@ -165,7 +165,7 @@ TEST(TRegExprTest, RunsTheReferencePatterns) {
        u"file:///e:/图/a.jpg"},
       {kUrlPattern, u"src=\"\"FILE:///D:/a\"\"", u""},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     TRegExpr engine;
     engine.SetExpression(c.pattern);
     EXPECT_EQ(engine.Exec(c.text), !c.group1.empty()) << ToUtf8(c.text);

@@ -28,7 +28,7 @@ std::string CsvReferring(std::u16string_view path) {
 
 TEST(FindCsvInFolder, KeepsTheNameThatSortsFirst) {
   struct Case {
-    const char *what;
+    const char* what;
     std::vector<std::string> files;
     std::vector<std::string> folders;
     std::string expected;  // "" for none
@@ -45,11 +45,11 @@ TEST(FindCsvInFolder, KeepsTheNameThatSortsFirst) {
       {"non-ASCII letters are not folded", {"data.ｃｓｖ"}, {}, ""},
       {"nothing at all", {}, {}, ""},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    for (const auto &name : c.files) WriteBytes(dir.path() / name, "x");
-    for (const auto &name : c.folders) fs::create_directory(dir.path() / name);
+    for (const auto& name : c.files) WriteBytes(dir.path() / name, "x");
+    for (const auto& name : c.folders) fs::create_directory(dir.path() / name);
 
     const std::u16string found = FindCsvInFolder(dir.Folder());
 
@@ -82,7 +82,7 @@ TEST(FindCsvCandidates, OrdersByMarkThenBackupThenName) {
     std::string bytes;
   };
   struct Case {
-    const char *what;
+    const char* what;
     std::vector<File> files;
     std::vector<std::string> expected;  // the first is the one taken
   };
@@ -133,12 +133,12 @@ TEST(FindCsvCandidates, OrdersByMarkThenBackupThenName) {
        {"\uFF21.csv", "\U0001F600.csv"}},
       {"nothing at all", {}, {}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    for (const File &file : c.files) WriteBytes(ToPath(dir.File(file.name)), file.bytes);
+    for (const File& file : c.files) WriteBytes(ToPath(dir.File(file.name)), file.bytes);
     std::vector<std::u16string> expected;
-    for (const std::string &name : c.expected) expected.push_back(dir.Folder() + FromUtf8(name));
+    for (const std::string& name : c.expected) expected.push_back(dir.Folder() + FromUtf8(name));
 
     EXPECT_EQ(FindCsvCandidates(dir.Folder()), expected);
     EXPECT_EQ(FindCsvInFolder(dir.Folder()), expected.empty() ? u"" : expected.front());
@@ -192,7 +192,7 @@ TEST_F(StartUpTest, ProposesTheFolderOfTheSameNameBesideTheProgram) {
   struct Case {
     std::u16string level, btn2, btn3Tail;
   };
-  for (const Case &c :
+  for (const Case& c :
        {Case{u"0", u"D:\\old\\pics\\item", u"item"}, Case{u"1", u"D:\\old\\pics", u"pics"}}) {
     SCOPED_TRACE(ToUtf8(c.level));
     values.levelText = c.level;
@@ -276,7 +276,7 @@ TEST_F(StartUpTest, DetectionErrorLeavesTheFoldersAsTheyWere) {
   try {
     Redetect(values);
     FAIL() << "no error for the level 0.5";
-  } catch (const EConvertError &e) {
+  } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'0.5' is not a valid integer value");
   }
   EXPECT_EQ(values.btn2, u"kept2");
