@@ -22,7 +22,7 @@ bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <
 // The capture of src=""(<head>.*?)" where head is the literal prefix, a
 // letter, then the drive's separator: the earliest start that has a quote
 // somewhere after its head, up to that first quote.
-std::u16string Reference(const std::u16string &text, std::u16string_view prefix,
+std::u16string Reference(const std::u16string& text, std::u16string_view prefix,
                          std::u16string_view drive) {
   static constexpr std::u16string_view kSrc = u"src=\"\"";
   for (size_t i = 0; i + kSrc.size() <= text.size(); ++i) {
@@ -41,7 +41,7 @@ std::u16string Reference(const std::u16string &text, std::u16string_view prefix,
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::u16string text = picrelink::fuzz::WholeText(data, size);
 
   const std::u16string path = picrelink::CollectMatches(text, picrelink::kPathPattern, u"$1");
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The same text in pieces whose sizes the input's bytes choose.
   size_t given = 0;
   size_t piece = 0;
-  const picrelink::TextSource source = [&](char16_t *units, size_t maxUnits) {
+  const picrelink::TextSource source = [&](char16_t* units, size_t maxUnits) {
     const size_t wanted = size == 0 ? 1 : 1 + data[piece++ % size] % 16;
     const size_t count = std::min({maxUnits, wanted, text.size() - given});
     std::copy_n(text.data() + given, count, units);

@@ -29,8 +29,8 @@ void RemoveFolder() {
 const std::string& FilePath() {
   static const std::string* const path = [] {
     const char* base = std::getenv("TMPDIR");
-    std::string folder = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                         "/picrelink-fuzz-XXXXXX";
+    std::string folder =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/picrelink-fuzz-XXXXXX";
     if (mkdtemp(folder.data()) == nullptr) Fail("no temporary folder");
     auto* file = new std::string(folder + "/input.csv");
     std::atexit(RemoveFolder);

@@ -18,7 +18,7 @@ namespace {
 using picrelink::fuzz::Fail;
 
 struct Collect : picrelink::TextSink {
-  void Append(const char16_t *units, size_t count) override { text.append(units, count); }
+  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
   std::u16string text;
 };
 
@@ -40,14 +40,14 @@ void CheckValue(std::u16string_view value) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t at = 0;
   const std::u16string oldFolder = picrelink::fuzz::TakeText(data, size, &at);
   const std::u16string newFolder = picrelink::fuzz::TakeText(data, size, &at);
   const std::u16string text = picrelink::fuzz::TakeText(data, size, &at);
 
   picrelink::ScanReferences(text, picrelink::ClassifySpelledHead,
-                            [](const picrelink::FoundReference &found) {
+                            [](const picrelink::FoundReference& found) {
                               CheckValue(found.value);
                               return false;
                             });
