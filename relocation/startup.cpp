@@ -84,12 +84,15 @@ struct Candidate {
   std::u16string_view Stem() const { return std::u16string_view(name).substr(0, stemLength); }
 };
 
-// The taken candidate first: one with the mark, one that is not a backup, the
+// The taken candidate first: one that is not a backup, one with the mark, the
 // stem that sorts first by code points (goods before "goods - copy",
-// "goods(1)" and goods_备份), the name that sorts first.
+// "goods(1)" and goods_备份), the name that sorts first. An original saved
+// again in another encoding still wins over its backup: rewriting the backup
+// would leave the seller's own file as it was, while the original's encoding
+// can be told and explained.
 bool TakenBefore(const Candidate& a, const Candidate& b) {
-  if (a.marked != b.marked) return a.marked;
   if (a.backup != b.backup) return b.backup;
+  if (a.marked != b.marked) return a.marked;
   if (CodePointsLess(a.Stem(), b.Stem())) return true;
   if (CodePointsLess(b.Stem(), a.Stem())) return false;
   return CodePointsLess(a.name, b.name);

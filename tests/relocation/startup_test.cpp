@@ -76,7 +76,7 @@ TEST(FindCsvInFolder, MissingFolderGivesNothing) {
 const std::string kMarked = Utf16FileBytes(u"\"描述\"\r\n");
 const std::string kPlain = "\"desc\"\r\n";
 
-TEST(FindCsvCandidates, OrdersByMarkThenBackupThenName) {
+TEST(FindCsvCandidates, OrdersByBackupThenMarkThenName) {
   struct File {
     std::string name;
     std::string bytes;
@@ -113,11 +113,11 @@ TEST(FindCsvCandidates, OrdersByMarkThenBackupThenName) {
       {"a backup after a non-backup of another name",
        {{"商品_备份(3).csv", kMarked}, {"旧.csv", kMarked}},
        {"旧.csv", "商品_备份(3).csv"}},
-      // The mark comes first: a backup that can be read is taken over an
-      // original that cannot.
-      {"a backup with the mark before an original without",
+      // A backup comes last even with the mark: the original, saved again in
+      // another encoding, is taken, and its encoding explained.
+      {"an original without the mark before a backup with it",
        {{"商品_备份.csv", kMarked}, {"商品.csv", kPlain}},
-       {"商品_备份.csv", "商品.csv"}},
+       {"商品.csv", "商品_备份.csv"}},
       {"names that only look like backups",
        {{"商品_备份.csv", kMarked},
         {"商品备份.csv", kMarked},
