@@ -20,7 +20,8 @@ void AppendUtf16Le(std::u16string_view text, std::string& bytes) {
 
 }  // namespace
 
-bool WriteListingCsv(std::ostream& out, uint64_t length, uint32_t seed, size_t pieceLength) {
+bool WriteListingCsv(std::ostream& out, uint64_t length, uint32_t seed, size_t pieceLength,
+                     double otherSpellings) {
   out.write("\xFF\xFE", 2);
   // Room for a piece and the record that completes it, so that neither buffer grows by doubling.
   constexpr size_t kRecordRoom = 16384;
@@ -29,7 +30,7 @@ bool WriteListingCsv(std::ostream& out, uint64_t length, uint32_t seed, size_t p
   piece = kListingHeader;
   std::string bytes;
   bytes.reserve(2 * (pieceLength + kRecordRoom));
-  ListingRecords records(seed);
+  ListingRecords records(seed, otherSpellings);
   uint64_t written = 0;
   while (written < length && out) {
     // Whole records only, so that the text is the same however it is cut into pieces.

@@ -16,9 +16,10 @@ inline constexpr size_t kPieceLength = size_t{2} << 20;
 // `seed` (the same characters ListingText(length, seed) holds), so that the
 // file has 2 + 2 * length bytes. Records are produced whole into a piece of
 // about `pieceLength` characters, which is written before the next one is
-// made. Returns false when the stream fails.
+// made. otherSpellings is ListingRecords' share of file URLs spelled
+// otherwise. Returns false when the stream fails.
 bool WriteListingCsv(std::ostream& out, uint64_t length, uint32_t seed,
-                     size_t pieceLength = kPieceLength);
+                     size_t pieceLength = kPieceLength, double otherSpellings = 0);
 
 // The file size for a size in megabytes (2^20 bytes; a decimal number such
 // as "60" or "0.5"), rounded down to a whole number of characters after the
