@@ -138,6 +138,18 @@ std::u16string LastPathPart(std::u16string_view path) {
   return std::u16string(path.substr(i));
 }
 
+std::u16string TrimFolderSeparator(std::u16string_view folder) {
+  if (!folder.empty() && IsPathSeparator(folder.back())) folder.remove_suffix(1);
+  return std::u16string(folder);
+}
+
+std::u16string JoinFolder(std::u16string_view folder, std::u16string_view name) {
+  std::u16string joined(folder);
+  if (!joined.empty() && !IsPathSeparator(joined.back())) joined += platform::kLocalSeparator;
+  joined += name;
+  return joined;
+}
+
 std::u16string StripExtension(std::u16string_view path) {
   const size_t dot = path.rfind(u'.');
   if (dot == std::u16string_view::npos) return std::u16string(path);

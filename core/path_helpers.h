@@ -18,6 +18,14 @@ std::u16string TrimTrailingChar(std::u16string_view text, char16_t ch);
 // on Windows; on POSIX both "/" and "\" count, since folder values there hold
 // local paths as well as Windows folder texts taken from the CSV.
 std::u16string LastPathPart(std::u16string_view path);
+// The folder value without one trailing separator: "\" on Windows; on POSIX
+// "/" or "\", for the same reason as in LastPathPart. The one place where
+// that rule lives.
+std::u16string TrimFolderSeparator(std::u16string_view folder);
+// A name inside a local folder: the folder, the local separator unless the
+// folder already ends in a separator, the name. The name alone for an empty
+// folder.
+std::u16string JoinFolder(std::u16string_view folder, std::u16string_view name);
 // Everything before the last "." anywhere in the path; the path when none.
 std::u16string StripExtension(std::u16string_view path);
 // Parent of the last "/"-separated component of a file URL.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "core/path_helpers.h"
 #include "core/platform.h"
 
 namespace picrelink {
@@ -39,8 +40,6 @@ void Normalise(std::u16string_view relative, std::u16string& key) {
   if (!key.empty() && key.back() == u'/') key.pop_back();
 }
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
 }  // namespace
 
 PictureIndex::PictureIndex(std::u16string_view root) : root_(root) {
@@ -61,14 +60,11 @@ void PictureIndex::Walk(const std::u16string& folder, const std::u16string& rela
     ++unreadable_;
     return;
   }
-  const std::u16string separator(1, platform::kLocalSeparator);
   for (const platform::FolderEntry& entry : entries) {
     std::u16string key = relative.empty() ? entry.name : relative + u'/' + entry.name;
     if (entry.isDirectory) {
       if (depth + 1 < kDeepestFolder) {
-        const std::u16string path =
-            IsSeparator(folder.back()) ? folder + entry.name : folder + separator + entry.name;
-        Walk(path, key, depth + 1);
+        Walk(JoinFolder(folder, entry.name), key, depth + 1);
       }
       continue;
     }
@@ -114,12 +110,10 @@ void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
   }
   ++tally_.missing;
   if (tally_.missingExamples.size() < kMissingExamples) {
-    std::u16string shown = index.Root();
     std::u16string key;
     Normalise(rest, key);
     if (platform::kLocalSeparator != u'/') std::replace(key.begin(), key.end(), u'/', u'\\');
-    if (!shown.empty() && !IsSeparator(shown.back())) shown += platform::kLocalSeparator;
-    tally_.missingExamples.push_back(shown + key);
+    tally_.missingExamples.push_back(JoinFolder(index.Root(), key));
   }
 }
 

@@ -3,7 +3,6 @@
 #include "core/path_helpers.h"
 #include "core/platform.h"
 #include "relocation/detection.h"
-#include "relocation/folder_text.h"
 
 namespace picrelink {
 namespace {

@@ -151,7 +151,7 @@ std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_vi
   if (detected.empty()) return std::u16string(actual);
   const std::u16string detectedName = LastPathPart(detected);
   if (detectedName == LastPathPart(actual)) return std::u16string(actual);
-  return AppendSeparator(actual, std::u16string(1, platform::kLocalSeparator)) + detectedName;
+  return JoinFolder(actual, detectedName);
 }
 
 }  // namespace picrelink

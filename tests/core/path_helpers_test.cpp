@@ -8,6 +8,7 @@
 
 #include "core/error.h"
 #include "core/platform.h"
+#include "core/utf.h"
 
 namespace picrelink {
 namespace {
@@ -166,6 +167,35 @@ TEST(FileUrlToPath, InvertsPathToFileUrl) {
        {u"D:\\my pics\\\u56FE\u7247", u"D:\\a#b;c\\", u"E:\\  x  \\y.jpg"}) {
     EXPECT_EQ(FileUrlToPath(PathToFileUrl(path)), path);
   }
+}
+
+// One trailing separator goes; on POSIX systems a folder value may end in
+// either kind.
+TEST(TrimFolderSeparator, RemovesOneTrailingSeparatorOfEitherKindWhereBothCount) {
+  const struct {
+    std::u16string folder, trimmed;
+  } cases[] = {
+      {u"D:\\shop\\", u"D:\\shop"}, {u"D:\\shop\\\\", u"D:\\shop\\"},
+      {u"D:\\shop", u"D:\\shop"},   {u"", u""},
+#ifdef _WIN32
+      {u"D:\\shop/", u"D:\\shop/"},
+#else
+      {u"/srv/pics/", u"/srv/pics"},
+      {u"/srv/pics\\", u"/srv/pics"},
+      {u"/", u""},
+#endif
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ToUtf8(TrimFolderSeparator(c.folder)), ToUtf8(c.trimmed)) << ToUtf8(c.folder);
+  }
+}
+
+TEST(JoinFolder, PutsOneLocalSeparatorBetween) {
+  const std::u16string sep(1, platform::kLocalSeparator);
+  EXPECT_EQ(JoinFolder(u"a", u"b"), u"a" + sep + u"b");
+  EXPECT_EQ(JoinFolder(u"a" + sep, u"b"), u"a" + sep + u"b");
+  EXPECT_EQ(JoinFolder(u"", u"b"), u"b");
+  EXPECT_EQ(JoinFolder(u"D:\\", u"图片"), u"D:\\图片");
 }
 
 }  // namespace

@@ -20,12 +20,12 @@ TEST(ErrorBoxText, AddsAFullStopOnlyAfterACharacterAboveIt) {
       {u"", u""},
       {u"Cannot open file", u"Cannot open file."},
       {u"ends.", u"ends."},
-      {u"ends!", u"ends!"},         // "!" is below "."
-      {u"(1 of 2)", u"(1 of 2)"},   // ")" is below "." too
-      {u"a-", u"a-"},               // so is "-"
+      {u"ends!", u"ends!"},        // "!" is below "."
+      {u"(1 of 2)", u"(1 of 2)"},  // ")" is below "." too
+      {u"a-", u"a-"},              // so is "-"
       {u"\"quoted\"", u"\"quoted\""},
       {u"trailing ", u"trailing "},
-      {u"a/", u"a/."},              // "/" is above "."
+      {u"a/", u"a/."},  // "/" is above "."
       {u"2", u"2."},
       {u"why?", u"why?."},
       {u"未作改动。", u"未作改动。."},  // any character beyond ASCII is above "."

@@ -15,7 +15,6 @@
 #include "core/path_helpers.h"
 #include "core/utf.h"
 #include "relocation/adjustment_run.h"
-#include "relocation/folder_text.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 
