@@ -91,6 +91,13 @@ class OccurrencesInReferences {
   int64_t total_ = 0;
 };
 
+void StopIfCancelled(const RunOptions& options, Language language) {
+  if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+    throw Cancelled(language == Language::Chinese ? "已取消：CSV 未作改动"
+                                                  : "Cancelled: the CSV file was not changed");
+  }
+}
+
 // The end of a dry run: only the length of the new text matters.
 struct CountingSink : TextSink {
   void Append(const char16_t*, size_t count) override { units += count; }
@@ -160,10 +167,16 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   inReferences.Feed(std::u16string_view(&first, 1));
   firstPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
+  // The text's units: the file's, less the mark's.
+  const uint64_t totalUnits = reader.File().Size() / sizeof(char16_t) - 1;
+  uint64_t readUnits = 1;
   size_t got = 0;
   while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
     inReferences.Feed(std::u16string_view(firstPass.FreeSpace(), got));
     firstPass.Appended(got);
+    readUnits += got;
+    StopIfCancelled(options, language);
+    if (options.progress) options.progress(readUnits, totalUnits);
   }
   int64_t occurrences = 0;
   for (size_t form = 0; form < kFormCount; ++form) {
@@ -203,6 +216,8 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     return report;
   }
 
+  // The last moment at which a cancel leaves everything as it was.
+  StopIfCancelled(options, language);
   // The backup is complete before the CSV is touched.
   if (values.BackupChecked()) report.backup = MakeBackup(csv, reader.File());
   writer.Commit();

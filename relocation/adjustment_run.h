@@ -1,14 +1,17 @@
 #pragma once
 // The adjustment run: the start command's work, told without widgets.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/error.h"
 #include "relocation/form_values.h"
 #include "relocation/language.h"
 #include "relocation/picture_check.h"
@@ -23,12 +26,25 @@ inline constexpr std::u16string_view kBackupSuffix = u"_备份.csv";
 // How many leftovers and other folders a report names.
 inline constexpr size_t kReportExamples = 20;
 
+// A run or a census stopped at the user's word; nothing was changed.
+class Cancelled : public Error {
+ public:
+  using Error::Error;
+};
+
 struct RunOptions {
   // A preflight: count what would be rewritten and check that the CSV (and
   // the backup, when asked for) could be written; write nothing.
   bool dryRun = false;
   // The language of the run's own messages.
   Language language = Language::Chinese;
+  // Told, from the running thread, how much of the CSV has been read: code
+  // units read so far and in all. May be empty.
+  std::function<void(uint64_t read, uint64_t total)> progress = {};
+  // When given and set (from any thread), the run stops at the next piece
+  // it reads, before anything is in place of the CSV: the temporary is
+  // removed, no backup made, and Cancelled is thrown.
+  const std::atomic<bool>* cancel = nullptr;
   // How many code units each stage of the run gathers at a time. The result
   // does not depend on it; tests make it tiny to cut the text everywhere.
   size_t bufferUnits = size_t{1} << 18;

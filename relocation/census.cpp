@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/read_ahead.h"
 #include "core/utf16_reader.h"
+#include "relocation/adjustment_run.h"
 #include "relocation/detection.h"
 #include "relocation/reference_scan.h"
 #include "relocation/startup.h"
@@ -111,7 +112,14 @@ void Order(Census& census) {
 }  // namespace
 
 CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
-                     const std::optional<std::u16string>& newFolder) {
+                     const std::optional<std::u16string>& newFolder,
+                     const std::function<void(uint64_t read, uint64_t total)>& progress,
+                     const std::atomic<bool>* cancel) {
+  const auto stopIfCancelled = [cancel] {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+      throw Cancelled("Cancelled");
+    }
+  };
   CheckResult result;
   Census& census = result.census;
   MemoryFormValues values;
@@ -127,6 +135,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
     levelError = std::current_exception();
   }
 
+  stopIfCancelled();
   std::optional<PictureChecker> checker;
   if (newFolder) checker.emplace(census.detected, *newFolder);
   CensusTaker taker(census, census.level > 0, checker ? &*checker : nullptr);
@@ -147,9 +156,13 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
     ReadAhead ahead(
         [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
         pieceUnits);
+    uint64_t readUnits = 0;
     for (std::u16string_view piece = ahead.Next(); !piece.empty(); piece = ahead.Next()) {
       census.hasText = true;
       scanner.Feed(piece);
+      readUnits += piece.size();
+      stopIfCancelled();
+      if (progress) progress(readUnits, fileUnits > 0 ? fileUnits - 1 : 0);
     }
     scanner.Finish();
   }

@@ -4,7 +4,9 @@
 // picks marked; and, against a candidate new folder, whether the pictures are
 // there.
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -54,8 +56,14 @@ struct CheckResult {
 // given, the picture check against it. levelText is read as detection reads
 // it (EConvertError when it is no integer and the CSV holds a reference).
 // Errors of reading the CSV propagate.
+//
+// progress, when given, is told the code units read so far and in all; a set
+// cancel flag stops the census at the next piece with Cancelled (from
+// relocation/adjustment_run.h).
 CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
-                     const std::optional<std::u16string>& newFolder);
+                     const std::optional<std::u16string>& newFolder,
+                     const std::function<void(uint64_t read, uint64_t total)>& progress = {},
+                     const std::atomic<bool>* cancel = nullptr);
 
 // The folder that `auto` and the window propose beside the CSV: the CSV's own
 // folder, extended by the last component of the detected folder when the two

@@ -459,3 +459,58 @@ TEST_F(RunMendsTest, TheDryRunIsAPreflight) {
 
 }  // namespace
 }  // namespace picrelink
+
+namespace picrelink {
+namespace {
+
+// A cancel at any piece leaves the CSV and its folder as they were; the
+// progress goes forward to the whole text.
+TEST(RunCancelTest, ACancelledRunLeavesEverythingAsItWas) {
+  TempDir dir;
+  const std::u16string csv = dir.File("goods.csv");
+  std::u16string text;
+  for (int i = 0; i < 2000; ++i)
+    text += u"<img src=\"\"D:\\old\\item\\" + FromUtf8(std::to_string(i)) + u".jpg\"\">";
+  WriteBytes(ToPath(csv), Utf16FileBytes(text));
+  const std::string before = ReadBytes(ToPath(csv));
+  MemoryFormValues values;
+  values.btn1 = csv;
+  values.btn2 = u"D:\\old\\item";
+  values.btn3 = u"E:\\new";
+  values.backup = true;
+  RecordingTrigger trigger;
+  RecordingMessages messages{&trigger};
+
+  for (const int cancelAt : {1, 5, 1000}) {
+    std::atomic<bool> cancel{false};
+    int calls = 0;
+    uint64_t last = 0;
+    RunOptions options;
+    options.bufferUnits = 64;
+    options.cancel = &cancel;
+    options.progress = [&](uint64_t read, uint64_t total) {
+      EXPECT_GT(read, last);
+      EXPECT_LE(read, total);
+      last = read;
+      if (++calls == cancelAt) cancel = true;
+    };
+    EXPECT_THROW(RunAdjustment(values, trigger, messages, options), Cancelled) << cancelAt;
+    EXPECT_EQ(ReadBytes(ToPath(csv)), before);
+    EXPECT_EQ(test::ListNames(dir.path()), "goods.csv") << "no temporary, no backup";
+    EXPECT_TRUE(messages.shown.empty());
+  }
+  // Without a cancel the progress reaches the whole text.
+  uint64_t last = 0, total = 0;
+  RunOptions options;
+  options.bufferUnits = 64;
+  options.progress = [&](uint64_t read, uint64_t all) {
+    last = read;
+    total = all;
+  };
+  EXPECT_EQ(RunAdjustment(values, trigger, messages, options).outcome, RunOutcome::Written);
+  EXPECT_EQ(last, total);
+  EXPECT_EQ(total, text.size());
+}
+
+}  // namespace
+}  // namespace picrelink
