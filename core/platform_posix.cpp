@@ -91,8 +91,8 @@ std::string LockFailureText(int error) {
 // Whether an open descriptor (-1 for none) is open on the file st describes.
 bool IsOpenOn(intptr_t handle, const struct stat& st) {
   struct stat held {};
-  return handle >= 0 && fstat(static_cast<int>(handle), &held) == 0 &&
-         held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+  return handle >= 0 && fstat(static_cast<int>(handle), &held) == 0 && held.st_dev == st.st_dev &&
+         held.st_ino == st.st_ino;
 }
 
 // Why an existing file cannot be used; empty for a regular file.
@@ -270,15 +270,15 @@ std::string SystemErrorText(int code) {
 
 std::u16string AbsolutePath(std::u16string_view path) {
   std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(ToUtf8(path), error);
+  const std::filesystem::path absolute = std::filesystem::absolute(ToNativeBytes(path), error);
   if (error) return std::u16string(path);
-  return FromUtf8(absolute.lexically_normal().string());
+  return FromNativeBytes(absolute.lexically_normal().native());
 }
 
 // ---------------------------------------------------------------- InputFile
 
 InputFile::InputFile(std::u16string_view path) : path_(path) {
-  const std::string name = ToUtf8(path);
+  const std::string name = ToNativeBytes(path);
   // Devices and FIFOs are refused before they are opened at all: opening
   // some devices has effects of its own.
   struct stat st {};
@@ -346,7 +346,7 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
     : target_(target), original_(original) {
   struct stat st {};
   bool exists = false;
-  if (int error = ResolveLinks(ToUtf8(target), finalPath_, st, exists)) {
+  if (int error = ResolveLinks(ToNativeBytes(target), finalPath_, st, exists)) {
     throw CreateFileError(target, SystemErrorText(error));
   }
   const std::string folderPrefix = FolderPrefix(finalPath_);
@@ -411,9 +411,9 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
       // beside it, so the folder is what refuses.
       if (error == EACCES || error == EPERM || error == EROFS) {
         const std::string folder = folderPrefix.empty() ? "." : folderPrefix;
-        throw CreateFileError(target, "The folder \"" + ToUtf8(AbsolutePath(FromUtf8(folder))) +
-                                          "\" does not allow new files (" +
-                                          SystemErrorText(error) + ")");
+        throw CreateFileError(target,
+                              "The folder \"" + ToUtf8(AbsolutePath(FromNativeBytes(folder))) +
+                                  "\" does not allow new files (" + SystemErrorText(error) + ")");
       }
       throw CreateFileError(target, SystemErrorText(error));
     }
@@ -556,7 +556,7 @@ void CopyFileOver(InputFile& in, std::u16string_view dest) {
 
 bool NameTaken(std::u16string_view path) {
   struct stat st {};
-  if (lstat(ToUtf8(path).c_str(), &st) == 0) return true;
+  if (lstat(ToNativeBytes(path).c_str(), &st) == 0) return true;
   return errno != ENOENT && errno != ENOTDIR;
 }
 
@@ -567,7 +567,7 @@ std::vector<FolderEntry> ListFolder(std::u16string_view folder) {
     return Error("Cannot read folder \"" + ToUtf8(AbsolutePath(folder)) + "\". " +
                  SystemErrorText(error));
   };
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ToUtf8(folder).c_str()), closedir);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(ToNativeBytes(folder).c_str()), closedir);
   if (!dir) throw fail(errno);
   std::vector<FolderEntry> entries;
   for (;;) {
@@ -585,7 +585,7 @@ std::vector<FolderEntry> ListFolder(std::u16string_view folder) {
       struct stat st {};
       isDirectory = fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
-    entries.push_back({FromUtf8(name), isDirectory});
+    entries.push_back({FromNativeBytes(name), isDirectory});
   }
   return entries;
 }
@@ -605,7 +605,7 @@ std::u16string ProgramFolder() {
   }
   const std::string folder = FolderPrefix(program);
   if (folder.empty()) throw Error("Cannot determine the program's folder");
-  return FromUtf8(folder);
+  return FromNativeBytes(folder);
 }
 
 }  // namespace picrelink::platform
