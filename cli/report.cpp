@@ -4,6 +4,7 @@
 #include <ostream>
 #include <set>
 
+#include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/reference_forms.h"
 #include "relocation/reference_spelling.h"
@@ -58,15 +59,25 @@ Json FormsJson(int64_t total, const std::array<int64_t, kFormCount>& byForm,
   return object;
 }
 
+// A form's name for people: its report name in English.
+std::string FormName(size_t form, Language language) {
+  static_assert(kPathForm == 0 && kUrlForm == 1 && kFormCount == 2);
+  return Say(language, form == kPathForm ? Text::FormPath : Text::FormUrl);
+}
+
+}  // namespace
+
 // "path 9,876, url 2,469"
-std::string FormsText(const std::array<int64_t, kFormCount>& byForm) {
+std::string FormsText(const std::array<int64_t, kFormCount>& byForm, Language language) {
   std::string text;
   for (size_t i = 0; i < kFormCount; ++i) {
-    if (i > 0) text += ", ";
-    text += std::string(kReferenceForms[i].name) + " " + Grouped(byForm[i]);
+    if (i > 0) text += Say(language, Text::ListComma);
+    text += FormName(i, language) + " " + Grouped(byForm[i]);
   }
   return text;
 }
+
+namespace {
 
 // Every known spelling name, the standard one first, then any further name
 // the counts hold; a name not counted is 0.
@@ -94,22 +105,23 @@ Json SpellingsJson(const std::map<std::string, int64_t>& counts, bool withStanda
 }
 
 // "standard 12,000, percent-encoded 345": the names counted at least once.
-std::string SpellingsText(const std::map<std::string, int64_t>& counts, bool withStandard) {
+std::string SpellingsText(const std::map<std::string, int64_t>& counts, bool withStandard,
+                          Language language) {
   std::string text;
   for (const auto& [name, count] : Spellings(counts, withStandard)) {
     if (count == 0) continue;
-    if (!text.empty()) text += ", ";
+    if (!text.empty()) text += Say(language, Text::ListComma);
     text += name + " " + Grouped(count);
   }
   return text;
 }
 
-void PrintFolders(std::ostream& out, const Census& census) {
+void PrintFolders(std::ostream& out, const Census& census, Language language) {
   if (census.folders.empty() && census.foldersNotListed == 0) {
-    out << "Folders named: none\n";
+    out << Say(language, Text::FoldersNamedNone) << '\n';
     return;
   }
-  out << "Folders named:\n";
+  out << Say(language, Text::FoldersNamed) << '\n';
   const size_t listed = std::min(census.folders.size(), kListedFolders);
   size_t nameWidth = 0;
   size_t countWidth = 0;
@@ -122,21 +134,22 @@ void PrintFolders(std::ostream& out, const Census& census) {
     const std::string count = Grouped(folder.references);
     out << (folder.detected ? "  * " : "    ")
         << Padded(Utf8(folder.folder), Columns(folder.folder), nameWidth, false) << "  "
-        << Padded(count, count.size(), countWidth, true) << " (" << FormsText(folder.byForm) << ")"
-        << (folder.local ? "   (a folder of this machine)" : "")
-        << (folder.detected ? "   <- detected" : "") << '\n';
+        << Padded(count, count.size(), countWidth, true) << " ("
+        << FormsText(folder.byForm, language) << ")"
+        << (folder.local ? Say(language, Text::LocalFolder) : "")
+        << (folder.detected ? Say(language, Text::DetectedMark) : "") << '\n';
   }
   if (census.folders.size() > listed) {
     int64_t references = 0;
     for (size_t i = listed; i < census.folders.size(); ++i) {
       references += census.folders[i].references;
     }
-    out << "    ... " << Grouped(static_cast<int64_t>(census.folders.size() - listed))
-        << " more folders with " << Grouped(references) << " references\n";
+    out << Say(language, Text::MoreFolders,
+               {Grouped(static_cast<int64_t>(census.folders.size() - listed)), Grouped(references)})
+        << '\n';
   }
   if (census.foldersNotListed > 0) {
-    out << "    ... " << Grouped(census.foldersNotListed)
-        << " references to further folders, too many to count one by one\n";
+    out << Say(language, Text::FurtherFolders, {Grouped(census.foldersNotListed)}) << '\n';
   }
 }
 
@@ -165,16 +178,28 @@ void WriteJson(std::ostream& out, const Json& object) {
   out << object.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-std::string Grouped(int64_t number) {
-  const uint64_t magnitude =
-      number < 0 ? uint64_t{0} - static_cast<uint64_t>(number) : static_cast<uint64_t>(number);
-  std::string digits = std::to_string(magnitude);
-  for (size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, 1, ',');
-  return number < 0 ? "-" + digits : digits;
-}
-
-std::string Counted(int64_t count, std::string_view one, std::string_view more) {
-  return Grouped(count) + " " + std::string(count == 1 ? one : more);
+const char* EncodingName(CsvEncoding encoding) {
+  switch (encoding) {
+    case CsvEncoding::Utf16Le:
+      return "utf-16le";
+    case CsvEncoding::Empty:
+      return "empty";
+    case CsvEncoding::Utf16Be:
+      return "utf-16be";
+    case CsvEncoding::Utf16LeNoMark:
+      return "utf-16le-without-mark";
+    case CsvEncoding::Utf16BeNoMark:
+      return "utf-16be-without-mark";
+    case CsvEncoding::Utf8Bom:
+      return "utf-8-with-mark";
+    case CsvEncoding::Utf8:
+      return "utf-8";
+    case CsvEncoding::Ascii:
+      return "ascii";
+    case CsvEncoding::Ansi:
+      return "ansi";
+  }
+  return "unknown";
 }
 
 Json PicturesJson(const PictureTally& tally) {
@@ -191,26 +216,27 @@ Json PicturesJson(const PictureTally& tally) {
   return object;
 }
 
-void PrintPictures(std::ostream& out, const PictureTally& tally) {
-  out << "Pictures: " << Grouped(tally.checked) << " checked, " << Grouped(tally.found)
-      << " found, " << Grouped(tally.missing) << " missing";
-  if (tally.notChecked > 0)
-    out << ", " << Grouped(tally.notChecked) << " not checked (other folders)";
+void PrintPictures(std::ostream& out, const PictureTally& tally, Language language) {
+  out << Say(language, Text::Pictures,
+             {Grouped(tally.checked), Grouped(tally.found), Grouped(tally.missing)});
+  if (tally.notChecked > 0) {
+    out << Say(language, Text::PicturesNotChecked, {Grouped(tally.notChecked)});
+  }
   out << '\n';
-  if (!tally.folderExists) out << "  the new folder does not exist or cannot be listed\n";
+  if (!tally.folderExists) out << Say(language, Text::PicturesNoFolder) << '\n';
   if (tally.foundIgnoringCase > 0) {
-    out << "  " << Grouped(tally.foundIgnoringCase)
-        << " more found only when letter case is ignored\n";
+    out << Say(language, Text::PicturesIgnoringCase, {Grouped(tally.foundIgnoringCase)}) << '\n';
   }
   if (tally.unreadableFolders > 0) {
-    out << "  " << Grouped(tally.unreadableFolders) << " folders below it could not be read\n";
+    out << Say(language, Text::PicturesUnreadable, {Grouped(tally.unreadableFolders)}) << '\n';
   }
   if (!tally.missingExamples.empty()) {
-    out << "Missing";
+    out << Say(language, Text::Missing);
     if (static_cast<int64_t>(tally.missingExamples.size()) < tally.missing) {
-      out << " (first " << tally.missingExamples.size() << " of " << Grouped(tally.missing) << ")";
+      out << Say(language, Text::MissingFirst,
+                 {std::to_string(tally.missingExamples.size()), Grouped(tally.missing)});
     }
-    out << ":\n";
+    out << Say(language, Text::Colon) << '\n';
     for (const auto& path : tally.missingExamples) out << "  " << Utf8(path) << '\n';
   }
 }
@@ -221,6 +247,7 @@ Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16strin
   object["csv"] = Utf8(csv);
   object["level"] = census.level;
   object["has_text"] = census.hasText;
+  object["encoding"] = EncodingName(CsvEncoding::Utf16Le);
   object["references"] = FormsJson(census.references, census.byForm);
   object["spellings"] = SpellingsJson(census.spellings, true);
   Json folders = Json::array();
@@ -241,25 +268,27 @@ Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16strin
 }
 
 void PrintCheck(std::ostream& out, const CheckResult& result, std::u16string_view csv,
-                std::u16string_view newFolder) {
+                std::u16string_view newFolder, Language language) {
   const Census& census = result.census;
-  out << "CSV: " << Utf8(csv) << " (level " << census.level << ")\n";
-  out << "References: " << Grouped(census.references);
+  out << Say(language, Text::CheckCsvLine, {Utf8(csv), std::to_string(census.level)}) << '\n';
+  out << Say(language, Text::References, {Grouped(census.references)});
   if (census.references > 0) {
-    out << " (" << FormsText(census.byForm)
-        << "); spellings: " << SpellingsText(census.spellings, true);
+    out << Say(
+        language, Text::Spellings,
+        {FormsText(census.byForm, language), SpellingsText(census.spellings, true, language)});
   }
   out << '\n';
-  PrintFolders(out, census);
-  if (census.detected.empty()) out << "Detected folder: none\n";
-  out << "New folder: " << Utf8(newFolder) << '\n';
-  if (result.pictures) PrintPictures(out, *result.pictures);
+  PrintFolders(out, census, language);
+  if (census.detected.empty()) out << Say(language, Text::DetectedNone) << '\n';
+  out << Say(language, Text::NewFolderLine, {Utf8(newFolder)}) << '\n';
+  if (result.pictures) PrintPictures(out, *result.pictures, language);
 }
 
 Json RunJson(const RunReport& report, const FormValues& values,
-             const std::vector<std::u16string>& messages) {
+             const std::vector<std::u16string>& messages, const Json& encoding) {
   Json object;
   object["outcome"] = OutcomeName(report.outcome);
+  object["encoding"] = encoding;
   object["csv"] = Utf8(values.Btn1());
   object["old_folder"] = Utf8(values.Btn2());
   object["new_folder"] = Utf8(values.Btn3());
@@ -269,6 +298,9 @@ Json RunJson(const RunReport& report, const FormValues& values,
   int64_t rewritten = 0;
   for (const int64_t count : report.occurrences) rewritten += count;
   object["rewritten"] = FormsJson(rewritten, report.occurrences);
+  object["outside_references"] = report.occurrencesOutsideReferences;
+  object["backup"] =
+      report.backup.empty() ? Json() : Json(Utf8(platform::AbsolutePath(report.backup)));
   Json respelled;
   respelled["total"] = report.respelledTotal;
   respelled.update(SpellingsJson(report.respelled, false));
@@ -281,32 +313,41 @@ Json RunJson(const RunReport& report, const FormValues& values,
   return object;
 }
 
-void PrintRunDetails(std::ostream& out, const RunReport& report) {
+void PrintRunDetails(std::ostream& out, const RunReport& report, Language language) {
   const bool dry = report.outcome == RunOutcome::DryRun;
+  if (!report.backup.empty()) {
+    out << Say(language, dry ? Text::BackupDryRun : Text::Backup,
+               {Utf8(platform::AbsolutePath(report.backup))})
+        << '\n';
+  }
+  if (report.occurrencesOutsideReferences > 0) {
+    out << Say(language, dry ? Text::OutsideDryRun : Text::Outside,
+               {Grouped(report.occurrencesOutsideReferences)})
+        << '\n';
+  }
   if (report.respelledTotal > 0) {
-    out << (dry ? "Dry run: " : "Respelled: ")
-        << Counted(report.respelledTotal, "file URL", "file URLs") << " in other spellings"
-        << (dry ? " would be rewritten" : "") << " (" << SpellingsText(report.respelled, false)
-        << ").\n";
+    out << SayCounted(language, report.respelledTotal,
+                      dry ? Text::RespelledDryRunOne : Text::RespelledOne,
+                      dry ? Text::RespelledDryRunMore : Text::RespelledMore,
+                      {SpellingsText(report.respelled, false, language)})
+        << '\n';
   }
   if (report.leftovers > 0) {
-    out << "Left over: "
-        << (dry ? Counted(report.leftovers, "reference would still name",
-                          "references would still name")
-                : Counted(report.leftovers, "reference still names", "references still name"))
-        << " the old folder";
+    out << SayCounted(language, report.leftovers, dry ? Text::LeftOverDryRunOne : Text::LeftOverOne,
+                      dry ? Text::LeftOverDryRunMore : Text::LeftOverMore);
     if (static_cast<int64_t>(report.leftoverExamples.size()) < report.leftovers) {
-      out << " (the first " << report.leftoverExamples.size() << " below)";
+      out << Say(language, Text::FirstBelow, {std::to_string(report.leftoverExamples.size())});
     }
-    out << ":\n";
+    out << Say(language, Text::Colon) << '\n';
     for (const auto& text : report.leftoverExamples) out << "  " << Utf8(text) << '\n';
   }
   if (report.otherFolderReferences > 0) {
-    out << "Left alone: " << Counted(report.otherFolderReferences, "reference", "references")
-        << " to other folders:\n";
+    out << SayCounted(language, report.otherFolderReferences, Text::LeftAloneOne,
+                      Text::LeftAloneMore)
+        << '\n';
     for (const auto& folder : report.otherFolders) out << "  " << Utf8(folder) << '\n';
   }
-  if (report.pictures) PrintPictures(out, *report.pictures);
+  if (report.pictures) PrintPictures(out, *report.pictures, language);
 }
 
 }  // namespace picrelink::cli

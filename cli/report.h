@@ -1,7 +1,9 @@
 #pragma once
 // What check, relocate and auto print: for people, aligned lines with
-// grouped digits; for programs, one JSON object (UTF-8 strings, plain
-// numbers, keys in a fixed order).
+// grouped digits in the user's language; for programs, one JSON object
+// (UTF-8 strings, plain numbers, keys in a fixed order, keys and names in
+// English whatever the language).
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <nlohmann/json.hpp>
@@ -9,8 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/cli_texts.h"
 #include "relocation/adjustment_run.h"
 #include "relocation/census.h"
+#include "relocation/csv_encoding.h"
 #include "relocation/form_values.h"
 #include "relocation/picture_check.h"
 
@@ -22,27 +26,30 @@ using Json = nlohmann::ordered_json;
 // The object indented by two spaces, then a line end.
 void WriteJson(std::ostream& out, const Json& object);
 
-// 12345 as "12,345".
-std::string Grouped(int64_t number);
-// The count and the words for one or for more: "1 picture is", "2 pictures are".
-std::string Counted(int64_t count, std::string_view one, std::string_view more);
+// "path 9,876, url 2,469": the counts per form, after the forms' names.
+std::string FormsText(const std::array<int64_t, kFormCount>& byForm, Language language);
+
+// The encoding's name in the JSON objects: "utf-16le", "utf-8", "ansi", ...
+const char* EncodingName(CsvEncoding encoding);
 
 Json PicturesJson(const PictureTally& tally);
 // "Pictures: …" and the lines that qualify it, then the first missing ones.
-void PrintPictures(std::ostream& out, const PictureTally& tally);
+void PrintPictures(std::ostream& out, const PictureTally& tally, Language language);
 
-// csv and newFolder as the check used them.
+// csv and newFolder as the check used them (on a CSV that holds UTF-16LE).
 Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16string_view newFolder);
 void PrintCheck(std::ostream& out, const CheckResult& result, std::u16string_view csv,
-                std::u16string_view newFolder);
+                std::u16string_view newFolder, Language language);
 
 // values: the three folder values the run was given; messages: what it
-// showed (the success message).
+// showed (the success message, or why nothing changed); encoding: what the
+// CSV holds (null when there is no CSV).
 Json RunJson(const RunReport& report, const FormValues& values,
-             const std::vector<std::u16string>& messages);
-// The lines after the count of rewritten references: respelled URLs,
+             const std::vector<std::u16string>& messages, const Json& encoding);
+// The lines after the count of rewritten references: the backup, the
+// occurrences outside picture references (a warning), respelled URLs,
 // leftovers, other folders and the picture check, each only when it has
 // something to say.
-void PrintRunDetails(std::ostream& out, const RunReport& report);
+void PrintRunDetails(std::ostream& out, const RunReport& report, Language language);
 
 }  // namespace picrelink::cli

@@ -4,7 +4,9 @@
 
 #include <nlohmann/json.hpp>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -14,8 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_texts.h"
+#include "cli/report.h"
 #include "core/platform.h"
 #include "core/utf.h"
+#include "relocation/csv_encoding.h"
+#include "tests/support/other_process.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {
@@ -33,10 +39,14 @@ struct Result {
   std::string out, err;
 };
 
-Result Cli(const std::vector<std::string>& args) {
+Result Cli(const std::vector<std::string>& args, Language language = Language::English) {
   std::ostringstream out, err;
-  const int status = cli::Run(args, out, err);
+  const int status = cli::Run(args, out, err, language);
   return {status, out.str(), err.str()};
+}
+
+bool Holds(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 std::u16string Listing(std::u16string_view first, std::u16string_view second) {
@@ -87,11 +97,15 @@ TEST_F(CliTest, DetectPrintsTheFolderAtTheGivenLevel) {
   EXPECT_EQ(Cli({"detect", "--level=0", csv.string()}).out, "D:\\old\\pics\\item\n");
 }
 
-TEST_F(CliTest, DetectPrintsAnEmptyLineWhenTheCsvNamesNoFolder) {
-  WriteBytes(csv, Utf16FileBytes(u"no references here"));
+TEST_F(CliTest, DetectPrintsAnEmptyLineAndSaysWhyWhenTheCsvNamesNoFolder) {
+  WriteBytes(csv, Utf16FileBytes(u"no references here: C:\\pics\\a.jpg"));
   const Result r = Cli({"detect", "--level", "abc", csv.string()});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.out, "\n");
+  // Which forms were looked for.
+  EXPECT_EQ(r.err,
+            "Nothing found: the CSV names no picture (looked for references in path form "
+            "src=\"\"D:\\...\"\" and in URL form src=\"\"file:///D:/...\"\").\n");
 }
 
 TEST_F(CliTest, ErrorsGoToStderrAsTheErrorBoxShowsThem) {
@@ -112,17 +126,74 @@ TEST_F(CliTest, ErrorsGoToStderrAsTheErrorBoxShowsThem) {
                              notFound + ".\n");
 }
 
-TEST_F(CliTest, RelocateRewritesAndReportsTheCounts) {
-  WriteBytes(csv, Utf16FileBytes(Listing(u"d:\\OLD\\item\\a.jpg", u"file:///D:/old/item/b.jpg")));
+TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideReferences) {
+  // The old folder once in a title, outside any picture reference.
+  const std::u16string before = u"\"D:\\old\\item\"" + Listing(u"d:\\OLD\\item\\a.jpg", u"x");
+  WriteBytes(csv, Utf16FileBytes(before));
+  const std::string backup = ToUtf8(dir.File("goods_备份.csv"));
+
+  const Result dry =
+      Cli({"relocate", "--dry-run", "--backup", csv.string(), "D:\\old\\item", "/new"});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out,
+            "Dry run: 2 path-form and 0 URL-form references would be rewritten.\n"
+            "Backup would go to: " +
+                backup +
+                "\n"
+                "Warning: 1 of the occurrences to rewrite stand outside picture references (in "
+                "other text); check that they are meant to change.\n");
 
   const Result r = Cli({"relocate", "--backup", csv.string(), "D:\\old\\item", "/srv/new item"});
 
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "调整成功！\nRewritten: 1 path-form and 1 URL-form references.\n");
+  EXPECT_EQ(r.out,
+            "调整成功！\n"
+            "Rewritten: 2 path-form and 0 URL-form references.\n"
+            "Backup: " +
+                backup +
+                "\n"
+                "Warning: 1 of the rewritten occurrences stood outside picture references (in "
+                "other text); check that they were meant to change.\n");
   EXPECT_EQ(ReadBytes(csv),
-            Utf16FileBytes(Listing(u"/srv/new item\\a.jpg", u"file:////srv/new%20item/b.jpg")));
-  EXPECT_EQ(ReadBytes(test::ToPath(dir.File("goods_备份.csv"))),
-            Utf16FileBytes(Listing(u"d:\\OLD\\item\\a.jpg", u"file:///D:/old/item/b.jpg")));
+            Utf16FileBytes(u"\"/srv/new item\"" + Listing(u"/srv/new item\\a.jpg", u"x")));
+  EXPECT_EQ(ReadBytes(test::ToPath(dir.File("goods_备份.csv"))), Utf16FileBytes(before));
+
+  WriteBytes(csv, Utf16FileBytes(before));
+  const Json o =
+      Parsed(Cli({"relocate", "--backup", "--json", csv.string(), "D:\\old\\item", "/new"}).out);
+  EXPECT_EQ(o["outside_references"], 1);
+  EXPECT_EQ(o["backup"], backup);
+  EXPECT_EQ(o["encoding"], "utf-16le");
+  // Without a backup, none is named.
+  WriteBytes(csv, Utf16FileBytes(before));
+  EXPECT_EQ(
+      Parsed(Cli({"relocate", "--json", csv.string(), "D:\\old\\item", "/new"}).out)["backup"],
+      Json());
+}
+
+TEST_F(CliTest, RelocateTakesARelativeNewFolderFromTheCurrentFolder) {
+  test::CurrentFolderGuard here(dir.path());
+  struct Case {
+    std::string newFolder;
+    std::u16string written;  // where the picture a.jpg is then
+  };
+  const Case cases[] = {
+      {"./图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg"},
+      {"图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg"},
+      {folder + sep + "abs", FromUtf8(folder + sep + "abs") + u"\\宝贝\\1.jpg"},
+      // The folder of another machine stays as it is, on every system.
+      {"E:\\新\\图片", u"E:\\新\\图片\\宝贝\\1.jpg"},
+      {"e:图片", u"e:图片\\宝贝\\1.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.newFolder);
+    WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\宝贝\\1.jpg", u"x")));
+
+    const Result r = Cli({"relocate", "goods.csv", "D:\\old", c.newFolder});
+
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(Listing(c.written, u"x")));
+  }
 }
 
 TEST_F(CliTest, DryRunCountsAndWritesNothing) {
@@ -134,7 +205,8 @@ TEST_F(CliTest, DryRunCountsAndWritesNothing) {
       Cli({"relocate", "--dry-run", "--backup", csv.string(), "D:\\old\\item", "/new"});
 
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "Dry run: 2 path-form and 0 URL-form references would be rewritten.\n");
+  EXPECT_EQ(r.out, "Dry run: 2 path-form and 0 URL-form references would be rewritten.\n" +
+                       ("Backup would go to: " + ToUtf8(dir.File("goods_备份.csv")) + "\n"));
   EXPECT_EQ(ReadBytes(csv), bytes);
   EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
 }
@@ -173,7 +245,8 @@ TEST_F(CliTest, AutoProposesAndRelocatesLikeTheWindowAtStart) {
 
   const Result dry = Cli({"auto", "--level", "0", "--dry-run", folder});
   EXPECT_EQ(dry.status, 0) << dry.err;
-  EXPECT_EQ(dry.out, csv.string() + "\nD:\\old\\pics\\item\n" + item + "\n" +
+  EXPECT_EQ(dry.out, "CSV: " + csv.string() + "\nFolder named in the CSV: D:\\old\\pics\\item\n" +
+                         "New folder: " + item + "\n" +
                          "Dry run: 1 path-form and 1 URL-form references would be rewritten.\n" +
                          "Pictures: 2 checked, 2 found, 0 missing\n");
 
@@ -185,6 +258,7 @@ TEST_F(CliTest, AutoProposesAndRelocatesLikeTheWindowAtStart) {
   EXPECT_EQ(object["csv"], csv.string());
   EXPECT_EQ(object["old_folder"], "D:\\old\\pics\\item");
   EXPECT_EQ(object["new_folder"], item);
+  EXPECT_EQ(object["other_csv_files"], Json::array());
 
   const Result run = Cli({"auto", "--level", "0", folder});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -197,7 +271,77 @@ TEST_F(CliTest, AutoProposesAndRelocatesLikeTheWindowAtStart) {
 TEST_F(CliTest, AutoWithoutCsvDoesNothing) {
   const Result r = Cli({"auto", folder});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(r.out, "\n\n" + folder + sep + "\n");
+  EXPECT_EQ(r.out,
+            "CSV: (none)\nFolder named in the CSV: (none)\nNew folder: " + folder + sep + "\n");
+  EXPECT_EQ(r.err, "Nothing done: no CSV file in " + folder + sep + ".\n");
+}
+
+TEST_F(CliTest, AutoSaysWhatItsOperandIsWhenItIsNoFolder) {
+  WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
+  const std::string missing = folder + sep + "gone";
+  struct Case {
+    std::string operand;
+    std::string says;
+  };
+  const Case cases[] = {
+      {csv.string(), "\"" + csv.string() + "\" is a file, not a folder"},
+      {missing, "The folder \"" + missing + "\" does not exist."},
+      {"", "The folder operand is empty"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.operand);
+    const Result r = Cli({"auto", c.operand});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Holds(r.err, c.says)) << r.err;
+  }
+}
+
+TEST_F(CliTest, AutoWritesIntoAMissingNewFolderOnlyWhenForced) {
+  const std::string bytes = Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x"));
+  WriteBytes(csv, bytes);
+  const std::string item = folder + sep + "item";  // proposed, and not there
+  const std::string lines = "CSV: " + csv.string() +
+                            "\nFolder named in the CSV: D:\\old\\pics\\item\nNew folder: " + item +
+                            "\n";
+
+  for (const bool dryRun : {false, true}) {
+    SCOPED_TRACE(dryRun ? "dry run" : "run");
+    std::vector<std::string> args = {"auto", "--level", "0", "--backup", folder};
+    if (dryRun) args.push_back("--dry-run");
+    const Result r = Cli(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, lines);
+    EXPECT_TRUE(Holds(r.err, "The proposed new folder \"" + item + "\" does not exist")) << r.err;
+    EXPECT_TRUE(Holds(r.err, "--force")) << r.err;
+    EXPECT_EQ(ReadBytes(csv), bytes);
+    EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
+  }
+
+  const Result forced = Cli({"auto", "--level", "0", "--force", folder});
+  EXPECT_EQ(forced.status, 4);
+  EXPECT_EQ(forced.err, "Needs a look: the new folder " + item + " does not exist.\n");
+  EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(Listing(FromUtf8(item) + u"\\a.jpg", u"x")));
+}
+
+TEST_F(CliTest, AutoNamesTheCsvItTookAndTheOthers) {
+  const std::string listing = Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x"));
+  WriteBytes(csv, listing);
+  WriteBytes(dir.path() / "old.csv", listing);
+  WriteBytes(test::ToPath(dir.File("goods_备份.csv")), listing);
+  MakePictures(dir.path() / "pics", {"item/a.jpg"});
+  const std::string others =
+      folder + sep + "old.csv\n  " + ToUtf8(dir.File("goods_备份.csv")) + "\n";
+
+  const Result r = Cli({"auto", "--dry-run", folder});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Holds(r.out, "CSV: " + csv.string() + "\n")) << r.out;
+  EXPECT_TRUE(Holds(r.out, "Other CSV files in the folder, not taken:\n  " + others)) << r.out;
+
+  const Json o = Parsed(Cli({"auto", "--dry-run", "--json", folder}).out);
+  EXPECT_EQ(o["csv"], csv.string());
+  EXPECT_EQ(o["other_csv_files"],
+            Json::array({folder + sep + "old.csv", ToUtf8(dir.File("goods_备份.csv"))}));
 }
 
 TEST(CliCheck, ExitStatusSaysWhetherEveryReferenceResolves) {
@@ -228,8 +372,8 @@ TEST(CliCheck, ExitStatusSaysWhetherEveryReferenceResolves) {
        "\xEF\xBB\xBF<img src=\"\"D:\\old\\pics\\item\\a.jpg\"\">",
        {"item/a.jpg"},
        3,
-       "no UTF-16 text"},
-      {"nothing behind the mark", "\xFF\xFE", {"item/a.jpg"}, 3, "no UTF-16 text"},
+       "UTF-8 text with a byte-order mark"},
+      {"nothing behind the mark", "\xFF\xFE", {"item/a.jpg"}, 3, "holds no text"},
       {"no reference",
        Utf16FileBytes(u"\"标题\"\r\n\"a.jpg\"\r\n"),
        {"item/a.jpg"},
@@ -452,7 +596,10 @@ TEST(CliUsage, MistakesExitWithTwoAndHelpWithZero) {
       {"check", "a", "b", "c"},
       {"check", "--dry-run", "a"},
       {"detect", "--json", "a"},
-      {"relocate", "--json", "a", "b"}};
+      {"relocate", "--json", "a", "b"},
+      {"auto"},
+      {"relocate", "--force", "a", "b", "c"},
+      {"check", "--force", "a"}};
   for (const auto& args : mistakes) {
     const Result r = Cli(args);
     EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
@@ -463,40 +610,353 @@ TEST(CliUsage, MistakesExitWithTwoAndHelpWithZero) {
   EXPECT_NE(help.out.find("relocate"), std::string::npos);
 }
 
+TEST(CliEncoding, EveryCommandExplainsACsvInAnotherEncodingAndLeavesItAlone) {
+  const std::string reference = "<img src=\"\"D:\\old\\pics\\item\\a.jpg\"\">";
+  struct Case {
+    CsvEncoding encoding;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {CsvEncoding::Utf8Bom, "\xEF\xBB\xBF" + reference + "商品"},
+      {CsvEncoding::Utf8, reference + "商品"},
+      {CsvEncoding::Ansi, reference + "\xC9\xCC\xC6\xB7"},  // GBK 商品
+      {CsvEncoding::Utf16Be, std::string("\xFE\xFF\0<\0i", 6)},
+      {CsvEncoding::Empty, "\xFF\xFE"},
+  };
+  const std::vector<std::vector<std::string>> commands = {{"detect"},
+                                                          {"check"},
+                                                          {"check", "--json"},
+                                                          {"relocate", "--backup"},
+                                                          {"relocate", "--json"},
+                                                          {"auto", "--backup"},
+                                                          {"auto", "--json"}};
+  for (const Case& c : cases) {
+    for (const Language language : {Language::English, Language::Chinese}) {
+      for (const auto& command : commands) {
+        SCOPED_TRACE(EncodingAdviceEnglish(c.encoding) + " " + testing::PrintToString(command));
+        TempDir dir;
+        const fs::path csv = dir.path() / "goods.csv";
+        WriteBytes(csv, c.bytes);
+        MakePictures(dir.path() / "item", {"a.jpg"});
+        std::vector<std::string> args = command;
+        if (command[0] == "auto") {
+          args.push_back(dir.path().string());
+        } else {
+          args.push_back(csv.string());
+        }
+        if (command[0] == "relocate") args.insert(args.end(), {"D:\\old\\pics", "/new"});
+
+        const Result r = Cli(args, language);
+
+        EXPECT_EQ(r.status, 3) << r.err;
+        const std::string advice = language == Language::Chinese
+                                       ? ToUtf8(EncodingAdviceChinese(c.encoding))
+                                       : EncodingAdviceEnglish(c.encoding);
+        EXPECT_EQ(r.err, advice + "\n");
+        if (command[0] == "detect") {
+          EXPECT_EQ(r.out, "\n");
+        }
+        if (command.back() == "--json") {
+          const Json o = Parsed(r.out);
+          EXPECT_EQ(o["encoding"], cli::EncodingName(c.encoding));
+          EXPECT_EQ(o["message"], advice);
+        }
+        EXPECT_EQ(ReadBytes(csv), c.bytes);
+        EXPECT_EQ(test::ListNames(dir.path()), "goods.csv item");
+      }
+    }
+  }
+}
+
+TEST_F(CliTest, ChineseLocaleGivesChineseSentencesAndKeepsTheFixedTexts) {
+  const auto zh = [](const std::vector<std::string>& args) { return Cli(args, Language::Chinese); };
+  WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
+  MakePictures(dir.path() / "item", {"a.jpg"});
+  const std::string item = folder + sep + "item";
+
+  const Result dry = zh({"auto", "--level", "0", "--dry-run", folder});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out, "CSV 文件：" + csv.string() + "\nCSV中描述图片位置：D:\\old\\pics\\item\n" +
+                         "当前描述图片位置：" + item + "\n" +
+                         "试运行：将改写路径形式 1 处，网址形式 0 处。\n" +
+                         "图片：检查 1 张，找到 1 张，缺少 0 张\n");
+
+  // The run's own message follows the language; the JSON keys do not.
+  const Result typo = zh({"relocate", "--json", csv.string(), "D:\\o1d", "/new"});
+  EXPECT_EQ(typo.status, 3);
+  const Json o = Parsed(typo.out);
+  EXPECT_EQ(o["outcome"], "nothing_to_change");
+  EXPECT_EQ(o["message"], "CSV 中没有找到“D:\\o1d”，无需调整。CSV 未作改动。");
+
+  const Result run = zh({"relocate", csv.string(), "D:\\old\\pics\\item", item});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(
+      run.out,
+      "调整成功！\n已改写：路径形式 1 处，网址形式 0 处。\n图片：检查 1 张，找到 1 张，缺少 0 "
+      "张\n");
+
+  // The fixed texts stay as they are.
+  WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
+  const Result level = zh({"detect", "--level", "0.5", csv.string()});
+  EXPECT_EQ(level.err, "'0.5' is not a valid integer value.\n");
+  const Result missing = zh({"detect", folder + sep + "none.csv"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err.rfind("Cannot open file \"", 0), 0u) << missing.err;
+
+  const Result usage = zh({"relocate", "a"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err.rfind("picrelink-cli: relocate 需要 3 个参数\n用法：picrelink-cli", 0), 0u)
+      << usage.err;
+}
+
+TEST(CliTexts, EveryTextTakesTheSameArgumentsInBothLanguages) {
+  for (int i = 0; i < static_cast<int>(cli::Text::Count); ++i) {
+    SCOPED_TRACE(i);
+    const auto text = static_cast<cli::Text>(i);
+    const std::string english =
+        cli::Say(Language::English, text, {"\x01", "\x02", "\x03", "\x04", "\x05", "\x06", "\x07"});
+    const std::string chinese =
+        cli::Say(Language::Chinese, text, {"\x01", "\x02", "\x03", "\x04", "\x05", "\x06", "\x07"});
+    const auto marks = [](const std::string& said) {
+      std::string found;
+      for (const char c : said) {
+        if (c >= '\x01' && c <= '\x07') found += static_cast<char>('0' + c);
+      }
+      return found;
+    };
+    EXPECT_EQ(marks(english), marks(chinese));
+    EXPECT_EQ(english.find("{}"), std::string::npos);
+    EXPECT_EQ(chinese.find("{}"), std::string::npos);
+    EXPECT_NE(english, chinese);
+  }
+}
+
+TEST(CliLanguage, TheFirstLocaleVariableSetDecides) {
+  struct Case {
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    Language expected;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, Language::English},
+      {nullptr, nullptr, "zh_CN.UTF-8", Language::Chinese},
+      {nullptr, nullptr, "en_US.UTF-8", Language::English},
+      {nullptr, "zh_TW", "en_US.UTF-8", Language::Chinese},
+      {nullptr, "C", "zh_CN.UTF-8", Language::English},
+      {"zh_CN.GB18030", "en_US", "en_US", Language::Chinese},
+      {"C.UTF-8", "zh_CN", "zh_CN", Language::English},
+      // An empty value counts as unset.
+      {"", "", "zh_CN.UTF-8", Language::Chinese},
+      {"", "zh", nullptr, Language::Chinese},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cli::LanguageOfEnvironment(c.lcAll, c.lcMessages, c.lang), c.expected)
+        << (c.lcAll ? c.lcAll : "unset") << " / " << (c.lcMessages ? c.lcMessages : "unset")
+        << " / " << (c.lang ? c.lang : "unset");
+  }
+}
+
+// Package folders side by side: one done, one without a CSV, one with a
+// picture missing, and one that does not exist.
+class BatchTest : public CliTest {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"done", "empty", "look"}) fs::create_directory(dir.path() / name);
+    const std::string listing =
+        ListingBytes({u"D:\\old\\pics\\item\\a.jpg", u"file:///D:/old/pics/item/b.jpg"});
+    WriteBytes(dir.path() / "done" / "goods.csv", listing);
+    MakePictures(dir.path() / "done" / "pics", {"item/a.jpg", "item/b.jpg"});
+    WriteBytes(dir.path() / "look" / "goods.csv", listing);
+    MakePictures(dir.path() / "look" / "pics", {"item/a.jpg"});
+  }
+  std::string Folder(const char* name) const { return folder + sep + name; }
+};
+
+TEST_F(BatchTest, OneLineForEachFolderAndTheWorstStatus) {
+  const Result r =
+      Cli({"auto", "--dry-run", Folder("done"), Folder("empty"), Folder("look"), Folder("gone")});
+
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "[done] " + Folder("done") + ": 2 would be rewritten (path 1, url 1)\n" +
+                       "[nothing to do] " + Folder("empty") + ": no CSV file in " +
+                       Folder("empty") + sep + "\n" + "[needs a look] " + Folder("look") +
+                       ": 2 would be rewritten (path 1, url 1); 1 picture is missing under " +
+                       Folder("look") + sep + "pics\n" + "[error] " + Folder("gone") +
+                       ": The folder \"" + Folder("gone") + "\" does not exist.\n" +
+                       "Total: 1 done, 1 need a look, 1 nothing to do, 1 failed (of 4 folders); 4 "
+                       "references would be rewritten\n");
+  EXPECT_EQ(r.err, "");
+  // --dry-run held for every folder.
+  EXPECT_EQ(ReadBytes(dir.path() / "done" / "goods.csv"),
+            ListingBytes({u"D:\\old\\pics\\item\\a.jpg", u"file:///D:/old/pics/item/b.jpg"}));
+
+  // An error before something that needs a look, before nothing to do, before done.
+  struct Case {
+    std::vector<const char*> folders;
+    int status;
+  };
+  const Case cases[] = {
+      {{"done", "done"}, 0},
+      {{"empty", "done"}, 3},
+      {{"done", "look", "empty"}, 4},
+      {{"look", "gone", "done"}, 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"auto", "--dry-run"};
+    for (const char* name : c.folders) args.push_back(Folder(name));
+    EXPECT_EQ(Cli(args).status, c.status) << testing::PrintToString(args);
+  }
+}
+
+TEST_F(BatchTest, JsonHoldsEachFolderAndTheTotal) {
+  const Result r = Cli({"auto", "--json", "--backup", Folder("done"), Folder("empty"),
+                        Folder("look"), Folder("gone")});
+
+  EXPECT_EQ(r.status, 1);
+  const Json o = Parsed(r.out);
+  ASSERT_EQ(o["packages"].size(), 4u);
+  const Json& done = o["packages"][0];
+  EXPECT_EQ(done["folder"], Folder("done"));
+  EXPECT_EQ(done["status"], "done");
+  EXPECT_EQ(done["exit_status"], 0);
+  EXPECT_EQ(done["why"], Json());
+  EXPECT_EQ(done["run"]["outcome"], "written");
+  EXPECT_EQ(done["run"]["backup"], Folder("done") + sep + "goods_备份.csv");
+  EXPECT_EQ(o["packages"][1]["status"], "nothing_to_do");
+  EXPECT_EQ(o["packages"][1]["run"]["outcome"], "no_csv");
+  EXPECT_EQ(o["packages"][2]["status"], "needs_a_look");
+  EXPECT_EQ(o["packages"][2]["run"]["pictures"]["missing"], 1);
+  EXPECT_EQ(o["packages"][3]["status"], "error");
+  EXPECT_EQ(o["packages"][3]["run"], Json());
+  EXPECT_EQ(o["total"], Json({{"packages", 4},
+                              {"done", 1},
+                              {"needs_a_look", 1},
+                              {"nothing_to_do", 1},
+                              {"error", 1},
+                              {"rewritten", 4},
+                              {"exit_status", 1}}));
+  // --backup held for every folder that was written.
+  EXPECT_TRUE(fs::exists(test::ToPath(FromUtf8(Folder("look") + sep + "goods_备份.csv"))));
+}
+
+#ifndef _WIN32
+// A CSV whose name is GBK bytes, as unzip leaves the names of a zip made on
+// a Chinese Windows: found, read, backed up and rewritten under that name.
+TEST_F(CliTest, ANameThatIsNotUtf8IsKeptExactly) {
+  const std::string gbk = "\xC9\xCC\xC6\xB7";  // 商品
+  const fs::path named = dir.path() / fs::path(gbk + ".csv");
+  WriteBytes(named, Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
+  MakePictures(dir.path() / "item", {"a.jpg"});
+
+  const Result detect = Cli({"detect", named.string()});
+  EXPECT_EQ(detect.status, 0) << detect.err;
+  EXPECT_EQ(detect.out, "D:\\old\\pics\n");
+
+  // In messages, the bytes that are not UTF-8 show as U+FFFD.
+  const Result run = Cli({"auto", "--level", "0", "--backup", folder});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Holds(run.out, "CSV: " + folder + sep + "\xEF\xBF\xBD\xEF\xBF\xBD\xC6\xB7.csv\n"))
+      << run.out;
+  EXPECT_EQ(ReadBytes(named),
+            Utf16FileBytes(Listing(FromUtf8(folder + sep + "item") + u"\\a.jpg", u"x")));
+  EXPECT_EQ(ReadBytes(dir.path() / fs::path(gbk + "_备份.csv")),
+            Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
+}
+#endif
+
 // tests/windows runs the Windows program as a Windows user would.
 #if defined(PICRELINK_CLI_BINARY) && !defined(_WIN32)
-// A few runs of the real program, for its exit status and its streams.
-Result RunBinary(const std::string& arguments) {
+// A run of the real program with exactly these argument bytes and this
+// environment, for its exit status and its streams.
+Result RunBinary(const std::vector<std::string>& args,
+                 const std::vector<std::string>& environment = {"LANG=C.UTF-8"}) {
   TempDir scratch;
+  const fs::path outFile = scratch.path() / "stdout";
   const fs::path errFile = scratch.path() / "stderr";
-  const std::string command =
-      std::string(PICRELINK_CLI_BINARY) + " " + arguments + " 2>'" + errFile.string() + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "", "popen failed"};
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ReadBytes(errFile)};
+  std::vector<char*> argv = {const_cast<char*>(PICRELINK_CLI_BINARY)};
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const auto& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
+  envp.push_back(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return {-1, "", "fork failed"};
+  if (child == 0) {
+    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(outFile), ReadBytes(errFile)};
 }
 
 TEST_F(CliTest, RealProgramReportsThroughItsExitStatus) {
   WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\item\\a.jpg", u"x")));
 
-  const Result run = RunBinary("relocate '" + csv.string() + "' 'D:\\old\\item' /new");
+  const Result run = RunBinary({"relocate", csv.string(), "D:\\old\\item", "/new"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "调整成功！\nRewritten: 1 path-form and 0 URL-form references.\n");
 
-  const Result missing = RunBinary("relocate '" + folder + "/none.csv' 'D:\\old' /new");
+  const Result missing = RunBinary({"relocate", folder + "/none.csv", "D:\\old", "/new"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Cannot open file"), std::string::npos);
 
   WriteBytes(csv, "plain text");
-  EXPECT_EQ(RunBinary("relocate '" + csv.string() + "' 'D:\\old' /new").status, 3);
+  const Result plain = RunBinary({"relocate", csv.string(), "D:\\old", "/new"});
+  EXPECT_EQ(plain.status, 3);
+  EXPECT_EQ(plain.err, EncodingAdviceEnglish(CsvEncoding::Ascii) + "\n");
   EXPECT_EQ(ReadBytes(csv), "plain text");
 
-  EXPECT_EQ(RunBinary("relocate").status, 2);
+  EXPECT_EQ(RunBinary({"relocate"}).status, 2);
+}
+
+TEST_F(CliTest, RealProgramSpeaksTheLanguageOfTheLocale) {
+  WriteBytes(csv, Utf16FileBytes(u"no reference"));
+  const std::string chinese = "未找到：CSV 中没有图片引用";
+  const std::string english = "Nothing found: the CSV names no picture";
+  struct Case {
+    std::vector<std::string> environment;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"LANG=zh_CN.UTF-8"}, chinese},
+      {{"LANG=zh_CN.UTF-8", "LC_MESSAGES=en_US.UTF-8"}, english},
+      {{"LANG=en_US.UTF-8", "LC_MESSAGES=en_US.UTF-8", "LC_ALL=zh_TW.UTF-8"}, chinese},
+      {{"LC_ALL=C", "LANG=zh_CN.UTF-8"}, english},
+      {{}, english},
+  };
+  for (const Case& c : cases) {
+    const Result r = RunBinary({"detect", csv.string()}, c.environment);
+    EXPECT_EQ(r.status, 3) << testing::PrintToString(c.environment);
+    EXPECT_EQ(r.err.rfind(c.says, 0), 0u) << r.err;
+  }
+}
+
+// The arguments' bytes reach the files as they are, though they are no UTF-8.
+TEST_F(CliTest, RealProgramFindsANameThatIsNotUtf8) {
+  const std::string gbk = "\xC9\xCC\xC6\xB7";  // 商品 in GBK
+  fs::create_directory(dir.path() / gbk);
+  const fs::path named = dir.path() / gbk / (gbk + ".csv");
+  WriteBytes(named, Utf16FileBytes(Listing(u"D:\\old\\item\\a.jpg", u"x")));
+
+  const Result detect = RunBinary({"detect", "--level", "0", named.string()});
+  EXPECT_EQ(detect.status, 0) << detect.err;
+  EXPECT_EQ(detect.out, "D:\\old\\item\n");
+
+  const Result run = RunBinary({"relocate", named.string(), "D:\\old\\item", "/new"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(named), Utf16FileBytes(Listing(u"/new\\a.jpg", u"x")));
+
+  // Messages show what is not text as U+FFFD, and stay UTF-8.
+  const Result gone = RunBinary({"detect", (dir.path() / gbk / "gone.csv").string()});
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_EQ(gone.err, "Cannot open file \"" + folder +
+                          "/\xEF\xBF\xBD\xEF\xBF\xBD\xC6\xB7/gone.csv\". " +
+                          "No such file or directory.\n");
 }
 #endif
 
