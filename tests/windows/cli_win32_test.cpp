@@ -53,11 +53,29 @@ TEST_F(CliOnWindows, ChinesePathsArriveWholeAndTheOutputIsUtf8) {
   // The folder argument ends in "\", which a naive quoting would swallow.
   const test::ProgramResult run = Cli({u"auto", u"--level", u"0", u"--backup", shop});
   EXPECT_EQ(run.exitCode, 0u) << run.err;
-  EXPECT_EQ(run.out, ToUtf8(csv) + "\nD:\\旧图\\宝贝\n" + ToUtf8(shop) + "宝贝\n调整成功！\n" +
-                         "Rewritten: 1 path-form and 0 URL-form references.\n");
+  EXPECT_EQ(run.out, "CSV: " + ToUtf8(csv) + "\nFolder named in the CSV: D:\\旧图\\宝贝\n" +
+                         "New folder: " + ToUtf8(shop) + "宝贝\n调整成功！\n" +
+                         "Rewritten: 1 path-form and 0 URL-form references.\n" +
+                         "Backup: " + ToUtf8(shop) + "商品_备份.csv\n");
   EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(shop + u"宝贝\\a.jpg")));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")),
             Utf16FileBytes(Listing(u"D:\\旧图\\宝贝\\a.jpg")));
+}
+
+// A Windows name may hold an unpaired surrogate, which UTF-8 cannot carry:
+// the argument reaches the file as it is, and messages show U+FFFD for it.
+TEST_F(CliOnWindows, ANameWithAnUnpairedSurrogateArrivesWhole) {
+  const std::u16string named = shop + u"商品\xD800.csv";
+  WriteBytes(ToPath(named), Utf16FileBytes(Listing(u"D:\\旧图\\宝贝\\a.jpg")));
+
+  const test::ProgramResult run = Cli({u"relocate", named, u"D:\\旧图\\宝贝", u"E:\\新图\\宝贝"});
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_EQ(ReadBytes(ToPath(named)), Utf16FileBytes(Listing(u"E:\\新图\\宝贝\\a.jpg")));
+
+  const test::ProgramResult gone = Cli({u"detect", shop + u"\xDC00.csv"});
+  EXPECT_EQ(gone.exitCode, 1u);
+  EXPECT_EQ(gone.err.rfind("Cannot open file \"" + ToUtf8(shop) + "\xEF\xBF\xBD.csv\". ", 0), 0u)
+      << gone.err;
 }
 
 TEST_F(CliOnWindows, CsvHeldByAnotherProgramIsAnErrorAndStaysUnchanged) {
