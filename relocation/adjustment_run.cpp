@@ -7,6 +7,7 @@
 
 #include "core/background_sink.h"
 #include "core/error.h"
+#include "core/find_unit.h"
 #include "core/freplace.h"
 #include "core/path_helpers.h"
 #include "core/platform.h"
@@ -61,31 +62,54 @@ bool OnlySeparators(std::u16string_view folder) {
   return folder.find_first_not_of(u"\\/") == std::u16string_view::npos;
 }
 
+char16_t FoldAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+// Occurrences of find in text, ASCII letters folded, left to right without
+// overlap, as the passes take them. Candidates for the first unit are found
+// eight units at a time, in both cases of a letter.
+int64_t CountFolded(std::u16string_view text, std::u16string_view find) {
+  if (find.empty() || text.size() < find.size()) return 0;
+  const char16_t lower = FoldAscii(find[0]);
+  const char16_t upper = lower >= u'a' && lower <= u'z' ? static_cast<char16_t>(lower - 32) : lower;
+  const size_t end = text.size() - find.size() + 1;  // candidates lie before it
+  int64_t count = 0;
+  size_t at = 0;
+  while (at < end) {
+    size_t candidate = FindUnit(text.data(), end, lower, at);
+    if (upper != lower)
+      candidate = std::min(candidate, FindUnit(text.data(), candidate, upper, at));
+    if (candidate == end) break;
+    size_t k = 1;
+    while (k < find.size() && FoldAscii(text[candidate + k]) == FoldAscii(find[k])) ++k;
+    if (k == find.size()) {
+      ++count;
+      at = candidate + find.size();
+    } else {
+      at = candidate + 1;
+    }
+  }
+  return count;
+}
+
 // Counts, in the text as it is read, the occurrences of each form's find
-// text that lie inside picture references: the rest of what the passes
-// replace stands in other text, which the seller is warned about.
+// text that lie inside src="" values: the rest of what the passes replace
+// stands in other text, which the seller is warned about.
 class OccurrencesInReferences {
  public:
   explicit OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts)
-      : texts_(texts), scanner_(ClassifySpelledHead, [this](const FoundReference& found) {
-          Count(found.value);
-          return false;
-        }) {}
+      : texts_(texts),
+        scanner_([](std::u16string_view) { return 0; },
+                 [this](const FoundReference& found) {
+                   for (const FormTexts& form : texts_)
+                     total_ += CountFolded(found.value, form.find);
+                   return false;
+                 }) {}
   void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
   int64_t Total() const { return total_; }
 
  private:
-  void Count(std::u16string_view value) {
-    for (const FormTexts& form : texts_) {
-      const std::u16string_view find = form.find;
-      if (find.empty()) continue;
-      for (size_t at = FindOccurrence(value.data(), value.size(), find, true, 0);
-           at != kNoOccurrence;
-           at = FindOccurrence(value.data(), value.size(), find, true, at + find.size())) {
-        ++total_;
-      }
-    }
-  }
   const std::array<FormTexts, kFormCount>& texts_;
   ReferenceScanner scanner_;
   int64_t total_ = 0;
@@ -145,18 +169,22 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   // before the whole new text is known to change something.
   CountingSink counter;
   Utf16ReplacementWriter writer(csv, &reader.File());
-  std::optional<BackgroundSink> background;
-  if (!options.dryRun) background.emplace(writer, options.bufferUnits);
-  TextSink& out = options.dryRun ? static_cast<TextSink&>(counter) : *background;
   // The pictures of the rewritten references are looked for when the new
   // folder exists; its tree is listed once, before the text streams.
   std::optional<PictureChecker> checker;
   checker.emplace(newFolder, newFolder);
   if (!checker->Tally().folderExists) checker.reset();
-  RespellingPass respelling(oldFolder, newFolder, out, report, checker ? &*checker : nullptr);
+  RespellingPass respelling(oldFolder, newFolder,
+                            options.dryRun ? static_cast<TextSink&>(counter) : writer, report,
+                            checker ? &*checker : nullptr);
+  // The last stage works on the writing thread, beside the writes, so that
+  // the reading thread keeps only the passes.
+  std::optional<BackgroundSink> background;
+  if (!options.dryRun) background.emplace(respelling, options.bufferUnits);
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(respelling) : *background;
   // Built from the last pass to the first, each handing on to the next.
   std::array<std::optional<StreamReplacer>, kFormCount> passes;
-  TextSink* next = &respelling;
+  TextSink* next = &out;
   for (size_t form = kFormCount; form-- > 0;) {
     passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
                          options.bufferUnits);
@@ -184,8 +212,8 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     report.occurrences[form] = passes[form]->Occurrences();
     occurrences += report.occurrences[form];
   }
-  respelling.Finish();
   if (background) background->Finish();
+  respelling.Finish();
   if (checker) report.pictures = checker->Tally();
   report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences.Total());
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/find_unit.h"
 #include "core/freplace.h"
 
 namespace picrelink {
@@ -94,8 +95,9 @@ void ReferenceScanner::Feed(std::u16string_view piece) {
       }
       case State::Head: {
         const size_t stop = std::min(n, i + (kValueHeadUnits - value_.size()));
-        const size_t quote = piece.substr(0, stop).find(u'"', i);
-        const size_t end = quote == std::u16string_view::npos ? stop : quote;
+        const size_t found = FindUnit(piece.data(), stop, u'"', i);
+        const size_t quote = found == stop ? std::u16string_view::npos : found;
+        const size_t end = found;
         value_.append(piece.substr(i, end - i));
         valueLength_ += end - i;
         i = end;
@@ -103,8 +105,8 @@ void ReferenceScanner::Feed(std::u16string_view piece) {
         break;
       }
       case State::Value: {
-        const size_t quote = piece.find(u'"', i);
-        const size_t end = quote == std::u16string_view::npos ? n : quote;
+        const size_t end = FindUnit(piece.data(), n, u'"', i);
+        const size_t quote = end == n ? std::u16string_view::npos : end;
         const size_t room = maxValueUnits_ > value_.size() ? maxValueUnits_ - value_.size() : 0;
         const size_t take = std::min(room, end - i);
         value_.append(piece.substr(i, take));

@@ -175,6 +175,7 @@ bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, 
   for (size_t i = 0; i < folder.size(); ++i) {
     const char16_t a = path[i];
     const char16_t b = folder[i];
+    if (a == b) continue;
     if (Fold(a) != Fold(b) && !(IsSeparator(a) && IsSeparator(b))) return false;
   }
   if (!boundary || path.size() == folder.size()) return true;
