@@ -177,9 +177,14 @@ Encoding EncodingOf(std::u16string_view csv, Language language) {
 int Detect(const CommandLine& line, const MemoryFormValues& values, Language language,
            std::ostream& out, std::ostream& err) {
   const std::u16string csv = Operand(line.operands[0]);
-  const Encoding encoding = EncodingOf(csv, language);
   // The line is always there, empty when nothing names a folder, so that a
   // script reads one line whatever happened.
+  if (csv.empty()) {
+    out << '\n';
+    err << Say(language, Text::NothingDone, {Say(language, Text::NoCsvGiven)}) << '\n';
+    return kNothingDone;
+  }
+  const Encoding encoding = EncodingOf(csv, language);
   if (!encoding.advice.empty()) {
     out << '\n';
     err << encoding.advice << '\n';
@@ -196,6 +201,10 @@ int Detect(const CommandLine& line, const MemoryFormValues& values, Language lan
 
 int Check(const CommandLine& line, const MemoryFormValues& values, Language language,
           std::ostream& out, std::ostream& err) {
+  if (line.operands[0].empty()) {
+    err << Say(language, Text::NothingToCheck, {Say(language, Text::NoCsvGiven)}) << '\n';
+    return kNothingDone;
+  }
   const std::u16string csv = platform::AbsolutePath(Operand(line.operands[0]));
   const Encoding encoding = EncodingOf(csv, language);
   if (!encoding.advice.empty()) {

@@ -229,7 +229,14 @@ TEST_F(CliTest, NothingToDoExitsWithThree) {
   EXPECT_EQ(Cli({"relocate", csv.string(), "D:\\old\\item", "d:\\OLD\\item\\"}).status, 3);
   EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"D:\\old\\item\\a.jpg"));
 
-  EXPECT_EQ(Cli({"relocate", "", "D:\\old\\item", "/new"}).status, 3);
+  for (const std::vector<std::string>& noCsv :
+       {std::vector<std::string>{"relocate", "", "D:\\old\\item", "/new"},
+        {"detect", ""},
+        {"check", ""}}) {
+    const Result r = Cli(noCsv);
+    EXPECT_EQ(r.status, 3) << noCsv[0];
+    EXPECT_TRUE(Holds(r.err, "no CSV file")) << r.err;
+  }
 
   const Result json = Cli({"relocate", "--json", csv.string(), "D:\\o1d\\item", "/new"});
   EXPECT_EQ(json.status, 3);
