@@ -147,6 +147,11 @@ void Redetect(FormValues& values) {
   if (proposed != actual) values.SetBtn3(proposed);
 }
 
+void ChooseCsv(FormValues& values, std::u16string_view csvPath) {
+  values.SetBtn1(csvPath);
+  Redetect(values);
+}
+
 std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_view detected) {
   if (detected.empty()) return std::u16string(actual);
   const std::u16string detectedName = LastPathPart(detected);

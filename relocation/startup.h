@@ -38,4 +38,9 @@ std::u16string ProposeActualFolder(std::u16string_view actual, std::u16string_vi
 // component when the two last components differ.
 void Redetect(FormValues& values);
 
+// The seller chose a CSV by hand: btn1 = csvPath, then re-detection. An error
+// of re-detection propagates with btn1 already set and btn2 and btn3 as they
+// were.
+void ChooseCsv(FormValues& values, std::u16string_view csvPath);
+
 }  // namespace picrelink

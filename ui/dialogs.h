@@ -16,6 +16,12 @@ class Dialogs {
   virtual void ShowError(const QString& message) = 0;
   // The information box: information icon, one OK button.
   virtual void ShowInformation(const QString& text, const QString& caption) = 0;
+  // The question box: question icon, Yes and No with No the default (Enter
+  // and Escape both answer No); true for Yes.
+  virtual bool AskYesNo(const QString& question, const QString& caption) = 0;
+  // The details of the status area in a read-only text that can be selected
+  // and copied; returns when it is closed.
+  virtual void ShowDetails(const QString& text) = 0;
   // The open-file dialog for the CSV file: the chosen file's full path, or
   // nothing when it was cancelled or failed.
   virtual std::optional<QString> ChooseCsvFile(const QString& initialName) = 0;

@@ -61,15 +61,15 @@ FolderBrowser::FolderBrowser(const QString& initialPath, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       reveal_(new QTimer(this)),
       model_(new QFileSystemModel(this)),
-      label_(new QLabel(QStringLiteral("Current Folder"), this)),
+      label_(new QLabel(tr("Current Folder"), this)),
       box_(new CurrentFolderBox(this)),
       tree_(new QTreeView(this)),
-      ok_(new QPushButton(QStringLiteral("OK"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      ok_(new QPushButton(tr("OK"), this)),
+      cancel_(new QPushButton(tr("Cancel"), this)) {
   reveal_->setSingleShot(true);
   reveal_->setInterval(0);
   connect(reveal_, &QTimer::timeout, this, &FolderBrowser::RevealPreselection);
-  setWindowTitle(QStringLiteral("Browse for Folder"));
+  setWindowTitle(tr("Browse for Folder"));
   setSizeGripEnabled(true);
 
   // Folders only, hidden ones left out. The model gathers entry details on a

@@ -18,13 +18,8 @@ QString ToQString(std::u16string_view text) {
 }  // namespace
 
 FormAdapter::FormAdapter(PathEdit& btn1, PathEdit& btn2, PathEdit& btn3, LevelEdit& edtnum,
-                         QCheckBox& checkBox1, Dialogs& dialogs)
-    : btn1_(btn1),
-      btn2_(btn2),
-      btn3_(btn3),
-      edtnum_(edtnum),
-      checkBox1_(checkBox1),
-      dialogs_(dialogs) {}
+                         QCheckBox& checkBox1)
+    : btn1_(btn1), btn2_(btn2), btn3_(btn3), edtnum_(edtnum), checkBox1_(checkBox1) {}
 
 std::u16string FormAdapter::Btn1() const { return btn1_.text().toStdU16String(); }
 std::u16string FormAdapter::Btn2() const { return btn2_.text().toStdU16String(); }
@@ -35,22 +30,54 @@ void FormAdapter::SetBtn3(std::u16string_view text) { btn3_.setText(ToQString(te
 std::u16string FormAdapter::LevelText() const { return edtnum_.text().toStdU16String(); }
 bool FormAdapter::BackupChecked() const { return checkBox1_.isChecked(); }
 
-void FormAdapter::ShowInformation(std::u16string_view text, std::u16string_view caption) {
+MemoryFormValues FormAdapter::Snapshot() const {
+  MemoryFormValues values;
+  values.btn1 = Btn1();
+  values.btn2 = Btn2();
+  values.btn3 = Btn3();
+  values.levelText = LevelText();
+  values.backup = BackupChecked();
+  return values;
+}
+
+DialogMessages::DialogMessages(Dialogs& dialogs) : dialogs_(dialogs) {}
+
+void DialogMessages::ShowInformation(std::u16string_view text, std::u16string_view caption) {
   dialogs_.ShowInformation(ToQString(text), ToQString(caption));
 }
 
 ButtonTrigger::ButtonTrigger(QAbstractButton& button) : button_(&button) {}
 
 void ButtonTrigger::SetAvailable(bool available) {
-  if (!button_) return;
   if (!available) {
+    if (holds_++ > 0 || !button_) return;
     hadFocus_ = button_->hasFocus();
     button_->setEnabled(false);
     return;
   }
+  if (holds_ == 0 || --holds_ > 0 || !button_) return;
   button_->setEnabled(true);
   if (hadFocus_) button_->setFocus(Qt::OtherFocusReason);
   hadFocus_ = false;
+}
+
+QueuedTrigger::QueuedTrigger(QObject& context, Trigger& target)
+    : context_(context), target_(target) {}
+
+void QueuedTrigger::SetAvailable(bool available) {
+  Trigger* target = &target_;
+  QMetaObject::invokeMethod(
+      &context_, [target, available] { target->SetAvailable(available); }, Qt::QueuedConnection);
+}
+
+void HeldMessages::ShowInformation(std::u16string_view text, std::u16string_view caption) {
+  std::lock_guard lock(mutex_);
+  held_ = Held{ToQString(text), ToQString(caption)};
+}
+
+std::optional<HeldMessages::Held> HeldMessages::Take() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(held_, std::nullopt);
 }
 
 }  // namespace picrelink::ui

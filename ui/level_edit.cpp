@@ -35,6 +35,12 @@ LevelEdit::LevelEdit(QWidget* parent) : QAbstractSpinBox(parent) {
   setStyle(timing);
   setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   setAccelerated(false);
+  // A click or Tab gives the focus, the wheel never does: turning the wheel
+  // over the window must not pick the control and change the level.
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(tr("Levels up from the pictures' folder"));
+  setAccessibleDescription(
+      tr("0: the folder named in the CSV is the pictures' own folder; 1: the folder above it"));
   SetValue(kLevelMax);
   valueOnEntry_ = Value();
 }

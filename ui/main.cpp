@@ -49,10 +49,17 @@ int main(int argc, char* argv[]) {
   }
 
   QApplication app(argc, argv);
-  picrelink::ui::InstallQtTranslations(QLocale::system());
+  // Qt's own texts follow the system's locale; the window's own added texts
+  // and those of the relocation commands follow the seller's language.
+  const QLocale locale = QLocale::system();
+  const picrelink::Language language = picrelink::ui::LanguageOf(locale);
+  picrelink::ui::InstallQtTranslations(locale);
+  picrelink::ui::InstallWindowTranslations(language);
 
   picrelink::ui::QtDialogs dialogs(QCoreApplication::applicationFilePath());
-  picrelink::ui::TForm1 form(dialogs, [] { return picrelink::platform::ProgramFolder(); });
+  picrelink::ui::TForm1 form(
+      dialogs, [] { return picrelink::platform::ProgramFolder(); },
+      picrelink::ui::WindowSettingsFor(language));
   form.show();
   return QApplication::exec();
 }

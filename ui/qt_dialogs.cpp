@@ -8,12 +8,16 @@
 #include <QScreen>
 
 #include "relocation/error_text.h"
+#include "relocation/window_texts.h"
+#include "ui/details_dialog.h"
 #include "ui/folder_browser.h"
 
 namespace picrelink::ui {
 namespace {
 
-QString FromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
+QString FromU16(std::u16string_view text) {
+  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
+}
 
 // The busy pointer while a dialog is prepared and released.
 class BusyCursor {
@@ -50,6 +54,15 @@ std::unique_ptr<QMessageBox> MakeInformationBox(const QString& text, const QStri
   return std::make_unique<QMessageBox>(QMessageBox::Information, caption, text, QMessageBox::Ok);
 }
 
+std::unique_ptr<QMessageBox> MakeQuestionBox(const QString& question, const QString& caption) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, caption, question,
+                                           QMessageBox::Yes | QMessageBox::No);
+  // Writing is the answer that has to be chosen.
+  box->setDefaultButton(QMessageBox::No);
+  box->setEscapeButton(QMessageBox::No);
+  return box;
+}
+
 std::unique_ptr<QFileDialog> MakeCsvFileDialog(const QString& initialName) {
   auto dialog = std::make_unique<QFileDialog>();
   dialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -58,8 +71,10 @@ std::unique_ptr<QFileDialog> MakeCsvFileDialog(const QString& initialName) {
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   // A typed name is given back also when no such file exists.
   dialog->setFileMode(QFileDialog::AnyFile);
-  const QStringList filters = {QStringLiteral("CSV文件 (*.csv)"),
-                               QStringLiteral("所有文件 (*.*) (*.*)")};
+  QStringList filters;
+  for (const FileFilter& filter : kCsvFileFilters) {
+    filters << FromU16(filter.name) + QStringLiteral(" (") + FromU16(filter.pattern) + u')';
+  }
   dialog->setNameFilters(filters);
   dialog->selectNameFilter(filters.first());
   if (!initialName.isEmpty()) dialog->selectFile(initialName);
@@ -81,6 +96,17 @@ void QtDialogs::ShowError(const QString& message) {
 
 void QtDialogs::ShowInformation(const QString& text, const QString& caption) {
   MakeInformationBox(text, caption)->exec();
+}
+
+bool QtDialogs::AskYesNo(const QString& question, const QString& caption) {
+  std::unique_ptr<QMessageBox> box = MakeQuestionBox(question, caption);
+  box->setParent(QApplication::activeWindow(), box->windowFlags());
+  return box->exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::ShowDetails(const QString& text) {
+  DetailsDialog dialog(text, QApplication::activeWindow());
+  dialog.exec();
 }
 
 std::optional<QString> QtDialogs::ChooseCsvFile(const QString& initialName) {

@@ -24,6 +24,8 @@ class QtDialogs : public Dialogs {
 
   void ShowError(const QString& message) override;
   void ShowInformation(const QString& text, const QString& caption) override;
+  bool AskYesNo(const QString& question, const QString& caption) override;
+  void ShowDetails(const QString& text) override;
   std::optional<QString> ChooseCsvFile(const QString& initialName) override;
   std::optional<QString> BrowseForFolder(const QString& initialPath) override;
 
@@ -34,6 +36,7 @@ class QtDialogs : public Dialogs {
 // The boxes and the open-file dialog as they are set up before they are shown.
 std::unique_ptr<QMessageBox> MakeErrorBox(const QString& message, const QString& programFilePath);
 std::unique_ptr<QMessageBox> MakeInformationBox(const QString& text, const QString& caption);
+std::unique_ptr<QMessageBox> MakeQuestionBox(const QString& question, const QString& caption);
 std::unique_ptr<QFileDialog> MakeCsvFileDialog(const QString& initialName);
 
 // What the open-file dialog gives back: the chosen file's full path, or

@@ -1,21 +1,51 @@
 #pragma once
 // The main window: the five form values in their controls, the two commands
-// and the three browse buttons, each handed to the relocation operations.
+// and the three browse buttons, each handed to the relocation operations,
+// and the status area that tells what the census of the values found.
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "relocation/form_values.h"
+#include "relocation/language.h"
+#include "relocation/window_status.h"
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace picrelink::ui {
 
+class BackgroundJobs;
+class ButtonTrigger;
+class DialogMessages;
 class Dialogs;
 class FormAdapter;
 class LevelEdit;
 class PathEdit;
+class StatusArea;
+
+struct WindowSettings {
+  // The language of the texts that come from relocation/ (the status, the
+  // question, the run's messages).
+  Language language = Language::Chinese;
+  // How long the status waits after the last keystroke in a value.
+  int statusDelayMs = 300;
+  // How long the start command works before its progress is shown.
+  int progressDelayMs = 300;
+  // The run's buffers, in code units (RunOptions::bufferUnits).
+  size_t runBufferUnits = size_t{1} << 18;
+  // For tests: called on the run's thread each time it has read a piece.
+  std::function<void()> runProgressHook;
+};
+
+// The settings of a window in language.
+WindowSettings WindowSettingsFor(Language language);
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -27,7 +57,12 @@ class TForm1 : public QWidget {
 
   // Builds the window and runs start-up before it is shown; a start-up error
   // is shown at once through dialogs, and the window is built all the same.
+  // The census for the status area starts at once, on a thread of its own.
+  TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettings settings,
+         QWidget* parent = nullptr);
+  // In the system's language.
   TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, QWidget* parent = nullptr);
+  // Cancels what still runs and waits for it.
   ~TForm1() override;
 
   // The controls, from top to bottom.
@@ -44,6 +79,8 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox1;
   QPushButton* cxButton30;
   QLabel* cxLabel1;
+  // Below them.
+  StatusArea* statusArea;
 
   // The handlers. Errors escape them; the window shows whatever escapes.
   void FormCreate();
@@ -52,15 +89,70 @@ class TForm1 : public QWidget {
   void cxButtonEdit2PropertiesButtonClick(PathEdit* sender);
   void btn2PropertiesButtonClick(PathEdit* sender);
 
+  // Whether the start command is at work: from the click until its message
+  // has been dismissed.
+  bool Starting() const { return starting_; }
+  // Whether the status is still to come: a census runs or waits for the
+  // keys to rest.
+  bool StatusPending() const;
+
+ signals:
+  // The status area shows the census of the values (or why there is none).
+  void StatusShown();
+  // The start command is over: written, refused, failed or cancelled.
+  void StartEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
+  struct CensusJob;
+  struct RunJob;
+  struct TakenStatus;
+
   void CreateControls();
   void ConnectHandlers();
   // Runs a handler; an error that escapes it is shown in the error box.
   void ShowingErrors(const std::function<void()>& handler);
 
+  StatusRequest CurrentRequest() const;
+  // Takes the status of the values anew; unless forced, not when the last
+  // one is of the same values and the same file.
+  void RefreshStatus(bool force);
+  void ValuesEdited();
+  void StartCensus(bool forStart);
+  // Stops the census and waits until no census holds the CSV, before the
+  // window reads it on its own thread.
+  void ReleaseCsv();
+  void CensusEnded(const std::shared_ptr<CensusJob>& job);
+  void ShowStatusOf(const StatusInput& input);
+  void AskThenRun(const StatusInput& input);
+  void StartRun();
+  void RunEnded(const std::shared_ptr<RunJob>& job);
+  void EndStart();
+  void CancelStart();
+  void ShowProgress();
+  void ShowDetails();
+
   Dialogs& dialogs_;
   ProgramFolderSource programFolder_;
+  WindowSettings settings_;
   std::unique_ptr<FormAdapter> values_;
+  std::unique_ptr<DialogMessages> messages_;
+  std::unique_ptr<ButtonTrigger> startTrigger_;
+  BackgroundJobs* jobs_;
+  QTimer* statusDelay_;
+  QTimer* progressTick_;
+
+  std::vector<std::u16string> candidates_;  // found beside the program at start-up
+  std::shared_ptr<CensusJob> census_;       // the one whose result counts
+  std::unique_ptr<TakenStatus> taken_;      // the last census that ended
+  std::shared_ptr<RunJob> run_;
+  MemoryFormValues startValues_;  // the values at the start button's click
+  bool starting_ = false;
+  bool statusPending_ = false;  // values changed while the start command worked
+  bool closing_ = false;
+  QElapsedTimer startClock_;
 };
 
 }  // namespace picrelink::ui

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
+#include <QTest>
 #include <QTranslator>
 
+#include "ui/details_dialog.h"
 #include "ui/qt_dialogs.h"
 #include "ui/qt_translations.h"
 
@@ -45,6 +50,47 @@ TEST(InformationBoxTest, HasTheInformationIconAndOneOkButton) {
   EXPECT_EQ(box->windowTitle(), QStringLiteral("调整CSV文件宝贝描述图片位置"));
   EXPECT_EQ(box->icon(), QMessageBox::Information);
   EXPECT_EQ(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST(QuestionBoxTest, AsksYesOrNoWithNoTheDefault) {
+  const auto box = MakeQuestionBox(QStringLiteral("仍要改写吗？"), QStringLiteral("标题"));
+  EXPECT_EQ(box->text(), QStringLiteral("仍要改写吗？"));
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("标题"));
+  EXPECT_EQ(box->icon(), QMessageBox::Question);
+  EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+  EXPECT_EQ(box->escapeButton(), box->button(QMessageBox::No));
+
+  // Enter on the box as it opens answers No.
+  box->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+  QTest::keyClick(box.get(), Qt::Key_Return);
+  EXPECT_EQ(box->clickedButton(), box->button(QMessageBox::No));
+}
+
+TEST(DetailsDialogTest, ShowsTheTextReadOnlySelectableAndCopyable) {
+  const QString text = QStringLiteral("目录（按引用数）：\n* D:\\old\\pics    3\n");
+  DetailsDialog dialog(text);
+  QPlainTextEdit* view = dialog.TextView();
+  EXPECT_EQ(view->toPlainText(), text);
+  EXPECT_TRUE(view->isReadOnly());
+  EXPECT_TRUE(view->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+  EXPECT_TRUE(view->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+  QApplication::clipboard()->clear();
+  QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
+  EXPECT_EQ(QApplication::clipboard()->text(), text);
+
+  // Typing changes nothing; Ctrl+A, Ctrl+C copies.
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  view->setFocus();
+  QTest::keyClicks(view, QStringLiteral("x"));
+  EXPECT_EQ(view->toPlainText(), text);
+  QApplication::clipboard()->clear();
+  QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), text);
 }
 
 TEST(CsvFileDialogTest, OffersCsvFilesFirstAndAcceptsAnyTypedName) {

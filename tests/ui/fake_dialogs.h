@@ -34,6 +34,9 @@ class FakeDialogs : public Dialogs {
 
   std::vector<Shown> errors;
   std::vector<Shown> informations;
+  std::vector<Shown> questions;
+  bool questionAnswer = false;  // No, the question box's default
+  std::vector<QString> details;
 
   std::optional<QString> csvAnswer;
   std::vector<QString> csvAsked;  // the initial names passed
@@ -44,6 +47,11 @@ class FakeDialogs : public Dialogs {
   void ShowInformation(const QString& text, const QString& caption) override {
     informations.push_back(Snapshot(text, caption));
   }
+  bool AskYesNo(const QString& question, const QString& caption) override {
+    questions.push_back(Snapshot(question, caption));
+    return questionAnswer;
+  }
+  void ShowDetails(const QString& text) override { details.push_back(text); }
   std::optional<QString> ChooseCsvFile(const QString& initialName) override {
     csvAsked.push_back(initialName);
     return csvAnswer;

@@ -1,3 +1,4 @@
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -5,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <filesystem>
 
 #include "core/error.h"
@@ -52,6 +54,18 @@ class MainWindowTest : public testing::Test {
   }
 
   std::filesystem::path CsvPath() const { return dir.path() / "goods.csv"; }
+
+  // The picture that kOldPicture names, where start-up proposes it.
+  void WritePicture() {
+    std::filesystem::create_directories(dir.path() / "pics" / "item");
+    picrelink::test::WriteBytes(dir.path() / "pics" / "item" / "a.jpg", "jpg");
+  }
+
+  // Clicks the start button and waits until the command is over.
+  static void Start(TForm1& form) {
+    QTest::mouseClick(form.cxButton30, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.Starting(); }, 30000));
+  }
 
   TempDir dir;
   FakeDialogs dialogs;
@@ -106,11 +120,14 @@ TEST_F(MainWindowTest, ProgramFolderErrorIsAStartUpError) {
 
 TEST_F(MainWindowTest, StartButtonIsGreyedWhileTheSuccessMessageIsShown) {
   WriteCsv(CsvPath(), CsvNaming(kOldPicture));
+  WritePicture();
   auto form = ShowForm();
   const QString actual = form->btn3->text();
 
-  QTest::mouseClick(form->cxButton30, Qt::LeftButton);
+  Start(*form);
 
+  // Every picture is there: nothing to ask.
+  EXPECT_TRUE(dialogs.questions.empty());
   ASSERT_EQ(dialogs.informations.size(), 1u);
   EXPECT_TRUE(dialogs.informations[0].text.startsWith(Q(kSuccessMessage) + u'\n'))
       << dialogs.informations[0].text.toStdString();
@@ -124,10 +141,11 @@ TEST_F(MainWindowTest, StartButtonIsGreyedWhileTheSuccessMessageIsShown) {
 
 TEST_F(MainWindowTest, RunErrorIsShownWithTheStartButtonAvailableAgain) {
   WriteCsv(CsvPath(), CsvNaming(kOldPicture));
+  WritePicture();
   auto form = ShowForm();
   form->btn2->clear();  // nothing to replace
 
-  QTest::mouseClick(form->cxButton30, Qt::LeftButton);
+  Start(*form);
 
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_EQ(dialogs.errors[0].startButtonEnabled, true);
@@ -137,7 +155,7 @@ TEST_F(MainWindowTest, RunErrorIsShownWithTheStartButtonAvailableAgain) {
             picrelink::test::Utf16FileBytes(CsvNaming(kOldPicture)));
   // The window goes on: a second run works once the value is mended.
   form->btn2->setText(QStringLiteral("D:\\old\\pics"));
-  QTest::mouseClick(form->cxButton30, Qt::LeftButton);
+  Start(*form);
   EXPECT_EQ(dialogs.informations.size(), 1u);
 }
 
@@ -283,6 +301,27 @@ TEST_F(MainWindowTest, FocusedPushButtonFiresOnEnterAndSpace) {
   EXPECT_EQ(dialogs.errors.size(), 1u);
   QTest::keyClick(form->cxButton1, Qt::Key_Space);
   EXPECT_EQ(dialogs.errors.size(), 2u);
+}
+
+TEST_F(MainWindowTest, WheelOverTheUnfocusedLevelEditChangesNothing) {
+  auto form = ShowForm();
+  ASSERT_EQ(QApplication::focusWidget(), form->btn2);
+  const auto turn = [&](int delta) {
+    const QPoint at = form->edtnum->rect().center();
+    QWheelEvent event(at, form->edtnum->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    // As the window system sends it: such a wheel event may move the focus.
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QApplication::sendEvent(form->edtnum, &event);
+  };
+
+  turn(-120);
+  EXPECT_EQ(form->edtnum->text(), QStringLiteral("1"));
+  EXPECT_EQ(QApplication::focusWidget(), form->btn2);
+
+  form->edtnum->setFocus();
+  turn(-120);
+  EXPECT_EQ(form->edtnum->text(), QStringLiteral("0"));
 }
 
 TEST_F(MainWindowTest, TabOrderRunsFromTheFolderNamedInTheCsvAndWraps) {

@@ -1,0 +1,115 @@
+#include "ui/status_area.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <cmath>
+
+#include "ui/window_font.h"
+
+namespace picrelink::ui {
+namespace {
+
+// The band runs from the start button's left edge to the path edits' right
+// edge; the buttons sit at its right end.
+constexpr int kLeft = 20;
+constexpr int kRight = 774;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 23;
+constexpr int kGap = 10;
+constexpr int kProgressSteps = 1000;
+
+int Steps(double share) {
+  return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& text) {
+  auto* button = new QPushButton(text, parent);
+  // Out of the tab order; reached with the mouse (and Escape for cancel).
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setGeometry(kRight - kLeft - kButtonWidth, 0, kButtonWidth, kButtonHeight);
+  return button;
+}
+
+}  // namespace
+
+StatusArea::StatusArea(QWidget* parent)
+    : QWidget(parent),
+      label_(new QLabel(this)),
+      detailsButton_(MakeButton(this, tr("Details…"))),
+      progress_(new QProgressBar(this)),
+      cancelButton_(MakeButton(this, tr("Cancel"))),
+      escape_(new QShortcut(QKeySequence(Qt::Key_Escape), parent ? parent : this)) {
+  // A smaller face than the controls', so that two lines fit in the band
+  // above the bottom edge of a framed window.
+  QFont font = WindowFont();
+  font.setPixelSize(12);
+  setFont(font);
+  const int lines = 2 * QFontMetrics(font).lineSpacing();
+  const int textWidth = kRight - kLeft - kButtonWidth - kGap;
+  setGeometry(kLeft, kTop, kRight - kLeft, std::max(lines, kButtonHeight));
+
+  label_->setGeometry(0, 0, textWidth, lines);
+  label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label_->setWordWrap(true);
+  // Selectable and copyable; a click gives it the focus, Tab never does.
+  label_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  label_->setFocusPolicy(Qt::ClickFocus);
+
+  progress_->setGeometry(0, 2, textWidth, kButtonHeight - 4);
+  progress_->setRange(0, kProgressSteps);
+  progress_->setAlignment(Qt::AlignCenter);
+  progress_->hide();
+  cancelButton_->hide();
+  detailsButton_->hide();
+  cancelButton_->setToolTip(tr("Stop the work and leave the CSV as it was (Esc)"));
+
+  // Escape cancels only while there is something to cancel.
+  escape_->setEnabled(false);
+  escape_->setContext(Qt::WindowShortcut);
+  connect(escape_, &QShortcut::activated, this, &StatusArea::CancelRequested);
+  connect(detailsButton_, &QPushButton::clicked, this, &StatusArea::DetailsRequested);
+  connect(cancelButton_, &QPushButton::clicked, this, &StatusArea::CancelRequested);
+}
+
+void StatusArea::ShowStatus(const QString& text, const QString& details) {
+  details_ = details;
+  label_->setText(text);
+  label_->setToolTip(text);
+  detailsButton_->setVisible(!details_.isEmpty() && !progress_->isVisible());
+}
+
+void StatusArea::ShowNote(const QString& note) {
+  label_->setText(note);
+  label_->setToolTip(note);
+}
+
+void StatusArea::ShowChecking(double share) {
+  label_->setText(tr("Checking the CSV… %1%").arg(Steps(share) / 10));
+}
+
+void StatusArea::ShowProgress(Stage stage, double share) {
+  progress_->setFormat(stage == Stage::Checking ? tr("Checking the CSV… %p%")
+                                                : tr("Adjusting… %p%"));
+  progress_->setValue(Steps(share));
+  if (progress_->isVisible()) return;
+  label_->hide();
+  detailsButton_->hide();
+  progress_->show();
+  cancelButton_->show();
+  escape_->setEnabled(true);
+}
+
+void StatusArea::HideProgress() {
+  escape_->setEnabled(false);
+  progress_->hide();
+  cancelButton_->hide();
+  progress_->reset();
+  label_->show();
+  detailsButton_->setVisible(!details_.isEmpty());
+}
+
+QString StatusArea::Text() const { return label_->text(); }
+
+}  // namespace picrelink::ui

@@ -1,0 +1,59 @@
+#pragma once
+// The band below the start button: what the census found (or why there is
+// none) in one or two lines, a button to its details, and while the start
+// command works a progress bar with a cancel button. None of it takes the
+// focus by Tab, so the window's tab order stays that of its controls.
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QShortcut;
+
+namespace picrelink::ui {
+
+class StatusArea : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class Stage { Checking, Adjusting };
+
+  explicit StatusArea(QWidget* parent = nullptr);
+
+  // One or two lines, and the details that the details button opens.
+  void ShowStatus(const QString& text, const QString& details);
+  // A short note in place of the status; the details stay as they were.
+  void ShowNote(const QString& note);
+  // The status is being taken again: says so with the share read (0 to 1).
+  void ShowChecking(double share);
+  // The start command is at stage, with the share of the CSV read (0 to 1):
+  // the progress bar and the cancel button in place of the status.
+  void ShowProgress(Stage stage, double share);
+  // Back to the status.
+  void HideProgress();
+
+  QString Text() const;
+  const QString& Details() const { return details_; }
+
+  QLabel* Label() const { return label_; }
+  QPushButton* DetailsButton() const { return detailsButton_; }
+  QProgressBar* ProgressBar() const { return progress_; }
+  QPushButton* CancelButton() const { return cancelButton_; }
+
+  // Where the band lies in the window's client area.
+  static constexpr int kTop = 274;
+
+ signals:
+  void DetailsRequested();
+  void CancelRequested();
+
+ private:
+  QLabel* label_;
+  QPushButton* detailsButton_;
+  QProgressBar* progress_;
+  QPushButton* cancelButton_;
+  QShortcut* escape_;
+  QString details_;
+};
+
+}  // namespace picrelink::ui

@@ -1,0 +1,95 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>picrelink::ui::DetailsDialog</name>
+    <message>
+        <source>Details</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>Copy All</source>
+        <translation>全部复制</translation>
+    </message>
+</context>
+<context>
+    <name>picrelink::ui::FolderBrowser</name>
+    <message>
+        <source>Current Folder</source>
+        <translation>当前文件夹</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Browse for Folder</source>
+        <translation>浏览文件夹</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Copy Path</source>
+        <translation>复制路径</translation>
+    </message>
+</context>
+<context>
+    <name>picrelink::ui::LevelEdit</name>
+    <message>
+        <source>Levels up from the pictures&apos; folder</source>
+        <translation>CSV中描述图片位置倒推几层目录</translation>
+    </message>
+    <message>
+        <source>0: the folder named in the CSV is the pictures&apos; own folder; 1: the folder above it</source>
+        <translation>0：CSV中描述图片位置就是图片所在的目录；1：图片所在目录的上一层</translation>
+    </message>
+    <message>
+        <source>&amp;Step up</source>
+        <translation>增大(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Step &amp;down</source>
+        <translation>减小(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>picrelink::ui::StatusArea</name>
+    <message>
+        <source>Details…</source>
+        <translation>详情…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Stop the work and leave the CSV as it was (Esc)</source>
+        <translation>停止并保持 CSV 原样（Esc）</translation>
+    </message>
+    <message>
+        <source>Checking the CSV… %1%</source>
+        <translation>正在检查 CSV…%1%</translation>
+    </message>
+    <message>
+        <source>Checking the CSV… %p%</source>
+        <translation>正在检查 CSV…%p%</translation>
+    </message>
+    <message>
+        <source>Adjusting… %p%</source>
+        <translation>正在调整…%p%</translation>
+    </message>
+</context>
+<context>
+    <name>picrelink::ui::TForm1</name>
+    <message>
+        <source>Cancelled; the CSV was not changed.</source>
+        <translation>已取消，CSV 未作改动</translation>
+    </message>
+</context>
+</TS>
