@@ -5,6 +5,7 @@ PICRELINK_PACKAGES=(
   build-essential cmake ninja-build binutils
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   qt6-base-dev qt6-translations-l10n libgl-dev
+  qt6-tools-dev qt6-l10n-tools  # lrelease for the window's translations
   xvfb xauth fonts-noto-cjk strace python3
 )
 
