@@ -143,7 +143,8 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
                 "Warning: 1 of the occurrences to rewrite stand outside picture references (in "
                 "other text); check that they are meant to change.\n");
 
-  const Result r = Cli({"relocate", "--backup", csv.string(), "D:\\old\\item", "/srv/new item"});
+  const std::string newItem = folder + sep + "new item";
+  const Result r = Cli({"relocate", "--backup", csv.string(), "D:\\old\\item", newItem});
 
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -154,8 +155,8 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
                 "\n"
                 "Warning: 1 of the rewritten occurrences stood outside picture references (in "
                 "other text); check that they were meant to change.\n");
-  EXPECT_EQ(ReadBytes(csv),
-            Utf16FileBytes(u"\"/srv/new item\"" + Listing(u"/srv/new item\\a.jpg", u"x")));
+  EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"\"" + FromUtf8(newItem) + u"\"" +
+                                           Listing(FromUtf8(newItem) + u"\\a.jpg", u"x")));
   EXPECT_EQ(ReadBytes(test::ToPath(dir.File("goods_备份.csv"))), Utf16FileBytes(before));
 
   WriteBytes(csv, Utf16FileBytes(before));
