@@ -22,8 +22,6 @@ DetailsDialog::DetailsDialog(const QString& text, QWidget* parent)
   view_->setReadOnly(true);
   // Read-only text is still selected with the mouse and the keyboard.
   view_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  // Paths are long and one per line: a line is scrolled to, not wrapped.
-  view_->setLineWrapMode(QPlainTextEdit::NoWrap);
   view_->setPlainText(text);
 
   auto* buttons = new QDialogButtonBox(this);
