@@ -307,12 +307,18 @@ TEST_F(MainWindowTest, WheelOverTheUnfocusedLevelEditChangesNothing) {
   auto form = ShowForm();
   ASSERT_EQ(QApplication::focusWidget(), form->btn2);
   const auto turn = [&](int delta) {
-    const QPoint at = form->edtnum->rect().center();
-    QWheelEvent event(at, form->edtnum->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+    // To the widget under the pointer, as the window system sends it; such a
+    // wheel event may move the focus.
+    const QPoint inWindow = form->edtnum->geometry().center();
+    QWidget* under = form->childAt(inWindow);
+    ASSERT_TRUE(under == form->edtnum || form->edtnum->isAncestorOf(under));
+    const QPoint at = under->mapFrom(form.get(), inWindow);
+    QWheelEvent event(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    // As the window system sends it: such a wheel event may move the focus.
+    // sendEvent would make it a synthesized event again, which goes to no
+    // other widget and moves no focus.
     QSpontaneKeyEvent::setSpontaneous(&event);
-    QApplication::sendEvent(form->edtnum, &event);
+    qApp->notify(under, &event);
   };
 
   turn(-120);
