@@ -23,6 +23,7 @@
  *   PICRELINK_FAULT_LOG     file that receives one line per event:
  *                             "inject <call> <action> <kind> <path>"
  *                             "renamed <new path>"
+ *                             "created <path>"  (an open with O_CREAT that succeeded)
  *                           kind: w written descriptor, r read-only one,
  *                           d folder, p a path (open, rename, unlink)
  */
@@ -222,6 +223,12 @@ static void Track(int fd, int flags, const char* path) {
   snprintf(g.paths[fd], sizeof g.paths[fd], "%.255s", path);
 }
 
+static void LogCreated(const char* path) {
+  char line[4500];
+  snprintf(line, sizeof line, "created %s\n", path);
+  Log(line);
+}
+
 static int OpenCommon(int dirfd, const char* path, int flags, mode_t mode) {
   Init();
   char full[4400];
@@ -235,7 +242,10 @@ static int OpenCommon(int dirfd, const char* path, int flags, mode_t mode) {
     }
   }
   const int fd = g.openat(dirfd, path, flags, mode);
-  if (watched) Track(fd, flags, full);
+  if (watched) {
+    Track(fd, flags, full);
+    if (fd >= 0 && (flags & O_CREAT)) LogCreated(full);
+  }
   return fd;
 }
 

@@ -24,16 +24,28 @@ extern char** environ;
 namespace picrelink::reliability {
 namespace {
 
+// "NAME=" of an entry "NAME=value".
+std::string_view NameOf(std::string_view entry) { return entry.substr(0, entry.find('=') + 1); }
+
+// This process's environment with the extra entries in place of those of
+// the same names. The program's own texts are English whatever the locale
+// of whoever runs the tests, so that messages can be compared; an extra
+// LC_ALL chooses another language.
 std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> wanted = {"LC_ALL=C.UTF-8"};
+  for (const std::string& e : extra) {
+    std::erase_if(wanted, [&](const std::string& w) { return NameOf(w) == NameOf(e); });
+    wanted.push_back(e);
+  }
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text = *entry;
-    const std::string name(text.substr(0, text.find('=') + 1));
-    const bool replaced = std::any_of(extra.begin(), extra.end(),
-                                      [&](const std::string& e) { return e.starts_with(name); });
+    const bool replaced = std::any_of(wanted.begin(), wanted.end(), [&](const std::string& w) {
+      return NameOf(w) == NameOf(text);
+    });
     if (!replaced) env.emplace_back(text);
   }
-  env.insert(env.end(), extra.begin(), extra.end());
+  env.insert(env.end(), wanted.begin(), wanted.end());
   return env;
 }
 
@@ -128,8 +140,21 @@ int RunningChild::Wait() {
 std::string CliProgram() { return PICRELINK_CLI_BINARY; }
 std::string FaultLibrary() { return PICRELINK_FAULT_SHIM; }
 
-std::vector<std::string> RelocateArgs(const fs::path& csv, bool backup) {
+fs::path BackupPath(const fs::path& csv, int number) {
+  std::string name = csv.stem().string();
+  name += "_备份";
+  if (number > 1) {
+    name += '(';
+    name += std::to_string(number);
+    name += ')';
+  }
+  name += ".csv";
+  return csv.parent_path() / name;
+}
+
+std::vector<std::string> RelocateArgs(const fs::path& csv, bool backup, bool dryRun) {
   std::vector<std::string> args = {"relocate"};
+  if (dryRun) args.push_back("--dry-run");
   if (backup) args.push_back("--backup");
   args.insert(args.end(), {csv.string(), kOldFolder, kNewFolder});
   return args;
@@ -160,8 +185,12 @@ FaultLog ReadFaultLog(const fs::path& log, const fs::path& target) {
   if (!fs::exists(log)) return result;
   std::istringstream lines(test::ReadBytes(log));
   bool renamed = false;
+  std::vector<std::string> created;
   for (std::string line; std::getline(lines, line);) {
     if (line == "renamed " + target.string()) renamed = true;
+    if (line.starts_with("created ")) {
+      created.push_back(fs::path(line.substr(8)).filename().string());
+    }
     if (!line.starts_with("inject ")) continue;
     Injection injection;
     std::istringstream words(line.substr(7));
@@ -170,6 +199,7 @@ FaultLog ReadFaultLog(const fs::path& log, const fs::path& target) {
     std::getline(words >> std::ws, injection.path);
     injection.kind = kind.empty() ? 0 : kind[0];
     injection.afterTargetRename = renamed;
+    injection.createdBefore = created;
     result.push_back(injection);
   }
   return result;

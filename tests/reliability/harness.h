@@ -21,8 +21,10 @@ inline constexpr const char* kNewFolder = "E:\\新\\my shop\\item";
 inline constexpr const char* kSuccessText = "调整成功！";
 
 struct ChildOptions {
-  std::vector<std::string> env{};  // "NAME=value", added to this process's environment
-  std::optional<uid_t> uid{};      // run as this user (and gid) when set
+  // "NAME=value", added to this process's environment; LC_ALL is C.UTF-8 (the
+  // program's texts in English) unless given here.
+  std::vector<std::string> env{};
+  std::optional<uid_t> uid{};  // run as this user (and gid) when set
   std::optional<gid_t> gid{};
   std::optional<uint64_t> fileSizeLimit{};  // RLIMIT_FSIZE in bytes
   bool ignoreFileSizeSignal = true;         // EFBIG instead of death by SIGXFSZ
@@ -57,8 +59,12 @@ class RunningChild {
   int status_ = 0;
 };
 
-// picrelink-cli relocate [--backup] csv kOldFolder kNewFolder
-std::vector<std::string> RelocateArgs(const fs::path& csv, bool backup);
+// Where the backup of csv goes under the given number: 1 is <name>_备份.csv,
+// n > 1 is <name>_备份(n).csv, beside the CSV.
+fs::path BackupPath(const fs::path& csv, int number);
+
+// picrelink-cli relocate [--dry-run] [--backup] csv kOldFolder kNewFolder
+std::vector<std::string> RelocateArgs(const fs::path& csv, bool backup, bool dryRun = false);
 ChildResult RunRelocate(const fs::path& csv, bool backup, const ChildOptions& options = {});
 std::string CliProgram();
 std::string FaultLibrary();
@@ -81,6 +87,9 @@ struct Injection {
   std::string call, action, path;
   char kind = 0;                   // w, r, d or p (see fault_shim.c)
   bool afterTargetRename = false;  // the target had been replaced before it
+  // The names (without folder) of the files the run had created on the
+  // watched folder before it, in order.
+  std::vector<std::string> createdBefore;
 };
 using FaultLog = std::vector<Injection>;
 FaultLog ReadFaultLog(const fs::path& log, const fs::path& target);

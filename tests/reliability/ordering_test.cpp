@@ -1,7 +1,9 @@
 // The order of the system calls that make a replacement durable, read from
 // a trace of the real program: the temporary is created exclusively and
 // privately beside the file, flushed after its last write and before the
-// rename, and the folder is flushed after the rename.
+// rename, and the folder is flushed after the rename. With a backup, the
+// CSV's new content is complete before the backup is begun, and the backup
+// is durable before the CSV is replaced; an older backup is never written.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,9 +11,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/reliability/harness.h"
@@ -74,15 +79,32 @@ std::vector<std::string> QuotedStrings(const std::string& args) {
   return strings;
 }
 
-// "1234 openat(AT_FDCWD, "/x", O_RDONLY) = 3" and the like; other lines
-// (signals, exits, unfinished calls) are left out.
+// "1234 openat(AT_FDCWD, "/x", O_RDONLY) = 3" and the like; a call that
+// another thread interrupted ("... <unfinished ...>", later "<... openat
+// resumed>) = 3") is put together again; other lines (signals, exits) are
+// left out.
 std::vector<Call> ParseTrace(const std::string& trace) {
+  constexpr std::string_view kUnfinished = " <unfinished ...>";
   std::vector<Call> calls;
+  std::map<std::string, std::string> unfinished;  // by thread: the call's first part
   std::istringstream lines(trace);
   for (std::string line; std::getline(lines, line);) {
     size_t start = 0;
     while (start < line.size() && std::isdigit(static_cast<unsigned char>(line[start]))) ++start;
+    const std::string thread = line.substr(0, start);
     while (start < line.size() && line[start] == ' ') ++start;
+    if (line.ends_with(kUnfinished)) {
+      unfinished[thread] = line.substr(start, line.size() - start - kUnfinished.size());
+      continue;
+    }
+    if (line.compare(start, 5, "<... ") == 0) {
+      const size_t resumed = line.find(" resumed>", start);
+      const auto first = unfinished.find(thread);
+      if (resumed == std::string::npos || first == unfinished.end()) continue;
+      line = first->second + line.substr(resumed + 9);
+      unfinished.erase(first);
+      start = 0;
+    }
     // strace pads the result into a column: "close(4)      = 0".
     const size_t open = line.find('(', start);
     const size_t equals = line.rfind(" = ");
@@ -105,13 +127,23 @@ std::vector<Call> ParseTrace(const std::string& trace) {
 
 long FirstFd(const std::string& args) { return std::strtol(args.c_str(), nullptr, 10); }
 
-// Checks the replacement of folder/name in a trace; empty when it is sound,
-// else what is wrong.
-std::string CheckReplacement(const std::vector<Call>& calls, const std::string& folder,
-                             const std::string& name) {
+// Where the steps of the replacement of one file stand in a trace.
+struct Steps {
+  std::optional<size_t> open, lastWrite, flush, close, rename, folderFlush;
+  std::string problem;  // empty when the replacement is sound
+};
+
+// Finds the replacement of folder/name in a trace and checks it.
+Steps FindReplacement(const std::vector<Call>& calls, const std::string& folder,
+                      const std::string& name) {
   const std::string target = folder + "/" + name;
   const std::string tempPrefix = folder + "/." + name + ".picrelink-";
-  std::optional<size_t> open, lastWrite, flush, close, rename, folderFlush;
+  Steps steps;
+  auto& [open, lastWrite, flush, close, rename, folderFlush, problem] = steps;
+  const auto fail = [&](std::string what) {
+    problem = std::move(what);
+    return steps;
+  };
   long tempFd = -1;
   std::string tempPath;
   long folderFd = -1;
@@ -123,10 +155,12 @@ std::string CheckReplacement(const std::vector<Call>& calls, const std::string& 
         open = i;
         tempFd = c.result;
         tempPath = path;
-        if (c.args.find("O_EXCL") == std::string::npos) return "temporary created without O_EXCL";
-        if (c.args.find("O_CLOEXEC") == std::string::npos) return "temporary without O_CLOEXEC";
-        if (c.args.find("O_CREAT") == std::string::npos) return "temporary not created";
-        if (!c.args.ends_with(", 0600")) return "temporary not created private: " + c.args;
+        if (c.args.find("O_EXCL") == std::string::npos)
+          return fail("temporary created without O_EXCL");
+        if (c.args.find("O_CLOEXEC") == std::string::npos)
+          return fail("temporary without O_CLOEXEC");
+        if (c.args.find("O_CREAT") == std::string::npos) return fail("temporary not created");
+        if (!c.args.ends_with(", 0600")) return fail("temporary not created private: " + c.args);
       }
       if (rename && (path == folder || path == folder + "/") && c.result >= 0 &&
           c.args.find("O_DIRECTORY") != std::string::npos) {
@@ -147,14 +181,63 @@ std::string CheckReplacement(const std::vector<Call>& calls, const std::string& 
       folderFlush = i;
     }
   }
-  if (!open) return "no temporary beside " + target;
-  if (!lastWrite) return "nothing written to the temporary";
-  if (!close) return "the temporary is never closed";
-  if (!flush || *flush < *lastWrite) return "the temporary is not flushed after its last write";
-  if (*close < *flush) return "the temporary is closed before it is flushed";
-  if (!rename) return "the temporary is not renamed over " + target;
-  if (*rename < *close) return "the temporary is renamed before it is flushed and closed";
-  if (!folderFlush) return "the folder is not flushed after the rename";
+  if (!open) return fail("no temporary beside " + target);
+  if (!lastWrite) return fail("nothing written to the temporary");
+  if (!close) return fail("the temporary is never closed");
+  if (!flush || *flush < *lastWrite)
+    return fail("the temporary is not flushed after its last write");
+  if (*close < *flush) return fail("the temporary is closed before it is flushed");
+  if (!rename) return fail("the temporary is not renamed over " + target);
+  if (*rename < *close) return fail("the temporary is renamed before it is flushed and closed");
+  if (!folderFlush) return fail("the folder is not flushed after the rename");
+  return steps;
+}
+
+// Empty when the replacement of folder/name in a trace is sound, else what
+// is wrong.
+std::string CheckReplacement(const std::vector<Call>& calls, const std::string& folder,
+                             const std::string& name) {
+  return FindReplacement(calls, folder, name).problem;
+}
+
+// Empty when the backup sits soundly in the CSV's replacement: each is
+// sound, the backup is begun only after the last write of the CSV's new
+// content, and it is flushed, renamed and its folder flushed before the CSV
+// is replaced.
+std::string CheckBackupBeforeTheRename(const std::vector<Call>& calls, const std::string& folder,
+                                       const std::string& csvName, const std::string& backupName) {
+  const Steps csv = FindReplacement(calls, folder, csvName);
+  if (!csv.problem.empty()) return csvName + ": " + csv.problem;
+  const Steps backup = FindReplacement(calls, folder, backupName);
+  if (!backup.problem.empty()) return backupName + ": " + backup.problem;
+  if (*backup.open < *csv.lastWrite) {
+    return "the backup is begun before the CSV's new content is complete";
+  }
+  if (*csv.rename < *backup.folderFlush) return "the CSV is replaced before its backup is durable";
+  return "";
+}
+
+// Empty when nothing in the trace opens path for writing (the CSV and an
+// older backup are only ever read, or replaced by a rename).
+std::string CheckNeverOpenedForWriting(const std::vector<Call>& calls, const std::string& path) {
+  for (const Call& c : calls) {
+    if ((c.name == "openat" || c.name == "open") && !c.strings.empty() && c.strings[0] == path &&
+        (c.args.find("O_WRONLY") != std::string::npos ||
+         c.args.find("O_RDWR") != std::string::npos ||
+         c.args.find("O_TRUNC") != std::string::npos)) {
+      return "opened for writing: " + c.args;
+    }
+  }
+  return "";
+}
+
+// Empty when nothing in the trace is renamed onto path.
+std::string CheckNeverRenamedOnto(const std::vector<Call>& calls, const std::string& path) {
+  for (const Call& c : calls) {
+    if (c.name.starts_with("rename") && c.strings.size() == 2 && c.strings[1] == path) {
+      return "renamed onto: " + c.args;
+    }
+  }
   return "";
 }
 
@@ -197,6 +280,60 @@ close(5) = 0
     EXPECT_NE(CheckReplacement(ParseTrace(trace), "/d", "a.csv").find(complaint), std::string::npos)
         << trace;
   }
+
+  // A call that another thread interrupted counts as made.
+  const std::string split =
+      "7 openat(AT_FDCWD, \"/d/.a.csv.picrelink-Ab12Cd.tmp\", O_WRONLY|O_CREAT|O_EXCL|O_CLOEXEC, "
+      "0600 <unfinished ...>\n8 close(3) = 0\n7 <... openat resumed>) = 4\n"
+      "7 write(4, \"x\\0\", 2 <unfinished ...>\n8 fsync(9) = 0\n7 <... write resumed>) = 2\n"
+      "7 fsync(4) = 0\n7 close(4) = 0\n"
+      "7 rename(\"/d/.a.csv.picrelink-Ab12Cd.tmp\", \"/d/a.csv\") = 0\n"
+      "7 openat(AT_FDCWD, \"/d/\", O_RDONLY|O_DIRECTORY|O_CLOEXEC) = 5\n7 fsync(5) = 0\n";
+  EXPECT_EQ(CheckReplacement(ParseTrace(split), "/d", "a.csv"), "");
+}
+
+// The backup between the CSV's last write and its rename, and nothing else.
+TEST(TraceChecker, CatchesABackupOutOfPlace) {
+  const auto replacement = [](const std::string& name, int fd) {
+    const std::string temp = "/d/." + name + ".picrelink-Ab12Cd.tmp";
+    const std::string n = std::to_string(fd);
+    return std::pair<std::string, std::string>{
+        "openat(AT_FDCWD, \"" + temp + "\", O_WRONLY|O_CREAT|O_EXCL|O_CLOEXEC, 0600) = " + n +
+            "\nwrite(" + n + ", \"x\\0\", 2) = 2\n",
+        "fsync(" + n + ") = 0\nclose(" + n + ") = 0\nrename(\"" + temp + "\", \"/d/" + name +
+            "\") = 0\nopenat(AT_FDCWD, \"/d/\", O_RDONLY|O_DIRECTORY|O_CLOEXEC) = 9\n" +
+            "fsync(9) = 0\nclose(9) = 0\n"};
+  };
+  const auto [csvWritten, csvReplaced] = replacement("a.csv", 4);
+  const auto [backupWritten, backupReplaced] = replacement("a_b.csv", 5);
+  const auto check = [](const std::string& trace) {
+    return CheckBackupBeforeTheRename(ParseTrace(trace), "/d", "a.csv", "a_b.csv");
+  };
+  // The CSV's new content, then the whole backup, then the CSV's rename.
+  EXPECT_EQ(check(csvWritten + backupWritten + backupReplaced + csvReplaced), "");
+  const std::pair<std::string, std::string> broken[] = {
+      {backupWritten + backupReplaced + csvWritten + csvReplaced, "before the CSV's new content"},
+      {backupWritten + csvWritten + backupReplaced + csvReplaced, "before the CSV's new content"},
+      {csvWritten + backupWritten + csvReplaced + backupReplaced, "before its backup is durable"},
+      {csvWritten + csvReplaced, "no temporary beside /d/a_b.csv"},
+  };
+  for (const auto& [trace, complaint] : broken) {
+    EXPECT_NE(check(trace).find(complaint), std::string::npos) << check(trace) << "\n" << trace;
+  }
+
+  const std::string old = "/d/old.csv";
+  EXPECT_EQ(CheckNeverOpenedForWriting(ParseTrace(csvWritten + csvReplaced), old), "");
+  EXPECT_EQ(CheckNeverRenamedOnto(ParseTrace(csvWritten + csvReplaced), old), "");
+  const std::string reading = "openat(AT_FDCWD, \"/d/old.csv\", O_RDONLY|O_NONBLOCK) = 3\n";
+  EXPECT_EQ(CheckNeverOpenedForWriting(ParseTrace(reading), old), "");
+  for (const char* trace : {"openat(AT_FDCWD, \"/d/old.csv\", O_WRONLY|O_TRUNC) = 3\n",
+                            "openat(AT_FDCWD, \"/d/old.csv\", O_RDWR|O_CLOEXEC) = 3\n"}) {
+    EXPECT_NE(CheckNeverOpenedForWriting(ParseTrace(trace), old), "") << trace;
+  }
+  EXPECT_NE(
+      CheckNeverRenamedOnto(
+          ParseTrace("rename(\"/d/.old.csv.picrelink-Ab12Cd.tmp\", \"/d/old.csv\") = 0\n"), old),
+      "");
 }
 
 std::optional<std::string> FindStrace() {
@@ -211,10 +348,13 @@ TEST(Ordering, TemporaryFlushedBeforeTheRenameAndFolderAfter) {
   if (!strace) GTEST_SKIP() << "strace is not installed (Debian package strace)";
   TempDir dir;
   const fs::path csv = dir.path() / "goods.csv";
-  const Listing listing = MakeListing(40'000, 8);
+  // Large enough that the CSV's new content takes several writes.
+  const Listing listing = MakeListing(1'500'000, 8);
   WriteBytes(csv, listing.before);
-  // No backup yet: the backup shows a new file's replacement, the CSV an
-  // existing file's.
+  // An older backup with other bytes: the new backup takes the next name and
+  // shows a new file's replacement, the CSV an existing file's.
+  const fs::path olderBackup = BackupPath(csv, 1);
+  WriteBytes(olderBackup, "an older backup");
   const fs::path trace = dir.path().parent_path() / (dir.path().filename().string() + ".trace");
 
   std::vector<std::string> args = {"-f",
@@ -242,10 +382,18 @@ TEST(Ordering, TemporaryFlushedBeforeTheRenameAndFolderAfter) {
   }
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_TRUE(ReadBytes(csv) == listing.after);
+  ASSERT_TRUE(ReadBytes(BackupPath(csv, 2)) == listing.before);
 
   const std::vector<Call> calls = ParseTrace(text);
-  EXPECT_EQ(CheckReplacement(calls, dir.path().string(), "goods_备份.csv"), "") << text;
-  EXPECT_EQ(CheckReplacement(calls, dir.path().string(), "goods.csv"), "") << text;
+  const std::string folder = dir.path().string();
+  EXPECT_EQ(CheckReplacement(calls, folder, "goods_备份(2).csv"), "") << text;
+  EXPECT_EQ(CheckReplacement(calls, folder, "goods.csv"), "") << text;
+  EXPECT_EQ(CheckBackupBeforeTheRename(calls, folder, "goods.csv", "goods_备份(2).csv"), "")
+      << text;
+  EXPECT_EQ(CheckNeverOpenedForWriting(calls, olderBackup.string()), "") << text;
+  EXPECT_EQ(CheckNeverRenamedOnto(calls, olderBackup.string()), "") << text;
+  EXPECT_EQ(CheckNeverOpenedForWriting(calls, csv.string()), "") << text;
+  EXPECT_EQ(ReadBytes(olderBackup), "an older backup");
 }
 
 }  // namespace

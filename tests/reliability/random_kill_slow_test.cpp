@@ -1,7 +1,8 @@
 // Runs over a generated 50 MB CSV, each killed at a random moment: reading,
-// replacing, writing the temporary, flushing, renaming. Whatever the moment,
-// the CSV holds its old or its new bytes, at most one temporary per file
-// stays, and the next run removes it.
+// replacing, writing the temporary, copying the backup, flushing, renaming.
+// Whatever the moment, the CSV holds its old or its new bytes, the backup is
+// whole and there before the CSV is replaced, an older backup stays as it
+// is, at most one temporary per file stays, and the next run removes it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -60,16 +61,25 @@ TEST(RandomKills, FiftyMegabyteCsvIsAlwaysOldOrNew) {
   const fs::path csv = dir.path() / "goods.csv";
   const Listing listing = MakeListing(50'000'000, 2024);
   ASSERT_GE(listing.before.size(), 50'000'000u);
+  // An older backup with other bytes holds the first name throughout; the
+  // runs' backups take the second.
+  const fs::path olderBackup = BackupPath(csv, 1);
+  const fs::path backupFile = BackupPath(csv, 2);
+  const std::string olderBytes = "an older backup, never to be touched";
+  WriteBytes(olderBackup, olderBytes);
 
-  // How long an undisturbed run takes, with and without the backup.
+  // How long an undisturbed run takes, with and without the backup (which
+  // each of them then copies anew).
   std::map<bool, Clock::duration> runTime;
   for (const bool backup : {false, true}) {
     WriteBytes(csv, listing.before);
+    fs::remove(backupFile);
     const auto start = Clock::now();
     const ChildResult r = RunRelocate(csv, backup);
     runTime[backup] = Clock::now() - start;
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_TRUE(ReadBytes(csv) == listing.after);
+    ASSERT_EQ(fs::exists(backupFile), backup);
   }
 
   std::mt19937 random(20240601);
@@ -79,7 +89,13 @@ TEST(RandomKills, FiftyMegabyteCsvIsAlwaysOldOrNew) {
   for (int i = 0; i < kills; ++i) {
     // The first half without the backup, the second half with it.
     const bool backup = i >= kills / 2;
-    if (csvIsNew) WriteBytes(csv, listing.before);
+    if (csvIsNew) {
+      // The old bytes again, and the backup made anew from them. A run
+      // killed before its rename instead leaves the CSV old, and the next
+      // one goes on from whatever it left, as a seller's next run would.
+      WriteBytes(csv, listing.before);
+      fs::remove(backupFile);
+    }
     const auto window =
         std::chrono::duration_cast<std::chrono::microseconds>(runTime[backup] * 11 / 10);
     const auto delay = std::chrono::microseconds(
@@ -102,8 +118,8 @@ TEST(RandomKills, FiftyMegabyteCsvIsAlwaysOldOrNew) {
     const std::vector<std::string> left = Temporaries(dir.path());
     int ofCsv = 0, ofBackup = 0;
     for (const std::string& name : left) {
-      ofCsv += IsTemporaryOf(name, "goods.csv") ? 1 : 0;
-      ofBackup += IsTemporaryOf(name, "goods_备份.csv") ? 1 : 0;
+      ofCsv += IsTemporaryOf(name, csv.filename()) ? 1 : 0;
+      ofBackup += IsTemporaryOf(name, backupFile.filename()) ? 1 : 0;
     }
     ASSERT_EQ(static_cast<size_t>(ofCsv + ofBackup), left.size()) << testing::PrintToString(left);
     ASSERT_LE(ofCsv, 1) << testing::PrintToString(left);
@@ -112,16 +128,35 @@ TEST(RandomKills, FiftyMegabyteCsvIsAlwaysOldOrNew) {
       ASSERT_EQ(ofBackup, 0);
     }
     leftTemporary += left.empty() ? 0 : 1;
-    if (fs::exists(dir.path() / "goods_备份.csv")) {
+    ASSERT_EQ(ReadBytes(olderBackup), olderBytes) << "the older backup was touched";
+    if (fs::exists(backupFile)) {
       // The backup is always a whole copy of the CSV as it was before.
-      ASSERT_TRUE(HoldsBytes(dir.path() / "goods_备份.csv", listing.before));
+      ASSERT_TRUE(backup) << "a run without the backup made one";
+      ASSERT_TRUE(HoldsBytes(backupFile, listing.before)) << "the backup is not whole";
+    } else {
+      ASSERT_FALSE(backup && csvIsNew) << "the CSV was replaced before its backup was made";
+    }
+    // Nothing else: the CSV, the two backups, the temporaries counted above.
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+      const fs::path name = entry.path().filename();
+      ASSERT_TRUE(name == csv.filename() || name == olderBackup.filename() ||
+                  name == backupFile.filename() || IsTemporaryOf(name, csv.filename()) ||
+                  IsTemporaryOf(name, backupFile.filename()))
+          << "litter: " << name;
     }
   }
 
-  // An undisturbed run then completes and tidies up everything.
+  // An undisturbed run then completes and tidies up everything; over a CSV
+  // that the last kill left new, it has something to change again.
+  if (csvIsNew) {
+    WriteBytes(csv, listing.before);
+    fs::remove(backupFile);
+  }
   const ChildResult last = RunRelocate(csv, true);
   EXPECT_EQ(last.exitCode, 0) << last.err;
   EXPECT_TRUE(ReadBytes(csv) == listing.after);
+  EXPECT_TRUE(HoldsBytes(backupFile, listing.before));
+  EXPECT_EQ(ReadBytes(olderBackup), olderBytes);
   EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
 
   std::cout << "[ figures  ] random kills: " << kills << " (" << interrupted

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/reliability/harness.h"
 #include "tests/support/test_files.h"
@@ -76,19 +78,36 @@ TEST(ResourceFailure, FullFileSystemKeepsTheCsvAndSaysSo) {
   WriteBytes(filler, std::string(2 * 1024 * 1024 - 600'000 - 200'000, 'f'));
   ASSERT_LT(fs::space(mountPoint).available, listing.after.size());
 
+  // The CSV's new content is written first, so with or without the backup
+  // that is what fails, and no backup is made.
   for (const bool backup : {false, true}) {
     SCOPED_TRACE(backup ? "with backup" : "without backup");
     const ChildResult r = RunRelocate(csv, backup);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("left unchanged"), std::string::npos) << r.err;
-    if (!backup) {
-      EXPECT_EQ(r.err, StreamWriteMessage(csv, "No space left on device") + ".\n");
-    }
+    EXPECT_EQ(r.err, StreamWriteMessage(csv, "No space left on device") + ".\n");
     EXPECT_TRUE(ReadBytes(csv) == listing.before);
     EXPECT_FALSE(fs::exists(mountPoint / "goods_备份.csv"));
     EXPECT_EQ(Temporaries(mountPoint), std::vector<std::string>{});
   }
+
+  // Room for the CSV's new content but not for the backup as well: the
+  // backup fails after the new content is complete, and the CSV is not
+  // replaced without it.
+  fs::remove(filler);
+  const uint64_t room = fs::space(mountPoint).available;
+  WriteBytes(filler, std::string(room - listing.after.size() - listing.before.size() / 2, 'f'));
+  ASSERT_GT(fs::space(mountPoint).available, listing.after.size() + 64 * 1024);
+  ASSERT_LT(fs::space(mountPoint).available, listing.after.size() + listing.before.size());
+  const fs::path backupFile = mountPoint / "goods_备份.csv";
+  const ChildResult noRoomForBackup = RunRelocate(csv, true);
+  EXPECT_EQ(noRoomForBackup.exitCode, 1);
+  EXPECT_EQ(noRoomForBackup.err,
+            "The backup \"" + backupFile.string() +
+                "\" could not be written, so the CSV file was left unchanged. " +
+                StreamWriteMessage(backupFile, "No space left on device") + ".\n");
+  EXPECT_TRUE(ReadBytes(csv) == listing.before);
+  EXPECT_FALSE(fs::exists(backupFile));
+  EXPECT_EQ(Temporaries(mountPoint), std::vector<std::string>{});
 
   // With room again the same run goes through.
   fs::remove(filler);
@@ -111,15 +130,19 @@ TEST(ResourceFailure, ReadOnlyFileSystemIsACannotCreateError) {
   WriteBytes(csv, listing.before);
   if (!small.MakeReadOnly()) GTEST_SKIP() << "cannot remount read-only: " << std::strerror(errno);
 
-  const ChildResult r = RunRelocate(csv, false);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Read-only file system.\n");
-  const ChildResult withBackup = RunRelocate(csv, true);
-  EXPECT_EQ(withBackup.exitCode, 1);
-  EXPECT_NE(withBackup.err.find("the CSV file was left unchanged"), std::string::npos)
-      << withBackup.err;
-  EXPECT_NE(withBackup.err.find("Read-only file system"), std::string::npos) << withBackup.err;
-  EXPECT_TRUE(ReadBytes(csv) == listing.before);
+  // Refused before anything is written, with or without the backup, and by
+  // the dry run alike.
+  for (const bool backup : {false, true}) {
+    for (const bool dryRun : {false, true}) {
+      SCOPED_TRACE(std::string(backup ? "with backup" : "without backup") +
+                   (dryRun ? ", dry run" : ""));
+      const ChildResult r = RunChild(CliProgram(), RelocateArgs(csv, backup, dryRun));
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Read-only file system.\n");
+      EXPECT_TRUE(ReadBytes(csv) == listing.before);
+      EXPECT_EQ(test::ListNames(mountPoint), "goods.csv");
+    }
+  }
 }
 
 // RLIMIT_FSIZE (ulimit -f): with SIGXFSZ ignored the write fails with EFBIG;
@@ -194,6 +217,9 @@ void Own(const fs::path& file, uid_t uid, gid_t gid, mode_t mode) {
   ASSERT_EQ(chmod(file.c_str(), mode), 0);
 }
 
+// Every case asks for the backup, with an older one (other bytes) where the
+// backup goes: a refusal leaves the CSV, its mode and the older backup as
+// they were and makes nothing. The dry run refuses alike.
 TEST(PermissionFailure, UnprivilegedUserIsRefusedWhereThePermissionsSaySo) {
   if (const std::string why = WhyNoOtherUser(); !why.empty()) GTEST_SKIP() << why;
   SharedFolder shared;
@@ -201,18 +227,28 @@ TEST(PermissionFailure, UnprivilegedUserIsRefusedWhereThePermissionsSaySo) {
 
   struct Case {
     const char* name;
-    bool folderOwned;  // the folder belongs to the user (writable for it)
+    bool folderOwned;  // the CSV's folder belongs to the user (writable for it)
     uid_t csvOwner;
     mode_t csvMode;
-    bool backup;
-    uid_t backupOwner;  // of an existing backup; 0 with no backup file
+    // The CSV is named through a link in a folder that the user cannot
+    // write, which is where its backup goes.
+    bool backupElsewhere;
+    // The whole message; <csv>, <folder> (the CSV's), <backup> and
+    // <backup folder> (the new backup's) stand for the paths.
     std::string message;
   };
   const Case cases[] = {
-      {"folder-not-writable", false, kNobody, 0644, false, 0, "Cannot create file"},
-      {"csv-not-writable", true, 0, 0644, false, 0, "Cannot create file"},
-      {"csv-not-readable", true, 0, 0600, false, 0, "Cannot open file"},
-      {"backup-not-writable", true, kNobody, 0644, true, 0, "could not be written"},
+      {"folder-not-writable", false, kNobody, 0644, false,
+       "Cannot create file \"<csv>\". The folder \"<folder>/\" does not allow new files "
+       "(Permission denied)\n"},
+      {"csv-not-writable", true, 0, 0644, false,
+       "Cannot create file \"<csv>\". Permission denied.\n"},
+      {"csv-not-readable", true, 0, 0600, false,
+       "Cannot open file \"<csv>\". Permission denied.\n"},
+      {"backup-folder-not-writable", true, kNobody, 0644, true,
+       "The backup \"<backup>\" could not be written, so the CSV file was left unchanged. Cannot "
+       "create file \"<backup>\". The folder \"<backup folder>/\" does not allow new files "
+       "(Permission denied)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -221,23 +257,46 @@ TEST(PermissionFailure, UnprivilegedUserIsRefusedWhereThePermissionsSaySo) {
     const fs::path csv = folder / "goods.csv";
     WriteBytes(csv, listing.before);
     Own(csv, c.csvOwner, c.csvOwner == 0 ? 0 : kNoGroup, c.csvMode);
-    const fs::path backupFile = folder / "goods_备份.csv";
-    if (c.backup) {
-      WriteBytes(backupFile, "the old backup");
-      Own(backupFile, c.backupOwner, 0, 0644);
+    fs::path named = csv;
+    if (c.backupElsewhere) {
+      const fs::path linkFolder = shared.Sub(std::string(c.name) + "-link", false);
+      ASSERT_FALSE(linkFolder.empty());
+      named = linkFolder / "goods.csv";
+      fs::create_symlink(csv, named);
     }
+    const fs::path backupFolder = named.parent_path();
+    const fs::path olderBackup = BackupPath(named, 1);
+    WriteBytes(olderBackup, "the old backup");
+    Own(olderBackup, 0, 0, 0644);
+    const std::string namesBefore = test::ListNames(backupFolder);
 
-    const ChildResult r = RunRelocate(csv, c.backup, AsNobody());
+    const ChildResult r = RunRelocate(named, true, AsNobody());
+    const ChildResult dry = RunChild(CliProgram(), RelocateArgs(named, true, true), AsNobody());
 
+    std::string message = c.message;
+    const std::pair<std::string, std::string> paths[] = {
+        {"<csv>", named.string()},
+        {"<folder>", folder.string()},
+        {"<backup>", BackupPath(named, 2).string()},
+        {"<backup folder>", backupFolder.string()}};
+    for (const auto& [placeholder, path] : paths) {
+      for (size_t at; (at = message.find(placeholder)) != std::string::npos;) {
+        message.replace(at, placeholder.size(), path);
+      }
+    }
     EXPECT_EQ(r.exitCode, 1) << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, message);
     EXPECT_TRUE(ReadBytes(csv) == listing.before);
     EXPECT_EQ(ModeOf(csv), c.csvMode) << "the CSV's mode was changed";
-    if (c.backup) {
-      EXPECT_EQ(ReadBytes(backupFile), "the old backup");
-    }
+    EXPECT_EQ(ReadBytes(olderBackup), "the old backup");
+    EXPECT_EQ(test::ListNames(backupFolder), namesBefore) << "a refused run left something";
     EXPECT_EQ(Temporaries(folder), std::vector<std::string>{});
+    // The same refusal from the dry run (the real run may say in front of
+    // it that the CSV was left unchanged).
+    EXPECT_EQ(dry.exitCode, 1) << dry.err;
+    EXPECT_FALSE(dry.err.empty());
+    EXPECT_TRUE(r.err.ends_with(dry.err)) << "real run: " << r.err << "dry run: " << dry.err;
+    EXPECT_EQ(test::ListNames(backupFolder), namesBefore) << "the dry run left something";
   }
 }
 

@@ -1,12 +1,16 @@
 // What a run does with every kind of thing that can stand at the CSV's path,
-// for each usual mode, with and without the backup: the exit status and the
-// message, the bytes, the mode, links, and that no temporary stays behind.
+// for each usual mode, with and without the backup, as a real run and as a
+// dry run: the exit status and the message, the bytes, the mode, links, and
+// that no temporary stays behind. And what stands at the backup's name.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <iterator>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "tests/reliability/harness.h"
 #include "tests/support/test_files.h"
@@ -73,7 +77,8 @@ Expectation Expected(Kind kind) {
       return {false, "open", "No such file or directory"};
     case Kind::kSymlinkLoop:
       return {false, "open", "Too many levels of symbolic links"};
-    // Read without harm (so a backup is made), but a rename would split the file.
+    // Read without harm, but a rename would split the file: refused before
+    // anything is written, so no backup is made either.
     case Kind::kHardLink:
       return {false, "create", "The file has more than one hard link"};
     case Kind::kFifo:
@@ -85,12 +90,13 @@ Expectation Expected(Kind kind) {
   return {};
 }
 
-using MatrixParam = std::tuple<Kind, mode_t, bool>;
+// kind, mode, backup, dry run
+using MatrixParam = std::tuple<Kind, mode_t, bool, bool>;
 
 class SpecialFileMatrix : public ::testing::TestWithParam<MatrixParam> {};
 
 TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
-  const auto [kind, mode, backup] = GetParam();
+  const auto [kind, mode, backup, dryRun] = GetParam();
   TempDir dir;
   const fs::path csv = dir.path() / "goods.csv";
   const fs::path real = dir.path() / "real" / "goods.csv";  // where a link leads
@@ -143,7 +149,10 @@ TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
   const std::string namesBefore = ListNames(dir.path());
   const std::string realNamesBefore = ListNames(dir.path() / "real");
 
-  const ChildResult r = RunRelocate(csv, backup, {.timeoutSeconds = 30});
+  // The dry run is a preflight: it refuses what the real run refuses, with
+  // the same message, and writes nothing.
+  const ChildResult r =
+      RunChild(CliProgram(), RelocateArgs(csv, backup, dryRun), {.timeoutSeconds = 30});
 
   const Expectation expected = Expected(kind);
   ASSERT_EQ(r.signal, 0) << "the run died or hung";
@@ -152,7 +161,12 @@ TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
   EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
   EXPECT_EQ(Temporaries(dir.path() / "real"), std::vector<std::string>{});
   EXPECT_EQ(ListNames(dir.path() / "real"), realNamesBefore);
-  if (expected.rewritten) {
+  if (expected.rewritten && dryRun) {
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Dry run: "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(kSuccessText), std::string::npos) << r.out;
+    EXPECT_TRUE(ReadBytes(content) == listing.before) << "the dry run changed the CSV";
+  } else if (expected.rewritten) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find(kSuccessText), std::string::npos) << r.out;
     EXPECT_TRUE(ReadBytes(content) == listing.after) << "the rewritten bytes differ";
@@ -171,9 +185,9 @@ TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
     }
   }
 
-  // The backup copies what could be read, never more open than the CSV; a
-  // CSV that cannot be read leaves the folder as it was.
-  if (backup && hasContent) {
+  // Only a run that writes makes a backup: a copy of what was read, never
+  // more open than the CSV. Every other run leaves the folder as it was.
+  if (backup && expected.rewritten && !dryRun) {
     ASSERT_TRUE(fs::exists(backupFile)) << r.err;
     EXPECT_FALSE(IsLink(backupFile));
     EXPECT_TRUE(ReadBytes(backupFile) == listing.before) << "the backup is not the old CSV";
@@ -186,10 +200,11 @@ TEST_P(SpecialFileMatrix, OutcomeBytesModeLinksAndNoLitter) {
 }
 
 std::string MatrixName(const ::testing::TestParamInfo<MatrixParam>& info) {
-  const auto [kind, mode, backup] = info.param;
+  const auto [kind, mode, backup, dryRun] = info.param;
   char modeText[8];
   snprintf(modeText, sizeof modeText, "%04o", mode);
-  return std::string(KindName(kind)) + "_" + modeText + (backup ? "_Backup" : "_NoBackup");
+  return std::string(KindName(kind)) + "_" + modeText + (backup ? "_Backup" : "_NoBackup") +
+         (dryRun ? "_DryRun" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,34 +214,105 @@ INSTANTIATE_TEST_SUITE_P(
                                          Kind::kHardLink, Kind::kFifo, Kind::kFolder,
                                          Kind::kDevice),
                        ::testing::Values(mode_t{0644}, mode_t{0600}, mode_t{0640}),
-                       ::testing::Bool()),
+                       ::testing::Bool(), ::testing::Bool()),
     MatrixName);
 
-// A CSV without any write bit is refused, also for the superuser, and is
-// never made writable; the backup made before is owner-writable but no more
-// readable than the CSV.
+// A CSV without any write bit is refused, also for the superuser, with the
+// same message by the dry run, and is never made writable. The refusal comes
+// before anything is written: no temporary, no backup.
 TEST(ReadOnlyCsv, IsRefusedWithCannotCreateFileAndKeepsItsMode) {
   for (const mode_t mode : {mode_t{0444}, mode_t{0400}}) {
     for (const bool backup : {false, true}) {
-      SCOPED_TRACE(std::to_string(mode) + (backup ? " with backup" : ""));
-      TempDir dir;
-      const fs::path csv = dir.path() / "goods.csv";
-      const Listing listing = MakeListing(5'000, 3);
-      WriteBytes(csv, listing.before);
-      ASSERT_EQ(chmod(csv.c_str(), mode), 0);
+      for (const bool dryRun : {false, true}) {
+        SCOPED_TRACE(std::to_string(mode) + (backup ? " with backup" : "") +
+                     (dryRun ? " dry run" : ""));
+        TempDir dir;
+        const fs::path csv = dir.path() / "goods.csv";
+        const Listing listing = MakeListing(5'000, 3);
+        WriteBytes(csv, listing.before);
+        ASSERT_EQ(chmod(csv.c_str(), mode), 0);
 
-      const ChildResult r = RunRelocate(csv, backup, {.timeoutSeconds = 30});
+        const ChildResult r =
+            RunChild(CliProgram(), RelocateArgs(csv, backup, dryRun), {.timeoutSeconds = 30});
 
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Permission denied.\n");
-      EXPECT_EQ(ModeOf(csv), mode);
-      EXPECT_TRUE(ReadBytes(csv) == listing.before);
-      EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
-      if (backup) {
-        EXPECT_EQ(ModeOf(dir.path() / "goods_备份.csv"), (mode & 0444) | 0200);
-        EXPECT_TRUE(ReadBytes(dir.path() / "goods_备份.csv") == listing.before);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Permission denied.\n");
+        EXPECT_EQ(ModeOf(csv), mode);
+        EXPECT_TRUE(ReadBytes(csv) == listing.before);
+        EXPECT_EQ(ListNames(dir.path()), "goods.csv") << "a refused run left something behind";
       }
     }
+  }
+}
+
+// What may stand at the first backup name already. Only a file that holds
+// exactly the CSV's bytes serves as its backup (and stays as it is); anything
+// else is left alone, never written through, and the backup takes the next
+// name, so that the original CSV is kept whatever the folder holds.
+TEST(BackupName, WhatStandsThereIsLeftAloneAndTheOriginalIsKept) {
+  enum What { kOtherBytes, kSameBytes, kLinkToTheCsv, kDanglingLink, kFifo, kFolder };
+  const std::pair<What, const char*> cases[] = {
+      {kOtherBytes, "an older backup with other bytes"},
+      {kSameBytes, "a file with the CSV's bytes"},
+      {kLinkToTheCsv, "a link to the CSV itself"},
+      {kDanglingLink, "a dangling link"},
+      {kFifo, "a FIFO"},
+      {kFolder, "a folder"},
+  };
+  for (const auto& [what, name] : cases) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const fs::path csv = dir.path() / "goods.csv";
+    const fs::path first = BackupPath(csv, 1);
+    const Listing listing = MakeListing(20'000, 21);
+    WriteBytes(csv, listing.before);
+    fs::create_directory(dir.path() / "elsewhere");
+    switch (what) {
+      case kOtherBytes:
+        WriteBytes(first, "an older backup");
+        break;
+      case kSameBytes:
+        WriteBytes(first, listing.before);
+        break;
+      case kLinkToTheCsv:
+        fs::create_symlink("goods.csv", first);
+        break;
+      case kDanglingLink:
+        fs::create_symlink("elsewhere/missing.csv", first);
+        break;
+      case kFifo:
+        ASSERT_EQ(mkfifo(first.c_str(), 0644), 0);
+        break;
+      case kFolder:
+        fs::create_directory(first);
+        break;
+    }
+    struct stat firstBefore {};
+    ASSERT_EQ(lstat(first.c_str(), &firstBefore), 0);
+    const auto entriesBefore = std::distance(fs::directory_iterator(dir.path()), {});
+
+    const ChildResult r = RunRelocate(csv, true, {.timeoutSeconds = 30});
+
+    ASSERT_EQ(r.signal, 0) << "the run died or hung";
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(ReadBytes(csv) == listing.after);
+    const bool reused = what == kSameBytes;
+    const fs::path backup = reused ? first : BackupPath(csv, 2);
+    ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(backup))) << r.err;
+    EXPECT_TRUE(ReadBytes(backup) == listing.before) << "the original CSV is kept nowhere";
+    // The same file, link, FIFO or folder as before, with the same content.
+    struct stat firstAfter {};
+    ASSERT_EQ(lstat(first.c_str(), &firstAfter), 0);
+    EXPECT_EQ(firstAfter.st_ino, firstBefore.st_ino) << "the first backup name was replaced";
+    EXPECT_EQ(firstAfter.st_mode, firstBefore.st_mode);
+    if (what == kOtherBytes) {
+      EXPECT_EQ(ReadBytes(first), "an older backup");
+    }
+    EXPECT_EQ(ListNames(dir.path() / "elsewhere"), "") << "a file was made through the link";
+    // Nothing else appeared: no temporary, no further backup.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}),
+              entriesBefore + (reused ? 0 : 1))
+        << ListNames(dir.path());
   }
 }
 
