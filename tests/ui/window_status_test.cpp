@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTest>
+#include <QToolButton>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -61,11 +62,12 @@ void WritePictures(const fs::path& folder, int count) {
   }
 }
 
-// Holds the run at its first piece until released, or for a while.
+// When armed, holds the run at its first piece until released, or for a
+// while.
 struct RunGate {
   QSemaphore entered;
   QSemaphore release;
-  std::atomic<bool> first{true};
+  std::atomic<bool> first{false};
   std::atomic<int> holdMs{10000};
 
   std::function<void()> Hook() {
@@ -185,6 +187,20 @@ TEST_F(WindowStatusTest, TellsWhatTheCensusFoundOrWhyThereIsNone) {
   }
 }
 
+TEST_F(WindowStatusTest, OtherCsvsAreToldOnlyWhileTheCsvIsTheOneStartUpTook) {
+  WriteCsv(Pictures(1));
+  WriteBytes(dir->path() / "other.csv", Utf16FileBytes(CsvNaming(Pictures(2))));
+  auto form = ShowForm();
+  ASSERT_TRUE(StatusOf(*form).startsWith(QStringLiteral("There are 2 CSV files")));
+
+  dialogs.csvAnswer = Q(dir->File("other.csv"));
+  QTest::mouseClick(form->btn1->BrowseButton(), Qt::LeftButton);
+
+  const QString status = StatusOf(*form);
+  EXPECT_TRUE(status.startsWith(QStringLiteral("The CSV holds 2 picture references")))
+      << status.toStdString();
+}
+
 TEST_F(WindowStatusTest, DetailsListTheFoldersAndTheMissingPictures) {
   WriteCsv(Pictures(3));
   WritePictures(dir->path(), 1);
@@ -257,13 +273,17 @@ TEST_F(WindowStatusTest, QuestionBeforeWritingToAMissingFolderDefaultsToNo) {
 
 TEST_F(WindowStatusTest, StartWhileTheCensusRunsAsksOnItsResult) {
   WriteCsv(Pictures(2));
-  auto form = ShowForm();
-  // At once, before the census of start-up is in.
-  QTest::mouseClick(form->cxButton30, Qt::LeftButton);
+  auto form = MakeForm();
+  // The census of start-up has not come in: nothing has run the event loop.
+  ASSERT_TRUE(form->StatusPending());
+
+  form->cxButton30->click();
   WaitForTheEnd(*form);
 
   ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_TRUE(dialogs.questions[0].text.contains(QStringLiteral("does not exist")));
   EXPECT_TRUE(dialogs.informations.empty());
+  EXPECT_TRUE(form->statusArea->Text().contains(QStringLiteral("does not exist")));
 }
 
 TEST_F(WindowStatusTest, RunWorksOnItsOwnThreadAndStopsAtACancel) {
@@ -280,6 +300,7 @@ TEST_F(WindowStatusTest, RunWorksOnItsOwnThreadAndStopsAtACancel) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Fresh();
+    gate->first = true;
     WriteCsv(Pictures(300));
     WritePictures(dir->path(), 300);
     const std::string before = ReadBytes(CsvPath());
