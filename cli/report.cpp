@@ -298,7 +298,8 @@ Json RunJson(const RunReport& report, const FormValues& values,
   int64_t rewritten = 0;
   for (const int64_t count : report.occurrences) rewritten += count;
   object["rewritten"] = FormsJson(rewritten, report.occurrences);
-  object["outside_references"] = report.occurrencesOutsideReferences;
+  object["outside_references"] =
+      report.occurrencesOutsideReferences ? Json(*report.occurrencesOutsideReferences) : Json();
   object["backup"] =
       report.backup.empty() ? Json() : Json(Utf8(platform::AbsolutePath(report.backup)));
   Json respelled;
@@ -320,9 +321,9 @@ void PrintRunDetails(std::ostream& out, const RunReport& report, Language langua
                {Utf8(platform::AbsolutePath(report.backup))})
         << '\n';
   }
-  if (report.occurrencesOutsideReferences > 0) {
+  if (report.occurrencesOutsideReferences.value_or(0) > 0) {
     out << Say(language, dry ? Text::OutsideDryRun : Text::Outside,
-               {Grouped(report.occurrencesOutsideReferences)})
+               {Grouped(*report.occurrencesOutsideReferences)})
         << '\n';
   }
   if (report.respelledTotal > 0) {

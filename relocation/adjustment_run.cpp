@@ -190,9 +190,10 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
                          options.bufferUnits);
     next = &*passes[form];
   }
-  OccurrencesInReferences inReferences(texts);
+  std::optional<OccurrencesInReferences> inReferences;
+  if (options.dryRun) inReferences.emplace(texts);
   StreamReplacer& firstPass = *passes[0];
-  inReferences.Feed(std::u16string_view(&first, 1));
+  if (inReferences) inReferences->Feed(std::u16string_view(&first, 1));
   firstPass.Append(&first, 1);
   // The rest is read straight into the first pass's buffer.
   // The text's units: the file's, less the mark's.
@@ -200,7 +201,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   uint64_t readUnits = 1;
   size_t got = 0;
   while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
-    inReferences.Feed(std::u16string_view(firstPass.FreeSpace(), got));
+    if (inReferences) inReferences->Feed(std::u16string_view(firstPass.FreeSpace(), got));
     firstPass.Appended(got);
     readUnits += got;
     StopIfCancelled(options, language);
@@ -215,7 +216,9 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   if (background) background->Finish();
   respelling.Finish();
   if (checker) report.pictures = checker->Tally();
-  report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences.Total());
+  if (inReferences) {
+    report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences->Total());
+  }
 
   if (occurrences + report.respelledTotal == 0) {
     // The writer's temporary, if any, goes with it: the CSV stays untouched.

@@ -65,8 +65,10 @@ struct RunReport {
   RunOutcome outcome = RunOutcome::NoCsv;
   // Occurrences rewritten by each form's pass, in the order of kReferenceForms.
   std::array<int64_t, kFormCount> occurrences{};
-  // Of those, the ones outside any picture reference (in other text).
-  int64_t occurrencesOutsideReferences = 0;
+  // Of those, the ones outside any src="" value (in other text). Counted by
+  // the dry run, the preflight: counting takes a second scan of the text
+  // being read, which would slow the real run down by half.
+  std::optional<int64_t> occurrencesOutsideReferences;
   // Where the backup went (or, in a dry run, would go); empty without one.
   std::u16string backup;
   // File URLs that named the old folder in another spelling (percent-encoded,

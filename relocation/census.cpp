@@ -29,6 +29,20 @@ std::u16string FoldedKey(std::u16string_view folder) {
   return key;
 }
 
+// Whether two Windows folders are one, as FoldedKey has it.
+bool SameFolded(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? static_cast<char16_t>(a[i] + 32) : a[i];
+    char16_t y = b[i] >= u'A' && b[i] <= u'Z' ? static_cast<char16_t>(b[i] + 32) : b[i];
+    if (x == u'/') x = u'\\';
+    if (y == u'/') y = u'\\';
+    if (x != y) return false;
+  }
+  return true;
+}
+
 void CountSpellings(std::map<std::string, int64_t>& spellings, unsigned spelling) {
   if (spelling == 0) {
     ++spellings[std::string(kStandardSpelling)];
@@ -66,8 +80,11 @@ class CensusTaker {
 
  private:
   CensusFolder* EntryFor(std::u16string_view folder) {
-    if (lastIndex_ != kNone && folder == lastFolder_) return &census_.folders[lastIndex_];
     const bool local = (parsed_.spelling & kSpellingLocal) != 0;
+    if (lastIndex_ != kNone && local == lastLocal_ &&
+        (local ? folder == lastFolder_ : SameFolded(folder, lastFolder_))) {
+      return &census_.folders[lastIndex_];
+    }
     // Windows folders compare as the run's replacement compares them (ASCII
     // letters folded); local ones as this system compares names.
     std::u16string key = local ? u"local:" + std::u16string(folder) : FoldedKey(folder);
@@ -81,6 +98,7 @@ class CensusTaker {
       found = index_.emplace(std::move(key), census_.folders.size() - 1).first;
     }
     lastFolder_ = folder;
+    lastLocal_ = local;
     lastIndex_ = found->second;
     return &census_.folders[lastIndex_];
   }
@@ -92,6 +110,7 @@ class CensusTaker {
   ParsedReference parsed_;
   std::unordered_map<std::u16string, size_t> index_;
   std::u16string lastFolder_;
+  bool lastLocal_ = false;
   size_t lastIndex_ = kNone;
 };
 

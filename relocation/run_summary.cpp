@@ -32,8 +32,8 @@ std::u16string Chinese(const RunReport& report) {
   if (!report.backup.empty()) {
     text += u"\n备份：" + platform::AbsolutePath(report.backup);
   }
-  if (report.occurrencesOutsideReferences > 0) {
-    text += u"\n注意：其中 " + Number(report.occurrencesOutsideReferences) +
+  if (report.occurrencesOutsideReferences.value_or(0) > 0) {
+    text += u"\n注意：其中 " + Number(*report.occurrencesOutsideReferences) +
             u" 处不在图片引用中（在其他文字里），也已替换。";
   }
   if (report.leftovers > 0) {
@@ -65,8 +65,8 @@ std::u16string English(const RunReport& report) {
   }
   text += u".";
   if (!report.backup.empty()) text += u"\nBackup: " + platform::AbsolutePath(report.backup);
-  if (report.occurrencesOutsideReferences > 0) {
-    text += u"\nNote: " + Number(report.occurrencesOutsideReferences) +
+  if (report.occurrencesOutsideReferences.value_or(0) > 0) {
+    text += u"\nNote: " + Number(*report.occurrencesOutsideReferences) +
             u" of them stood outside picture references (in other text) and were replaced too.";
   }
   if (report.leftovers > 0) {
