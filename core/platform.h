@@ -122,6 +122,10 @@ void CopyFileOver(InputFile& source, std::u16string_view dest);
 // counts as taken, so that nothing is ever written over it unseen.
 bool NameTaken(std::u16string_view path);
 
+// Whether path names a symbolic link (on Windows, any reparse point), not
+// following it. False when it cannot be looked up.
+bool IsSymbolicLink(std::u16string_view path);
+
 struct FolderEntry {
   std::u16string name;
   bool isDirectory = false;

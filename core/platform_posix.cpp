@@ -560,6 +560,11 @@ bool NameTaken(std::u16string_view path) {
   return errno != ENOENT && errno != ENOTDIR;
 }
 
+bool IsSymbolicLink(std::u16string_view path) {
+  struct stat st {};
+  return lstat(ToNativeBytes(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 // -------------------------------------------------------------- ListFolder
 
 std::vector<FolderEntry> ListFolder(std::u16string_view folder) {

@@ -513,6 +513,11 @@ bool NameTaken(std::u16string_view path) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
+bool IsSymbolicLink(std::u16string_view path) {
+  const DWORD attributes = GetFileAttributesW(ApiPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 // -------------------------------------------------------------- ListFolder
 
 std::vector<FolderEntry> ListFolder(std::u16string_view folder) {

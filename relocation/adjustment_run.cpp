@@ -239,7 +239,11 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     if (values.BackupChecked()) {
       const BackupTarget target = ChooseBackup(csv, reader.File());
       if (target.needsCopy) {
-        platform::ReplacementFile probe(target.path);
+        try {
+          platform::ReplacementFile probe(target.path);
+        } catch (const Error& e) {
+          throw BackupFailure(target.path, e);
+        }
       }
       report.backup = target.path;
     }

@@ -14,6 +14,9 @@ namespace {
 constexpr int kMostBackups = 999;
 
 bool SameBytes(platform::InputFile& csv, std::u16string_view other) {
+  // A link may lead to the CSV itself (or come to, once the CSV is
+  // replaced): it is never taken for a backup.
+  if (platform::IsSymbolicLink(other)) return false;
   try {
     platform::InputFile backup(other);
     if (backup.Size() != csv.Size()) return false;
@@ -55,15 +58,19 @@ BackupTarget ChooseBackup(std::u16string_view csvPath, platform::InputFile& csv)
               "\", so the CSV file was left unchanged");
 }
 
+Error BackupFailure(std::u16string_view backupPath, const Error& cause) {
+  // The backup is the seller's safety net: without it the CSV is not touched.
+  return Error("The backup \"" + ToUtf8(platform::AbsolutePath(backupPath)) +
+               "\" could not be written, so the CSV file was left unchanged. " + cause.what());
+}
+
 std::u16string MakeBackup(std::u16string_view csvPath, platform::InputFile& csv) {
   const BackupTarget target = ChooseBackup(csvPath, csv);
   if (!target.needsCopy) return target.path;
   try {
     platform::CopyFileOver(csv, target.path);
   } catch (const Error& e) {
-    // The backup is the seller's safety net: without it the CSV is not touched.
-    throw Error("The backup \"" + ToUtf8(platform::AbsolutePath(target.path)) +
-                "\" could not be written, so the CSV file was left unchanged. " + e.what());
+    throw BackupFailure(target.path, e);
   }
   return target.path;
 }

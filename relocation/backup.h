@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
 #include "core/platform.h"
 
 namespace picrelink {
@@ -23,6 +24,9 @@ struct BackupTarget {
 // The first numbered name that is free or already holds the CSV's bytes.
 // csv: the CSV, held open by the caller; it is read from its first byte.
 BackupTarget ChooseBackup(std::u16string_view csvPath, platform::InputFile& csv);
+
+// The error of a backup that could not be written at backupPath.
+Error BackupFailure(std::u16string_view backupPath, const Error& cause);
 
 // Makes the backup there (when it needs a copy); the path it went to.
 // Throws Error saying that the CSV was left unchanged.

@@ -33,6 +33,22 @@ std::u16string SeveralCsvs(const std::vector<std::u16string>& candidates, Langua
          others + u").";
 }
 
+// The census's spelling names (kStandardSpelling, kSpellingNames) as the
+// seller reads them.
+std::u16string SpellingName(const std::string& name, Language language) {
+  if (!Zh(language)) return FromUtf8(name);
+  static const struct {
+    std::string_view name;
+    std::u16string_view chinese;
+  } kChinese[] = {{"standard", u"标准"},       {"percent-encoded", u"百分号编码"},
+                  {"localhost", u"localhost"}, {"file:/", u"file:/"},
+                  {"backslashes", u"反斜杠"},  {"local folder", u"本机目录"}};
+  for (const auto& entry : kChinese) {
+    if (entry.name == name) return std::u16string(entry.chinese);
+  }
+  return FromUtf8(name);
+}
+
 std::u16string CensusLine(const CheckResult& check, Language language) {
   const Census& c = check.census;
   const int64_t folders = static_cast<int64_t>(c.folders.size()) + (c.foldersNotListed > 0 ? 1 : 0);
@@ -119,7 +135,7 @@ std::u16string DetailsText(const CheckResult& check, Language language) {
     for (const auto& [name, count] : c.spellings) {
       if (!first) text += u", ";
       first = false;
-      text += FromUtf8(name) + u" " + N(count);
+      text += SpellingName(name, language) + u" " + N(count);
     }
     text += u"\n";
   }

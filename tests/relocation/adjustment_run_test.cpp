@@ -515,3 +515,36 @@ TEST(RunCancelTest, ACancelledRunLeavesEverythingAsItWas) {
 
 }  // namespace
 }  // namespace picrelink
+
+namespace picrelink {
+namespace {
+
+// A link at the backup's name is never taken for a backup, even when it
+// leads to the same bytes: it may lead to the CSV itself.
+TEST(BackupLinkTest, ALinkIsNeverTakenForABackup) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#else
+  TempDir dir;
+  const std::u16string csv = dir.File("goods.csv");
+  const std::string bytes = Utf16FileBytes(u"<img src=\"\"D:\\old\\item\\a.jpg\"\">");
+  WriteBytes(ToPath(csv), bytes);
+  WriteBytes(dir.path() / "same.csv", bytes);
+  fs::create_symlink("same.csv", dir.path() / u8"goods_备份.csv");
+  MemoryFormValues values;
+  values.btn1 = csv;
+  values.btn2 = u"D:\\old\\item";
+  values.btn3 = u"E:\\new";
+  values.backup = true;
+  RecordingTrigger trigger;
+  RecordingMessages messages{&trigger};
+  const RunReport report = RunAdjustment(values, trigger, messages);
+  EXPECT_EQ(report.backup, dir.File("goods_备份(2).csv"));
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份(2).csv"), bytes);
+  EXPECT_TRUE(fs::is_symlink(dir.path() / u8"goods_备份.csv"));
+  EXPECT_EQ(ReadBytes(dir.path() / "same.csv"), bytes);
+#endif
+}
+
+}  // namespace
+}  // namespace picrelink

@@ -92,6 +92,10 @@ TEST(DetailsText, ListsTheFoldersAndTheMissingPictures) {
   EXPECT_NE(text.find("* D:\\店铺\\图片    12,345"), std::string::npos) << text;
   EXPECT_NE(text.find("缺少的图片（前 1 张）：\n/srv/店铺/图片/item7/3.jpg\n"), std::string::npos)
       << text;
+  CheckResult spelled = Found(3, true, 3, 0);
+  spelled.census.spellings = {{"standard", 2}, {"percent-encoded", 1}};
+  const std::string spellings = ToUtf8(DetailsText(spelled, Language::Chinese));
+  EXPECT_NE(spellings.find("写法：百分号编码 1, 标准 2"), std::string::npos) << spellings;
   EXPECT_EQ(ToUtf8(GroupedNumber(1234567)), "1,234,567");
   EXPECT_EQ(ToUtf8(GroupedNumber(999)), "999");
 }
