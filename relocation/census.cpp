@@ -7,9 +7,8 @@
 #include "core/error.h"
 #include "core/path_helpers.h"
 #include "core/platform.h"
-#include "core/read_ahead.h"
-#include "core/utf16_reader.h"
 #include "relocation/adjustment_run.h"
+#include "relocation/csv_pieces.h"
 #include "relocation/detection.h"
 #include "relocation/reference_scan.h"
 #include "relocation/startup.h"
@@ -41,16 +40,6 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-void CountSpellings(std::map<std::string, int64_t>& spellings, unsigned spelling) {
-  if (spelling == 0) {
-    ++spellings[std::string(kStandardSpelling)];
-    return;
-  }
-  for (const auto& [bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0) ++spellings[std::string(name)];
-  }
 }
 
 // Counts one reference after another into the census, one folder table entry
@@ -168,20 +157,14 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
       },
       kLongestPath);
   if (!csvPath.empty()) {
-    Utf16FileReader reader(csvPath);
-    const uint64_t fileUnits = reader.File().Size() / sizeof(char16_t);
-    const size_t pieceUnits =
-        static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
-    ReadAhead ahead(
-        [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
-        pieceUnits);
+    CsvPieces pieces(csvPath);
     uint64_t readUnits = 0;
-    for (std::u16string_view piece = ahead.Next(); !piece.empty(); piece = ahead.Next()) {
+    for (std::u16string_view piece = pieces.Next(); !piece.empty(); piece = pieces.Next()) {
       census.hasText = true;
       scanner.Feed(piece);
       readUnits += piece.size();
       stopIfCancelled();
-      if (progress) progress(readUnits, fileUnits > 0 ? fileUnits - 1 : 0);
+      if (progress) progress(readUnits, pieces.TextUnits());
     }
     scanner.Finish();
   }

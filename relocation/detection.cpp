@@ -5,9 +5,8 @@
 
 #include "core/error.h"
 #include "core/path_helpers.h"
-#include "core/read_ahead.h"
 #include "core/utf.h"
-#include "core/utf16_reader.h"
+#include "relocation/csv_pieces.h"
 #include "relocation/detection_stream.h"
 #include "relocation/regexpr.h"
 
@@ -123,16 +122,8 @@ std::u16string DetectImageFolder(std::u16string_view csvPath, const FormValues& 
     // reference being matched, so that its size does not matter; closed
     // before the level text is looked at. The next piece is read on a
     // thread of its own while this one is searched.
-    Utf16FileReader reader(csvPath);
-    // A small CSV gets buffers of its own size (one unit more, to see its
-    // end in the first read), not two of the full size.
-    const uint64_t fileUnits = reader.File().Size() / sizeof(char16_t);
-    const size_t pieceUnits =
-        static_cast<size_t>(std::min<uint64_t>(kDetectionBufferUnits, fileUnits + 1));
-    ReadAhead ahead(
-        [&reader](char16_t* units, size_t maxUnits) { return reader.Read(units, maxUnits); },
-        pieceUnits);
-    found = FindFirstReferences([&ahead] { return ahead.Next(); });
+    CsvPieces pieces(csvPath);
+    found = FindFirstReferences([&pieces] { return pieces.Next(); });
   }
   return FolderOfReferences(found, values);
 }

@@ -108,6 +108,16 @@ bool HasEscape(std::u16string_view text) {
 
 }  // namespace
 
+void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling) {
+  if (spelling == 0) {
+    ++counts[std::string(kStandardSpelling)];
+    return;
+  }
+  for (const auto& [bit, name] : kSpellingNames) {
+    if ((spelling & bit) != 0) ++counts[std::string(name)];
+  }
+}
+
 int ClassifySpelledHead(std::u16string_view head) {
   if (FitsForm(kReferenceForms[kPathForm], head) || LocalAt(head)) return kPathForm;
   UrlShape shape{};

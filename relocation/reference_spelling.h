@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,6 +41,10 @@ struct ParsedReference {
   // written behind the scheme (decoded), with whatever separators it holds.
   std::u16string path;
 };
+
+// Counts a reference under each spelling name it has (kStandardSpelling
+// for none).
+void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling);
 
 // For the reference scan: the form of kReferenceForms that a value head
 // belongs to in any spelling, or kNotAReference.

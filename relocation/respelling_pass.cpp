@@ -60,16 +60,6 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text, char16_
   }
 }
 
-void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling) {
-  if (spelling == 0) {
-    ++counts[std::string(kStandardSpelling)];
-    return;
-  }
-  for (const auto& [bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0) ++counts[std::string(name)];
-  }
-}
-
 }  // namespace
 
 RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
