@@ -60,6 +60,20 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text, char16_
   }
 }
 
+// Whether text begins with prefix, ASCII letters folded.
+bool BeginsFolded(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char16_t a = text[i];
+    char16_t b = prefix[i];
+    if (a == b) continue;
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
+    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
@@ -71,9 +85,19 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
       checker_(checker),
       scanner_(
           ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
-          kLongestPath) {}
+          kLongestPath) {
+  const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
+  for (size_t form = 0; form < kFormCount; ++form) newTexts_[form] = texts[form].replacement;
+  foldersApart_ = !newFolder_.empty() && !PathBeginsWithFolder(newFolder_, oldFolder_, false) &&
+                  !PathBeginsWithFolder(oldFolder_, newFolder_, false);
+}
 
 bool RespellingPass::Take(const FoundReference& found) {
+  if (foldersApart_ && checker_ == nullptr) {
+    for (const std::u16string& text : newTexts_) {
+      if (!text.empty() && BeginsFolded(found.value, text)) return false;
+    }
+  }
   if (!ParseReference(found.value, parsed_)) return false;
   // Like the passes, a folder is matched as the beginning of the path. When
   // a path begins with both folders (one lies inside the other), the longer

@@ -5,6 +5,7 @@
 // every reference is counted for the run's report (leftovers of the old
 // folder, other folders left alone) and, when the new folder exists, the
 // pictures of the rewritten references are looked for there.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,6 +42,12 @@ class RespellingPass : public TextSink {
 
   std::u16string oldFolder_;  // as the path-form pass looks for it
   std::u16string newFolder_;  // as the path-form pass puts it in
+  // What the passes write for the new folder, in each form: a value that
+  // begins with one of them names the new folder, and when the two folders
+  // are apart (neither begins the other) and no picture is looked for, it
+  // needs no further reading. Most references are such after the passes.
+  std::array<std::u16string, kFormCount> newTexts_;
+  bool foldersApart_ = false;
   TextSink& next_;
   RunReport& report_;
   PictureChecker* checker_;
