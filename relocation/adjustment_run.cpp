@@ -50,20 +50,13 @@ bool SameFolder(std::u16string_view a, std::u16string_view b) {
   b = trimmed(b);
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    const auto fold = [](char16_t c) {
-      return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-    };
-    if (fold(a[i]) != fold(b[i])) return false;
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }
   return true;
 }
 
 bool OnlySeparators(std::u16string_view folder) {
   return folder.find_first_not_of(u"\\/") == std::u16string_view::npos;
-}
-
-char16_t FoldAscii(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
 
 // Occurrences of find in text, ASCII letters folded, left to right without

@@ -22,8 +22,7 @@ constexpr size_t kLongestPath = 32768;
 std::u16string FoldedKey(std::u16string_view folder) {
   std::u16string key(folder);
   for (char16_t& c : key) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    if (c == u'/') c = u'\\';
+    c = c == u'/' ? u'\\' : FoldAscii(c);
   }
   return key;
 }
@@ -33,10 +32,8 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i] == b[i]) continue;
-    char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? static_cast<char16_t>(a[i] + 32) : a[i];
-    char16_t y = b[i] >= u'A' && b[i] <= u'Z' ? static_cast<char16_t>(b[i] + 32) : b[i];
-    if (x == u'/') x = u'\\';
-    if (y == u'/') y = u'\\';
+    const char16_t x = a[i] == u'/' ? u'\\' : FoldAscii(a[i]);
+    const char16_t y = b[i] == u'/' ? u'\\' : FoldAscii(b[i]);
     if (x != y) return false;
   }
   return true;

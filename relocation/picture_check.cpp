@@ -20,9 +20,9 @@ constexpr int kDeepestFolder = 48;
 // Local folders other than the new one that a check lists, at most.
 constexpr size_t kLocalFolderLimit = 16;
 
-void FoldAscii(std::u16string& text) {
+void FoldAsciiIn(std::u16string& text) {
   for (char16_t& c : text) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    c = FoldAscii(c);
   }
 }
 
@@ -69,10 +69,10 @@ void PictureIndex::Walk(const std::u16string& folder, const std::u16string& rela
       continue;
     }
     if (kNamesIgnoreCase) {
-      FoldAscii(key);
+      FoldAsciiIn(key);
     } else {
       std::u16string folded = key;
-      FoldAscii(folded);
+      FoldAsciiIn(folded);
       folded_.insert(std::move(folded));
     }
     exact_.insert(std::move(key));
@@ -82,10 +82,10 @@ void PictureIndex::Walk(const std::u16string& folder, const std::u16string& rela
 PictureIndex::Lookup PictureIndex::Find(std::u16string_view relative) const {
   thread_local std::u16string key;
   Normalise(relative, key);
-  if (kNamesIgnoreCase) FoldAscii(key);
+  if (kNamesIgnoreCase) FoldAsciiIn(key);
   if (exact_.count(key) != 0) return Lookup::Found;
   if (kNamesIgnoreCase) return Lookup::Missing;
-  FoldAscii(key);
+  FoldAsciiIn(key);
   return folded_.count(key) != 0 ? Lookup::FoundIgnoringCase : Lookup::Missing;
 }
 

@@ -15,7 +15,6 @@ constexpr bool kLocalPaths = true;
 #endif
 
 bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-char16_t Fold(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 int HexValue(char16_t c) {
@@ -28,7 +27,7 @@ int HexValue(char16_t c) {
 bool StartsFolded(std::u16string_view text, std::u16string_view lowerPrefix) {
   if (text.size() < lowerPrefix.size()) return false;
   for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-    if (Fold(text[i]) != lowerPrefix[i]) return false;
+    if (FoldAscii(text[i]) != lowerPrefix[i]) return false;
   }
   return true;
 }
@@ -177,6 +176,14 @@ size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher) {
   return length;
 }
 
+bool BeginsFolded(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (text[i] != prefix[i] && FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
 bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, bool boundary) {
   if (!folder.empty() && IsSeparator(folder.back()) && folder.size() > 1) {
     folder.remove_suffix(1);
@@ -186,7 +193,7 @@ bool PathBeginsWithFolder(std::u16string_view path, std::u16string_view folder, 
     const char16_t a = path[i];
     const char16_t b = folder[i];
     if (a == b) continue;
-    if (Fold(a) != Fold(b) && !(IsSeparator(a) && IsSeparator(b))) return false;
+    if (FoldAscii(a) != FoldAscii(b) && !(IsSeparator(a) && IsSeparator(b))) return false;
   }
   if (!boundary || path.size() == folder.size()) return true;
   return IsSeparator(path[folder.size()]) || IsSeparator(folder.back()) || folder.back() == u':';

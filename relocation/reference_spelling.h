@@ -62,6 +62,15 @@ bool ParseReference(std::u16string_view value, ParsedReference& out);
 // both separate (a run leaves /srv/pics\item\1.jpg).
 size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher);
 
+// An ASCII capital as its small letter; every other unit as it is. The one
+// folding that the passes, the census and the checks share.
+inline char16_t FoldAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+// Whether text begins with prefix, ASCII letters folded.
+bool BeginsFolded(std::u16string_view text, std::u16string_view prefix);
+
 // Whether path begins with folder, the ASCII letters folded as the run's
 // replacement folds them; for a Windows path "/" and "\" count alike.
 // boundary: the folder must be followed by a separator or the path's end.

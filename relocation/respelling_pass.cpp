@@ -60,20 +60,6 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text, char16_
   }
 }
 
-// Whether text begins with prefix, ASCII letters folded.
-bool BeginsFolded(std::u16string_view text, std::u16string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char16_t a = text[i];
-    char16_t b = prefix[i];
-    if (a == b) continue;
-    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a + 32);
-    if (b >= u'A' && b <= u'Z') b = static_cast<char16_t>(b + 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
