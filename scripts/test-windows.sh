@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows leg: builds core/, relocation/, picrelink-cli and their tests
-# for 64-bit Windows with mingw-w64 and runs the tests under wine, in a wine
-# prefix made fresh for every run. Needs no display.
+# The Windows leg: builds core/, relocation/, picrelink-cli, the window
+# picrelink.exe and their tests for 64-bit Windows with mingw-w64 and runs
+# the tests under wine, in a wine prefix made fresh for every run, on a
+# virtual display of its own (Xvfb) for the window's tests.
 #   scripts/test-windows.sh [BUILD_DIR]     (default: build-win)
 # Installs the missing Debian packages first (as root, or through sudo).
 set -euo pipefail
@@ -11,7 +12,7 @@ source scripts/setup.sh
 build_dir=${1:-build-win}
 
 picrelink_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest \
-  nlohmann-json3-dev wine wine64
+  nlohmann-json3-dev wine wine64 xvfb xauth
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -37,4 +38,8 @@ fi
 # The prefix's wine server started above; it goes when the tests are done.
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+# The window's tests need a display; xvfb-run gives the tests one that no
+# other program shares. The wine server takes the display from the first
+# program that starts it, so it starts under xvfb-run too.
+xvfb-run -a -s "-screen 0 1280x800x24" \
+  ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 900

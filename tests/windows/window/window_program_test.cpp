@@ -1,0 +1,183 @@
+// The real picrelink.exe, started as the seller starts it: copied into a
+// folder with a Chinese name and spaces beside a CSV and its pictures, and
+// driven from this process through its window's messages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/utf.h"
+#include "relocation/adjustment_run.h"
+#include "tests/support/test_files.h"
+#include "tests/windows/windows_support.h"
+#include "win32/control_ids.h"
+#include "win32/win32_text.h"
+
+namespace picrelink::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using picrelink::test::ReadBytes;
+using picrelink::test::TempDir;
+using picrelink::test::ToPath;
+using picrelink::test::Utf16FileBytes;
+using picrelink::test::WriteBytes;
+
+std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder) {
+  return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
+         u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
+         u"/item1/细节.jpg\"\"></p>\"\r\n";
+}
+
+// The text of a window of another process.
+std::u16string TextOf(HWND window) {
+  wchar_t buffer[2048] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, 5000, &copied)) {
+    return u"<no answer>";
+  }
+  return U16(std::wstring_view(buffer, copied));
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  return name;
+}
+
+// The shown top-level windows of process id with window class kind.
+std::vector<HWND> WindowsOf(DWORD id, const std::wstring& kind) {
+  struct Search {
+    DWORD id;
+    std::wstring kind;
+    std::vector<HWND> found;
+  } search{id, kind, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == wanted.id && IsWindowVisible(window) && ClassOf(window) == wanted.kind) {
+          wanted.found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The longest text among a box's labels: its message.
+std::u16string BoxMessage(HWND box) {
+  std::u16string longest;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& best = *reinterpret_cast<std::u16string*>(data);
+        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0) {
+          std::u16string text = TextOf(child);
+          if (text.size() > best.size()) best = std::move(text);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&longest));
+  return longest;
+}
+
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::milliseconds limit = std::chrono::seconds(90)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
+  TempDir dir;
+  const std::u16string shop = dir.Folder() + u"店铺 资料 2026\\";
+  const std::u16string pictures = shop + u"宝贝 图片";
+  fs::create_directories(ToPath(pictures + u"\\item1"));
+  WriteBytes(ToPath(pictures + u"\\item1\\主图.jpg"), "jpg");
+  WriteBytes(ToPath(pictures + u"\\item1\\细节.jpg"), "jpg");
+  const std::u16string csv = shop + u"商品.csv";
+  const std::string original =
+      Utf16FileBytes(Listing(u"D:\\旧 资料\\宝贝 图片", u"file:///D:/旧%20资料/宝贝%20图片"));
+  WriteBytes(ToPath(csv), original);
+  const std::u16string program = shop + u"picrelink.exe";
+  fs::copy_file(fs::path(picrelink::test::BesideThisProgram(L"picrelink.exe")), ToPath(program));
+
+  std::wstring commandLine = L"\"" + Wide(program) + L"\"";
+  const std::wstring folder = Wide(shop);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.c_str(), &startup, &process))
+      << GetLastError();
+  CloseHandle(process.hThread);
+  struct Ender {
+    HANDLE process;
+    ~Ender() {
+      if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 99);
+      CloseHandle(process);
+    }
+  } ender{process.hProcess};
+
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    const auto found = WindowsOf(process.dwProcessId, L"PicRelinkTForm1");
+    window = found.empty() ? nullptr : found.front();
+    return window != nullptr;
+  })) << "the window did not appear";
+  EXPECT_EQ(ToUtf8(TextOf(window)), ToUtf8(kWindowCaption));
+
+  // Start-up has filled the three path edits before the window is shown.
+  EXPECT_EQ(ToUtf8(TextOf(GetDlgItem(window, kIdBtn1))), ToUtf8(csv));
+  EXPECT_EQ(ToUtf8(TextOf(GetDlgItem(window, kIdBtn2))), "D:\\旧 资料\\宝贝 图片");
+  EXPECT_EQ(ToUtf8(TextOf(GetDlgItem(window, kIdBtn3))), ToUtf8(pictures));
+
+  HWND backup = GetDlgItem(window, kIdCheckBox1);
+  SendMessageW(backup, BM_SETCHECK, BST_CHECKED, 0);
+  HWND start = GetDlgItem(window, kIdCxButton30);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(kIdCxButton30, BN_CLICKED),
+               reinterpret_cast<LPARAM>(start));
+
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    const auto found = WindowsOf(process.dwProcessId, L"#32770");
+    box = found.empty() ? nullptr : found.front();
+    return box != nullptr;
+  })) << "no message box";
+  EXPECT_EQ(ToUtf8(TextOf(box)), ToUtf8(kWindowCaption));
+  const std::u16string message = BoxMessage(box);
+  EXPECT_TRUE(message.starts_with(kSuccessMessage)) << ToUtf8(message);
+  EXPECT_FALSE(IsWindowEnabled(start)) << "the start button is greyed while the message shows";
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+
+  EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(start) != FALSE; }));
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+
+  const std::u16string url = u"file:///" + [&] {
+    std::u16string path;
+    for (char16_t c : pictures)
+      path += c == u'\\'  ? std::u16string(u"/")
+              : c == u' ' ? std::u16string(u"%20")
+                          : std::u16string(1, c);
+    return path;
+  }();
+  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(pictures, url)));
+  EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
+}
+
+}  // namespace
+}  // namespace picrelink::win32

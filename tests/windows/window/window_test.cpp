@@ -1,0 +1,581 @@
+// The Win32 window driven in-process: values set and read through its
+// controls' messages, buttons pressed with BM_CLICK, dialogs answered by a
+// fake, and the CSV's bytes checked on disk.
+#include <gtest/gtest.h>
+
+// windows.h comes before the headers that build on it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "core/utf.h"
+#include "relocation/adjustment_run.h"
+#include "relocation/status_area_texts.h"
+#include "relocation/status_text.h"
+#include "relocation/window_status.h"
+#include "relocation/window_texts.h"
+#include "tests/support/test_files.h"
+#include "tests/windows/window/fake_dialogs.h"
+#include "win32/control_ids.h"
+#include "win32/unit1.h"
+#include "win32/window_font.h"
+
+namespace picrelink::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using picrelink::test::ReadBytes;
+using picrelink::test::TempDir;
+using picrelink::test::ToPath;
+using picrelink::test::Utf16FileBytes;
+using picrelink::test::WriteBytes;
+using test::FakeDialogs;
+
+std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
+
+std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder) {
+  return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
+         u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
+         u"/item1/细节.jpg\"\"></p>\"\r\n";
+}
+
+// The folder as the run writes it in a file URL.
+std::u16string UrlOf(std::u16string_view path) {
+  std::u16string url = u"file:///";
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      url += u'/';
+    } else if (c == u' ') {
+      url += u"%20";
+    } else {
+      url += c;
+    }
+  }
+  return url;
+}
+
+constexpr std::u16string_view kOldFolder = u"D:\\旧 资料\\宝贝 图片";
+constexpr std::u16string_view kOldUrlFolder = u"file:///D:/旧%20资料/宝贝%20图片";
+
+// Runs the window's messages until done holds or a long time has passed.
+bool PumpUntil(HWND window, const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (window != nullptr && IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+class Window : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+  }
+
+  void SetUp() override {
+    fs::create_directories(ToPath(shop + u"宝贝 图片\\item1"));
+    for (const char16_t* picture : {u"主图.jpg", u"细节.jpg"}) {
+      WriteBytes(ToPath(shop + u"宝贝 图片\\item1\\" + picture), "jpg");
+    }
+    WriteBytes(ToPath(csv), original);
+    settings.language = Language::Chinese;
+    settings.decimalSeparator = u'.';
+    settings.quitWhenClosed = false;
+  }
+
+  // The window beside the CSV, shown without taking the activation.
+  TForm1& Open() {
+    form = std::make_unique<TForm1>(
+        dialogs, [this] { return shop; }, settings);
+    dialogs.startButton = form->cxButton30;
+    ShowWindow(form->Handle(), SW_SHOWNOACTIVATE);
+    return *form;
+  }
+
+  void WaitForStatus(TForm1& window) {
+    ASSERT_TRUE(PumpUntil(window.Handle(), [&] { return !window.StatusPending(); }));
+  }
+
+  void Start(TForm1& window) {
+    const int ended = window.StartsEnded();
+    SendMessageW(window.cxButton30, BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil(window.Handle(), [&] { return window.StartsEnded() > ended; }));
+  }
+
+  TempDir dir;
+  const std::u16string shop = dir.Folder() + u"店铺 资料\\";  // the program folder
+  const std::u16string csv = shop + u"商品.csv";
+  const std::string original = Utf16FileBytes(Listing(kOldFolder, kOldUrlFolder));
+  FakeDialogs dialogs;
+  WindowSettings settings;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST_F(Window, StartUpBesideTheCsvFillsThePathEditsInAChineseFolder) {
+  TForm1& window = Open();
+  EXPECT_TRUE(dialogs.errors.empty());
+  EXPECT_EQ(Narrow(WindowText(window.btn1.Edit())), Narrow(csv));
+  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), Narrow(kOldFolder));
+  EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(shop + u"宝贝 图片"));
+  EXPECT_EQ(Narrow(WindowText(window.edtnum.Edit())), "1");
+  EXPECT_EQ(SendMessageW(window.CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(Narrow(WindowText(window.Handle())), Narrow(kWindowCaption));
+}
+
+TEST_F(Window, ControlsCarryTheirTexts) {
+  TForm1& window = Open();
+  const struct {
+    HWND control;
+    std::u16string_view text;
+  } controls[] = {
+      {window.cxLabel4, kTipText},
+      {window.cxLabel2, kCsvLabelText},
+      {window.Label8, kLevelLabelText},
+      {window.cxButton1, kRedetectText},
+      {window.cxLabel3, kOldFolderLabelText},
+      {window.cxLabel30, kNewFolderLabelText},
+      {window.CheckBox1, kBackupText},
+      {window.cxButton30, kStartText},
+      {window.cxLabel1, kStartHintText},
+      {window.btn1.Button(), kBrowseText},
+  };
+  for (const auto& control : controls) {
+    EXPECT_EQ(Narrow(WindowText(control.control)), Narrow(control.text));
+  }
+}
+
+// Where a control lies in the window's client area.
+RECT ClientRectOf(HWND control) {
+  RECT box{};
+  GetWindowRect(control, &box);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+  return box;
+}
+
+TEST_F(Window, ControlsLieWhereTheDesignPutsThemAtTheWindowsDpi) {
+  TForm1& window = Open();
+  const UINT dpi = GetDpiForWindow(window.Handle());
+  auto at = [dpi](int pixels) { return Scaled(pixels, dpi); };
+  // Width and height 0: they follow the text or the font.
+  const struct {
+    const char* name;
+    HWND control;
+    int left, top, width, height;
+  } controls[] = {
+      {"cxLabel4", window.cxLabel4, 11, 13, 0, 0},
+      {"cxLabel2", window.cxLabel2, 32, 45, 0, 0},
+      {"btn1", window.btn1.Edit(), 138, 44, 636, 0},
+      {"Label8", window.Label8, 3, 88, 234, 0},
+      {"cxButton1", window.cxButton1, 322, 83, 109, 25},
+      {"cxLabel3", window.cxLabel3, 3, 128, 0, 0},
+      {"btn2", window.btn2.Edit(), 138, 126, 636, 0},
+      {"cxLabel30", window.cxLabel30, 11, 171, 0, 0},
+      {"btn3", window.btn3.Edit(), 138, 169, 636, 0},
+      {"CheckBox1", window.CheckBox1, 24, 206, 321, 0},
+      {"cxButton30", window.cxButton30, 20, 244, 109, 25},
+      {"cxLabel1", window.cxLabel1, 139, 247, 0, 0},
+  };
+  for (const auto& control : controls) {
+    SCOPED_TRACE(control.name);
+    const RECT box = ClientRectOf(control.control);
+    EXPECT_EQ(box.left, at(control.left));
+    EXPECT_EQ(box.top, at(control.top));
+    if (control.width) {
+      EXPECT_EQ(box.right - box.left, at(control.width));
+    }
+    if (control.height) {
+      EXPECT_EQ(box.bottom - box.top, at(control.height));
+    }
+  }
+  // Label8 is 234 × 15, or as tall as a line where the face needs more.
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(window.btn2.Edit(), WM_GETFONT, 0, 0));
+  const RECT label8 = ClientRectOf(window.Label8);
+  EXPECT_EQ(label8.bottom - label8.top, std::max(at(15), LineHeight(font)));
+  // The level edit and its buttons together.
+  RECT edit = ClientRectOf(window.edtnum.Edit());
+  RECT buttons = ClientRectOf(window.edtnum.UpDown());
+  EXPECT_EQ(edit.left, at(239));
+  EXPECT_EQ(edit.top, at(84));
+  EXPECT_EQ(buttons.right - edit.left, at(58));
+  EXPECT_EQ(edit.bottom - edit.top, at(23));
+
+  RECT outer{};
+  GetWindowRect(window.Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, at(800));
+  EXPECT_EQ(outer.bottom - outer.top, at(347));
+  // The status band fits inside the client area, below the start button.
+  RECT client{};
+  GetClientRect(window.Handle(), &client);
+  EXPECT_LE(ClientRectOf(window.statusArea.DetailsButton()).bottom, client.bottom);
+
+  // Every control in the window's face at 15 pixels.
+  LOGFONTW face{};
+  ASSERT_EQ(GetObjectW(font, sizeof(face), &face), static_cast<int>(sizeof(face)));
+  EXPECT_EQ(face.lfHeight, -at(15));
+  EXPECT_EQ(std::wstring(face.lfFaceName), WindowFontFace());
+}
+
+TEST_F(Window, TabOrderRunsAsDesignedAndWrapsAround) {
+  TForm1& window = Open();
+  window.Show(SW_SHOWNORMAL);
+  EXPECT_EQ(GetFocus(), window.btn2.Edit());
+  const HWND order[] = {window.btn2.Edit(), window.btn3.Edit(),   window.cxButton30,
+                        window.btn1.Edit(), window.edtnum.Edit(), window.CheckBox1,
+                        window.cxButton1};
+  const size_t count = std::size(order);
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(GetNextDlgTabItem(window.Handle(), order[i], FALSE), order[(i + 1) % count]) << i;
+    EXPECT_EQ(GetNextDlgTabItem(window.Handle(), order[i], TRUE), order[(i + count - 1) % count])
+        << i;
+  }
+}
+
+TEST_F(Window, StatusTellsWhatTheCensusFound) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  StatusRequest request{csv, u"1", shop + u"宝贝 图片", {csv}};
+  const std::u16string expected = StatusText(TakeStatus(request), Language::Chinese);
+  // The status edit breaks its lines with "\r\n".
+  std::u16string shown = window.statusArea.Text();
+  std::erase(shown, u'\r');
+  EXPECT_EQ(Narrow(shown), Narrow(expected));
+  EXPECT_NE(expected.find(u'2'), std::u16string::npos) << "two references";
+  EXPECT_TRUE(IsWindowVisible(window.statusArea.DetailsButton()));
+
+  SendMessageW(window.statusArea.DetailsButton(), BM_CLICK, 0, 0);
+  ASSERT_EQ(dialogs.details.size(), 1u);
+  EXPECT_NE(dialogs.details[0].find(kOldFolder), std::u16string::npos)
+      << Narrow(dialogs.details[0]);
+}
+
+TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreyed) {
+  std::vector<bool> enabledDuringRun;
+  HWND startButton = nullptr;
+  settings.runProgressHook = [&] {
+    enabledDuringRun.push_back(IsWindowEnabled(startButton) != FALSE);
+  };
+  TForm1& window = Open();
+  startButton = window.cxButton30;
+  WaitForStatus(window);
+  SendMessageW(window.CheckBox1, BM_CLICK, 0, 0);
+  ASSERT_EQ(SendMessageW(window.CheckBox1, BM_GETCHECK, 0, 0), BST_CHECKED);
+
+  Start(window);
+  EXPECT_TRUE(dialogs.questions.empty());
+  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
+  ASSERT_EQ(dialogs.informations.size(), 1u);
+  EXPECT_TRUE(dialogs.informations[0].text.starts_with(kSuccessMessage))
+      << Narrow(dialogs.informations[0].text);
+  EXPECT_EQ(Narrow(dialogs.informations[0].caption), Narrow(kWindowCaption));
+  EXPECT_EQ(dialogs.informations[0].startButtonEnabled, false);
+  ASSERT_FALSE(enabledDuringRun.empty());
+  EXPECT_EQ(std::count(enabledDuringRun.begin(), enabledDuringRun.end(), true), 0);
+  EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
+
+  const std::u16string pictures = shop + u"宝贝 图片";
+  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(pictures, UrlOf(pictures))));
+  EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
+}
+
+TEST_F(Window, NoAnswerToTheQuestionLeavesTheCsvAlone) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  SetWindowText(window.btn3.Edit(), shop + u"没有这个文件夹");
+  SendMessageW(window.CheckBox1, BM_CLICK, 0, 0);
+  dialogs.questionAnswer = false;
+
+  Start(window);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.questions[0].caption), Narrow(kWindowCaption));
+  EXPECT_TRUE(dialogs.informations.empty());
+  EXPECT_EQ(ReadBytes(ToPath(csv)), original);
+  EXPECT_FALSE(fs::exists(ToPath(shop + u"商品_备份.csv")));
+  EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
+}
+
+TEST_F(Window, CancelDuringTheRunLeavesTheBytesAsTheyWere) {
+  // A CSV of many pieces, and a run that waits at each piece so that the
+  // window's thread sees the Escape key's cancel before the end.
+  std::u16string many = u"\"标题\",\"描述\"\r\n";
+  for (int row = 0; row < 4000; ++row) {
+    many +=
+        u"\"商品\",\"<img src=\"\"" + std::u16string(kOldFolder) + u"\\item1\\主图.jpg\"\">\"\r\n";
+  }
+  const std::string bytes = Utf16FileBytes(many);
+  WriteBytes(ToPath(csv), bytes);
+  settings.runBufferUnits = 4096;
+  settings.progressDelayMs = 0;
+  HWND target = nullptr;
+  bool posted = false;
+  settings.runProgressHook = [&] {
+    if (!posted) {
+      posted = true;
+      PostMessageW(target, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  };
+  TForm1& window = Open();
+  target = window.Handle();
+  WaitForStatus(window);
+
+  Start(window);
+  EXPECT_TRUE(posted);
+  EXPECT_TRUE(dialogs.informations.empty());
+  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
+  EXPECT_EQ(Narrow(window.statusArea.Text()),
+            Narrow(StatusAreaTextsFor(Language::Chinese).cancelled));
+  EXPECT_EQ(ReadBytes(ToPath(csv)), bytes);
+  EXPECT_FALSE(window.statusArea.ProgressShown());
+}
+
+TEST_F(Window, ClosingDuringTheRunWaitsForIt) {
+  std::u16string many = u"\"标题\",\"描述\"\r\n";
+  for (int row = 0; row < 4000; ++row) {
+    many +=
+        u"\"商品\",\"<img src=\"\"" + std::u16string(kOldFolder) + u"\\item1\\主图.jpg\"\">\"\r\n";
+  }
+  WriteBytes(ToPath(csv), Utf16FileBytes(many));
+  settings.runBufferUnits = 4096;
+  HWND target = nullptr;
+  bool posted = false;
+  settings.runProgressHook = [&] {
+    if (!posted) {
+      posted = true;
+      PostMessageW(target, WM_CLOSE, 0, 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  TForm1& window = Open();
+  target = window.Handle();
+  WaitForStatus(window);
+  SendMessageW(window.cxButton30, BM_CLICK, 0, 0);
+  ASSERT_TRUE(PumpUntil(nullptr, [&] { return !IsWindow(target); }));
+
+  // Cancelled in time: as it was; past its last moment: wholly rewritten.
+  std::u16string rewritten = many;
+  const std::u16string pictures = shop + u"宝贝 图片";
+  for (size_t at = 0; (at = rewritten.find(kOldFolder, at)) != std::u16string::npos;) {
+    rewritten.replace(at, kOldFolder.size(), pictures);
+    at += pictures.size();
+  }
+  const std::string now = ReadBytes(ToPath(csv));
+  EXPECT_TRUE(now == Utf16FileBytes(many) || now == Utf16FileBytes(rewritten));
+  EXPECT_TRUE(dialogs.informations.empty());
+}
+
+TEST_F(Window, StartUpErrorIsShownBeforeTheWindowAndTheWindowStillOpens) {
+  form = std::make_unique<TForm1>(
+      dialogs, []() -> std::u16string { throw std::runtime_error("no program folder"); }, settings);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.errors[0].text), "no program folder");
+  EXPECT_FALSE(dialogs.errors[0].windowVisible);
+  form->Show(SW_SHOWNORMAL);
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  EXPECT_EQ(WindowText(form->btn2.Edit()), u"");
+}
+
+TEST_F(Window, ANonIntegerLevelIsTheDetectionsError) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  SetWindowText(window.edtnum.Edit(), u"0.5");
+  SendMessageW(window.cxButton1, BM_CLICK, 0, 0);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.errors[0].text), "'0.5' is not a valid integer value");
+  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), Narrow(kOldFolder));
+}
+
+TEST_F(Window, OpenFileDialogCancelledChangesNothingConfirmedRedetects) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  SetWindowText(window.btn2.Edit(), u"typed by hand");
+
+  dialogs.csvAnswer.reset();
+  SendMessageW(window.btn1.Button(), BM_CLICK, 0, 0);
+  ASSERT_EQ(dialogs.csvAsked.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.csvAsked[0]), Narrow(csv));
+  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), "typed by hand");
+
+  const std::u16string other = shop + u"另一个.csv";
+  WriteBytes(ToPath(other), Utf16FileBytes(Listing(u"E:\\别处\\图库", u"file:///E:/别处/图库")));
+  dialogs.csvAnswer = other;
+  SendMessageW(window.btn1.Button(), BM_CLICK, 0, 0);
+  EXPECT_EQ(Narrow(WindowText(window.btn1.Edit())), Narrow(other));
+  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), "E:\\别处\\图库");
+  EXPECT_TRUE(dialogs.errors.empty());
+}
+
+// Holds Ctrl down for this thread while it lives.
+class ControlKeyDown {
+ public:
+  ControlKeyDown() {
+    GetKeyboardState(saved_);
+    BYTE keys[256];
+    std::copy(std::begin(saved_), std::end(saved_), keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+  }
+  ~ControlKeyDown() { SetKeyboardState(saved_); }
+
+ private:
+  BYTE saved_[256] = {};
+};
+
+TEST_F(Window, CtrlEnterBrowsesForTheEditsFolderAndTouchesNothingElse) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  const std::u16string btn1 = WindowText(window.btn1.Edit());
+  const std::u16string btn2 = WindowText(window.btn2.Edit());
+  const struct {
+    std::optional<std::u16string> answer;
+    std::u16string expected;
+  } cases[] = {
+      {u"C:\\图片", u"C:\\图片"}, {u"", u""},  // confirmed without a folder: the edit is emptied
+  };
+  for (const auto& one : cases) {
+    SetWindowText(window.btn3.Edit(), u"before");
+    dialogs.folderAnswer = one.answer;
+    {
+      ControlKeyDown ctrl;
+      SendMessageW(window.btn3.Edit(), WM_KEYDOWN, VK_RETURN, 0);
+    }
+    ASSERT_FALSE(dialogs.folderAsked.empty());
+    EXPECT_EQ(Narrow(dialogs.folderAsked.back()), "before");
+    EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(one.expected));
+    EXPECT_EQ(WindowText(window.btn1.Edit()), btn1);
+    EXPECT_EQ(WindowText(window.btn2.Edit()), btn2);
+  }
+  // Cancelled: nothing changes; Enter without Ctrl opens nothing.
+  dialogs.folderAnswer.reset();
+  const size_t asked = dialogs.folderAsked.size();
+  SendMessageW(window.btn2.Button(), BM_CLICK, 0, 0);
+  EXPECT_EQ(dialogs.folderAsked.size(), asked + 1);
+  EXPECT_EQ(WindowText(window.btn2.Edit()), btn2);
+  SendMessageW(window.btn2.Edit(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(dialogs.folderAsked.size(), asked + 1);
+}
+
+// ------------------------------------------------------------- level edit
+
+class LevelEditRows : public Window {
+ protected:
+  void SetUp() override {
+    Window::SetUp();
+    Open();
+    edit = form->edtnum.Edit();
+    SetFocus(edit);
+  }
+  void Type(std::u16string_view keys) {
+    for (char16_t key : keys) SendMessageW(edit, WM_CHAR, key, 0);
+  }
+  void Key(WPARAM key) { SendMessageW(edit, WM_KEYDOWN, key, 0); }
+  void Leave() { SetFocus(form->btn2.Edit()); }
+  void Replace(std::u16string_view text) {
+    SetWindowText(edit, text);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+  }
+  std::string Shown() const { return Narrow(WindowText(edit)); }
+
+  HWND edit = nullptr;
+};
+
+TEST_F(LevelEditRows, TypingIsRefusedWhereTheTextWouldBeNoLevel) {
+  const struct {
+    std::u16string_view typed;
+    const char* whileTyping;
+    const char* afterLeaving;
+  } rows[] = {
+      {u"5", "5", "1"},
+      {u"0.50", "0.50", "0.5"},
+      {u"0,25", "0.25", "0.25"},
+      {u"0.123", "0.12", "0.12"},
+      {u"-1", "-", "0"},
+      {u"x1", "1", "1"},
+      {u"", "", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(Narrow(row.typed));
+    SetFocus(edit);
+    Replace(u"");
+    Type(row.typed);
+    EXPECT_EQ(Shown(), row.whileTyping);
+    Leave();
+    EXPECT_EQ(Shown(), row.afterLeaving);
+  }
+}
+
+TEST_F(LevelEditRows, StepsStayWithinZeroAndOne) {
+  EXPECT_EQ(Shown(), "1");
+  Key(VK_UP);
+  EXPECT_EQ(Shown(), "1");
+  Key(VK_DOWN);
+  EXPECT_EQ(Shown(), "0");
+  Key(VK_DOWN);
+  EXPECT_EQ(Shown(), "0");
+  Replace(u"");
+  Key(VK_DOWN);
+  EXPECT_EQ(Shown(), "1");
+  Replace(u"0.5");
+  Key(VK_UP);
+  EXPECT_EQ(Shown(), "1");
+  // The wheel, a whole notch at a time, while the edit has the focus.
+  SendMessageW(edit, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  EXPECT_EQ(Shown(), "0");
+  // The buttons: up, then down.
+  NMUPDOWN change{};
+  change.hdr.hwndFrom = form->edtnum.UpDown();
+  change.hdr.idFrom = kIdEdtnumUpDown;
+  change.hdr.code = UDN_DELTAPOS;
+  change.iDelta = 1;
+  SendMessageW(form->Handle(), WM_NOTIFY, kIdEdtnumUpDown, reinterpret_cast<LPARAM>(&change));
+  EXPECT_EQ(Shown(), "1");
+  change.iDelta = -1;
+  SendMessageW(form->Handle(), WM_NOTIFY, kIdEdtnumUpDown, reinterpret_cast<LPARAM>(&change));
+  EXPECT_EQ(Shown(), "0");
+}
+
+TEST_F(LevelEditRows, EscapeRestoresTheValueOnEntryAndAPasteOfNoNumberIsUndone) {
+  Leave();
+  SetFocus(edit);  // entered at "1"
+  Replace(u"");
+  Type(u"0");
+  Key(VK_ESCAPE);
+  EXPECT_EQ(Shown(), "1");
+
+  ASSERT_TRUE(OpenClipboard(form->Handle()));
+  EmptyClipboard();
+  const wchar_t pasted[] = L"abc";
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(pasted));
+  memcpy(GlobalLock(memory), pasted, sizeof(pasted));
+  GlobalUnlock(memory);
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+
+  Replace(u"0.5");
+  SendMessageW(edit, EM_SETSEL, 3, 3);
+  SendMessageW(edit, WM_PASTE, 0, 0);
+  EXPECT_EQ(Shown(), "0.5");
+  DWORD start = 0, end = 0;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, 3u);
+}
+
+}  // namespace
+}  // namespace picrelink::win32

@@ -1,0 +1,119 @@
+#include "win32/status_area.h"
+
+// windows.h comes before the headers that build on it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+
+#include "relocation/status_area_texts.h"
+#include "win32/control_ids.h"
+#include "win32/window_font.h"
+
+namespace picrelink::win32 {
+namespace {
+
+// The band runs from the start button's left edge to the path edits' right
+// edge; the buttons sit at its right end.
+constexpr int kLeft = 20;
+constexpr int kRight = 774;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 23;
+constexpr int kGap = 10;
+constexpr int kProgressTextWidth = 150;
+constexpr int kProgressSteps = 1000;
+
+int Steps(double share) {
+  return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
+}
+
+HWND MakeChild(HWND parent, const wchar_t* kind, std::u16string_view text, DWORD style, int id,
+               DWORD exStyle = 0) {
+  const std::wstring wide = Wide(text);
+  return CreateWindowExW(exStyle, kind, wide.c_str(), WS_CHILD | style, 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+void StatusArea::Create(HWND parent, Language language) {
+  language_ = language;
+  const StatusAreaTexts& texts = StatusAreaTextsFor(language);
+  // A read-only edit rather than a label, so that the seller can select and
+  // copy what it says; a click gives it the focus, Tab never does.
+  text_ = MakeChild(parent, L"EDIT", u"", WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                    kIdStatusText);
+  detailsButton_ =
+      MakeChild(parent, L"BUTTON", texts.detailsButton, BS_PUSHBUTTON, kIdStatusDetails);
+  progressText_ = MakeChild(parent, L"STATIC", u"", SS_LEFT | SS_NOPREFIX, kIdStatusProgressText);
+  progress_ = MakeChild(parent, PROGRESS_CLASSW, u"", 0, kIdStatusProgress);
+  SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
+  cancelButton_ = MakeChild(parent, L"BUTTON", texts.cancelButton, BS_PUSHBUTTON, kIdStatusCancel);
+}
+
+void StatusArea::Place(UINT dpi, HFONT font) {
+  for (HWND control : {text_, detailsButton_, progress_, progressText_, cancelButton_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  const int line = LineHeight(font);
+  const int top = Scaled(kTop, dpi);
+  const int left = Scaled(kLeft, dpi);
+  const int buttonWidth = Scaled(kButtonWidth, dpi);
+  const int buttonHeight = Scaled(kButtonHeight, dpi);
+  const int textWidth = Scaled(kRight - kLeft - kButtonWidth - kGap, dpi);
+  const int buttonLeft = Scaled(kRight - kButtonWidth, dpi);
+  MoveWindow(text_, left, top, textWidth, 2 * line, TRUE);
+  MoveWindow(detailsButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
+  MoveWindow(cancelButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
+  const int progressTextWidth = Scaled(kProgressTextWidth, dpi);
+  MoveWindow(progressText_, left, top + (buttonHeight - line) / 2, progressTextWidth, line, TRUE);
+  MoveWindow(progress_, left + progressTextWidth, top + Scaled(2, dpi),
+             textWidth - progressTextWidth, buttonHeight - Scaled(4, dpi), TRUE);
+}
+
+void StatusArea::ShowStatus(std::u16string_view text, std::u16string_view details) {
+  details_ = details;
+  const std::wstring shown = WithCrLf(text);
+  SetWindowTextW(text_, shown.c_str());
+  ShowWindow(detailsButton_, !details_.empty() && !progressShown_ ? SW_SHOWNA : SW_HIDE);
+}
+
+void StatusArea::ShowNote(std::u16string_view note) {
+  const std::wstring shown = WithCrLf(note);
+  SetWindowTextW(text_, shown.c_str());
+}
+
+void StatusArea::ShowChecking(double share) {
+  SetWindowText(text_, CheckingText(Steps(share) / 10, language_));
+}
+
+void StatusArea::ShowProgress(Stage stage, double share) {
+  const int percent = Steps(share) / 10;
+  SetWindowText(progressText_, stage == Stage::Checking ? CheckingText(percent, language_)
+                                                        : AdjustingText(percent, language_));
+  SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(Steps(share)), 0);
+  if (progressShown_) return;
+  progressShown_ = true;
+  ShowWindow(text_, SW_HIDE);
+  ShowWindow(detailsButton_, SW_HIDE);
+  ShowWindow(progressText_, SW_SHOWNA);
+  ShowWindow(progress_, SW_SHOWNA);
+  ShowWindow(cancelButton_, SW_SHOWNA);
+}
+
+void StatusArea::HideProgress() {
+  if (!progressShown_) return;
+  progressShown_ = false;
+  ShowWindow(progressText_, SW_HIDE);
+  ShowWindow(progress_, SW_HIDE);
+  ShowWindow(cancelButton_, SW_HIDE);
+  SendMessageW(progress_, PBM_SETPOS, 0, 0);
+  ShowWindow(text_, SW_SHOWNA);
+  ShowWindow(detailsButton_, details_.empty() ? SW_HIDE : SW_SHOWNA);
+}
+
+}  // namespace picrelink::win32

@@ -1,0 +1,56 @@
+#pragma once
+// The band below the start button: what the census found (or why there is
+// none) in one or two lines with a button to its details, and while the
+// start command works a progress bar with a cancel button. None of it is a
+// tab stop, so the window's tab order stays that of its controls; its
+// buttons send their clicks to the window.
+#include <string>
+
+#include "relocation/language.h"
+#include "win32/win32_text.h"
+
+namespace picrelink::win32 {
+
+class StatusArea {
+ public:
+  enum class Stage { Checking, Adjusting };
+
+  void Create(HWND parent, Language language);
+  // Lays the band out at dpi in font.
+  void Place(UINT dpi, HFONT font);
+
+  void ShowStatus(std::u16string_view text, std::u16string_view details);
+  // A short note in place of the status; the details stay as they were.
+  void ShowNote(std::u16string_view note);
+  // The status is being taken again, share (0 to 1) of the CSV read.
+  void ShowChecking(double share);
+  // The start command is at stage: the progress bar and the cancel button in
+  // place of the status.
+  void ShowProgress(Stage stage, double share);
+  void HideProgress();
+  bool ProgressShown() const { return progressShown_; }
+
+  std::u16string Text() const { return WindowText(text_); }
+  const std::u16string& Details() const { return details_; }
+
+  HWND TextControl() const { return text_; }
+  HWND DetailsButton() const { return detailsButton_; }
+  HWND ProgressBar() const { return progress_; }
+  HWND ProgressText() const { return progressText_; }
+  HWND CancelButton() const { return cancelButton_; }
+
+  // Where the band begins in the window's client area, at 96 dpi.
+  static constexpr int kTop = 274;
+
+ private:
+  HWND text_ = nullptr;
+  HWND detailsButton_ = nullptr;
+  HWND progress_ = nullptr;
+  HWND progressText_ = nullptr;
+  HWND cancelButton_ = nullptr;
+  Language language_ = Language::Chinese;
+  std::u16string details_;
+  bool progressShown_ = false;
+};
+
+}  // namespace picrelink::win32

@@ -1,0 +1,309 @@
+#include "win32/system_dialogs.h"
+
+// windows.h comes before the headers that build on it.
+// clang-format off
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+// clang-format on
+
+#include "relocation/error_text.h"
+#include "relocation/status_area_texts.h"
+#include "relocation/window_texts.h"
+#include "win32/window_font.h"
+
+namespace picrelink::win32 {
+namespace {
+
+// ---------------------------------------------------------------- open file
+
+// Places the open-file dialog on the main window's monitor: centred across
+// it, with a third of the free height above it.
+UINT_PTR CALLBACK PlaceOpenDialog(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const auto* options = reinterpret_cast<const OPENFILENAMEW*>(lParam);
+    SetWindowLongPtrW(hook, GWLP_USERDATA, static_cast<LONG_PTR>(options->lCustData));
+  } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
+    HWND dialog = GetParent(hook);
+    auto* owner = reinterpret_cast<HWND>(GetWindowLongPtrW(hook, GWLP_USERDATA));
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    RECT box{};
+    GetWindowRect(dialog, &box);
+    const RECT& screen = monitor.rcMonitor;
+    const LONG width = box.right - box.left;
+    const LONG height = box.bottom - box.top;
+    SetWindowPos(dialog, nullptr, screen.left + (screen.right - screen.left - width) / 2,
+                 screen.top + (screen.bottom - screen.top - height) / 3, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return 0;
+}
+
+std::wstring FilterText() {
+  std::wstring filter;
+  for (const FileFilter& entry : kCsvFileFilters) {
+    filter += Wide(entry.name);
+    filter += L'\0';
+    filter += Wide(entry.pattern);
+    filter += L'\0';
+  }
+  filter += L'\0';
+  return filter;
+}
+
+// ------------------------------------------------------------ folder browser
+
+struct BrowseStart {
+  std::wstring path;
+  bool preselect = false;
+};
+
+int CALLBACK BrowseEvents(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
+  const auto* start = reinterpret_cast<const BrowseStart*>(data);
+  if (message == BFFM_INITIALIZED) {
+    SetWindowTextW(dialog, L"Browse for Folder");
+    // The empty text leaves the desktop, the tree's top, selected.
+    if (start->preselect) {
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->path.c_str()));
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  } else if (message == BFFM_SELCHANGED) {
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) path[0] = L'\0';
+    SendMessageW(dialog, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(path));
+  }
+  return 0;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// ----------------------------------------------------------- details window
+
+constexpr wchar_t kDetailsClass[] = L"PicRelinkDetails";
+constexpr int kDetailsText = 10;
+constexpr int kDetailsCopy = 11;
+
+struct DetailsState {
+  HWND text = nullptr;
+  HWND copy = nullptr;
+  HWND close = nullptr;
+  HFONT font = nullptr;
+  bool done = false;
+};
+
+void CopyToClipboard(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* target = GlobalLock(memory)) {
+      memcpy(target, text.c_str(), bytes);
+      GlobalUnlock(memory);
+      if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+void LayOutDetails(HWND window, const DetailsState& state) {
+  RECT client{};
+  GetClientRect(window, &client);
+  const UINT dpi = GetDpiForWindow(window);
+  const int margin = Scaled(10, dpi);
+  const int buttonWidth = Scaled(88, dpi);
+  const int buttonHeight = Scaled(25, dpi);
+  const int buttonTop = client.bottom - margin - buttonHeight;
+  MoveWindow(state.text, margin, margin, client.right - 2 * margin, buttonTop - 2 * margin, TRUE);
+  MoveWindow(state.close, client.right - margin - buttonWidth, buttonTop, buttonWidth, buttonHeight,
+             TRUE);
+  MoveWindow(state.copy, client.right - 2 * (margin + buttonWidth), buttonTop, buttonWidth,
+             buttonHeight, TRUE);
+}
+
+LRESULT CALLBACK DetailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<DetailsState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrW(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(
+                            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams));
+      break;
+    case WM_SIZE:
+      if (state && state->text) LayOutDetails(window, *state);
+      return 0;
+    case WM_COMMAND:
+      if (!state) break;
+      if (LOWORD(wParam) == kDetailsCopy) {
+        CopyToClipboard(window, Wide(WindowText(state->text)));
+      } else if (LOWORD(wParam) == IDCANCEL) {
+        state->done = true;
+      }
+      return 0;
+    case WM_CLOSE:
+      if (state) state->done = true;
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+std::u16string ProgramPath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return u"picrelink.exe";
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      return U16(buffer);
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+SystemDialogs::SystemDialogs(std::u16string programPath, Language language)
+    : programPath_(std::move(programPath)), language_(language) {}
+
+void SystemDialogs::ShowError(std::u16string_view message) {
+  const std::wstring text = Wide(ErrorBoxText(message));
+  const std::wstring caption = Wide(ErrorBoxCaption(programPath_));
+  // Task-modal and without an owner: it can come before the window exists,
+  // and it still keeps the window from taking input while it is open.
+  MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+void SystemDialogs::ShowInformation(std::u16string_view text, std::u16string_view caption) {
+  const std::wstring wideText = Wide(text);
+  const std::wstring wideCaption = Wide(caption);
+  MessageBoxW(owner_, wideText.c_str(), wideCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+bool SystemDialogs::AskYesNo(std::u16string_view question, std::u16string_view caption) {
+  const std::wstring text = Wide(question);
+  const std::wstring wideCaption = Wide(caption);
+  return MessageBoxW(owner_, text.c_str(), wideCaption.c_str(),
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+std::optional<std::u16string> SystemDialogs::ChooseCsvFile(std::u16string_view initialName) {
+  // Room for a path of 259 characters and its end.
+  std::wstring file(MAX_PATH + 1, L'\0');
+  const std::wstring initial = Wide(initialName.substr(0, MAX_PATH));
+  std::copy(initial.begin(), initial.end(), file.begin());
+  const std::wstring filter = FilterText();
+
+  OPENFILENAMEW options{};
+  options.lStructSize = sizeof(options);
+  options.hwndOwner = owner_;
+  options.lpstrFilter = filter.c_str();
+  options.nFilterIndex = 1;
+  options.lpstrFile = file.data();
+  options.nMaxFile = MAX_PATH;
+  options.Flags =
+      OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
+  options.lpfnHook = PlaceOpenDialog;
+  options.lCustData = reinterpret_cast<LPARAM>(owner_);
+  if (!GetOpenFileNameW(&options)) return std::nullopt;  // cancelled, or failed
+  file.resize(wcslen(file.c_str()));
+  return U16(file);
+}
+
+std::optional<std::u16string> SystemDialogs::BrowseForFolder(std::u16string_view initialPath) {
+  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  BrowseStart start;
+  start.path = Wide(initialPath);
+  start.preselect = !start.path.empty() && IsFolder(start.path);
+
+  BROWSEINFOW info{};
+  info.hwndOwner = owner_;
+  info.lpszTitle = L"Current Folder";
+  info.ulFlags = BIF_STATUSTEXT;
+  info.lpfn = BrowseEvents;
+  info.lParam = reinterpret_cast<LPARAM>(&start);
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  SetCursor(previous);
+  if (chosen == nullptr) return std::nullopt;
+  // An entry without a file-system path (the computer itself) gives the empty
+  // path; a drive's root keeps its "\".
+  wchar_t path[MAX_PATH] = {};
+  if (!SHGetPathFromIDListW(chosen, path)) path[0] = L'\0';
+  CoTaskMemFree(chosen);
+  return U16(path);
+}
+
+void SystemDialogs::ShowDetails(std::u16string_view text) {
+  const StatusAreaTexts& texts = StatusAreaTextsFor(language_);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpszClassName = kDetailsClass;
+  windowClass.hInstance = instance;
+  windowClass.lpfnWndProc = DetailsProc;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  RegisterClassExW(&windowClass);
+
+  DetailsState state;
+  const std::wstring title = Wide(texts.detailsTitle);
+  HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kDetailsClass, title.c_str(),
+                                WS_OVERLAPPEDWINDOW & ~WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                0, 0, owner_, nullptr, instance, &state);
+  if (window == nullptr) return;
+  const UINT dpi = GetDpiForWindow(window);
+  state.font = CreateWindowFont(15, dpi);
+  const std::wstring body = WithCrLf(text);
+  state.text = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", body.c_str(),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL |
+                                   ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                               0, 0, 0, 0, window,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDetailsText)),
+                               instance, nullptr);
+  const std::wstring copy = Wide(texts.copyAll);
+  state.copy = CreateWindowExW(
+      0, L"BUTTON", copy.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
+      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDetailsCopy)), instance, nullptr);
+  const std::wstring close = Wide(texts.close);
+  state.close = CreateWindowExW(
+      0, L"BUTTON", close.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0,
+      0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
+  for (HWND control : {state.text, state.copy, state.close}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+  }
+  SetWindowPos(window, nullptr, 0, 0, Scaled(640, dpi), Scaled(400, dpi),
+               SWP_NOMOVE | SWP_NOZORDER);
+  LayOutDetails(window, state);
+
+  // Modal over the owner: the owner takes no input until the window closes.
+  if (owner_) EnableWindow(owner_, FALSE);
+  ShowWindow(window, SW_SHOW);
+  SetFocus(state.text);
+  MSG message{};
+  while (!state.done) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
+      break;
+    }
+    if (got < 0) break;
+    if (!IsDialogMessageW(window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  if (owner_) EnableWindow(owner_, TRUE);
+  DestroyWindow(window);
+  DeleteObject(state.font);
+  if (owner_) SetActiveWindow(owner_);
+}
+
+}  // namespace picrelink::win32
