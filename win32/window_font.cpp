@@ -27,13 +27,17 @@ int Scaled(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 
 
 std::wstring WindowFontFace() {
   // 宋体 is not installed on every Windows outside China; the others carry
-  // the same characters. Segoe UI links to a Chinese face by itself.
-  static constexpr std::array<const wchar_t*, 5> kFaces = {L"宋体", L"SimSun", L"NSimSun",
-                                                           L"Microsoft YaHei", L"Segoe UI"};
-  for (const wchar_t* face : kFaces) {
-    if (FaceInstalled(face)) return face;
-  }
-  return L"宋体";
+  // the same characters. Segoe UI links to a Chinese face by itself. Looked
+  // up once: the fonts of a session do not change under a running window.
+  static const std::wstring face = [] {
+    static constexpr std::array<const wchar_t*, 5> kFaces = {L"宋体", L"SimSun", L"NSimSun",
+                                                             L"Microsoft YaHei", L"Segoe UI"};
+    for (const wchar_t* candidate : kFaces) {
+      if (FaceInstalled(candidate)) return std::wstring(candidate);
+    }
+    return std::wstring(L"宋体");
+  }();
+  return face;
 }
 
 HFONT CreateWindowFont(int pixels, UINT dpi) {
