@@ -31,7 +31,7 @@ if(PICRELINK_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PICRELINK_WINE})
 endif()
 
-# The window needs Qt for Windows, which Debian does not ship; the
-# benchmarks need a Windows build of Google Benchmark.
+# The window for Windows is the native one (win32/), since Debian ships no Qt
+# for Windows; the benchmarks need a Windows build of Google Benchmark.
 set(PICRELINK_BUILD_UI OFF CACHE BOOL "Build the Qt window (needs Qt 6 Widgets)")
 set(PICRELINK_BUILD_BENCH OFF CACHE BOOL "Build the benchmarks (needs Google Benchmark)")
