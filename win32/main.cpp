@@ -9,6 +9,8 @@
 #include <objbase.h>
 #include <commctrl.h>
 // clang-format on
+#include <exception>
+
 #include "win32/system_dialogs.h"
 #include "win32/unit1.h"
 
@@ -23,7 +25,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
   const WindowSettings settings = UserWindowSettings();
   SystemDialogs dialogs(ProgramPath(), settings.language);
   int exitCode = 0;
-  {
+  try {
     TForm1 form(
         dialogs, [] { return picrelink::platform::ProgramFolder(); }, settings);
     dialogs.SetOwner(form.Handle());
@@ -38,6 +40,11 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
       DispatchMessageW(&message);
     }
     exitCode = static_cast<int>(message.wParam);
+  } catch (const std::exception& error) {
+    // Only the window itself could not be made; start-up's own errors are
+    // shown by the window and do not end the program.
+    dialogs.ShowError(FromUtf8(error.what()));
+    exitCode = 1;
   }
   if (SUCCEEDED(com)) CoUninitialize();
   return exitCode;

@@ -30,6 +30,18 @@ int Steps(double share) {
   return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
 }
 
+// The status text is a multi-line edit, which would keep Tab and Enter for
+// itself: they stay the window's dialog keys.
+LRESULT CALLBACK StatusTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR id, DWORD_PTR /*data*/) {
+  if (message == WM_GETDLGCODE) {
+    return DefSubclassProc(window, message, wParam, lParam) &
+           ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, StatusTextProc, id);
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
 HWND MakeChild(HWND parent, const wchar_t* kind, std::u16string_view text, DWORD style, int id,
                DWORD exStyle = 0) {
   const std::wstring wide = Wide(text);
@@ -47,6 +59,7 @@ void StatusArea::Create(HWND parent, Language language) {
   // copy what it says; a click gives it the focus, Tab never does.
   text_ = MakeChild(parent, L"EDIT", u"", WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
                     kIdStatusText);
+  SetWindowSubclass(text_, StatusTextProc, 1, 0);
   detailsButton_ =
       MakeChild(parent, L"BUTTON", texts.detailsButton, BS_PUSHBUTTON, kIdStatusDetails);
   progressText_ = MakeChild(parent, L"STATIC", u"", SS_LEFT | SS_NOPREFIX, kIdStatusProgressText);

@@ -245,6 +245,11 @@ TEST_F(Window, TabOrderRunsAsDesignedAndWrapsAround) {
     EXPECT_EQ(GetNextDlgTabItem(window.Handle(), order[i], TRUE), order[(i + count - 1) % count])
         << i;
   }
+  // Tab leaves the status text too, which is a multi-line edit.
+  SetFocus(window.statusArea.TextControl());
+  MSG tab{window.statusArea.TextControl(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  EXPECT_TRUE(IsDialogMessageW(window.Handle(), &tab));
+  EXPECT_NE(GetFocus(), window.statusArea.TextControl());
 }
 
 TEST_F(Window, StatusTellsWhatTheCensusFound) {
