@@ -169,9 +169,9 @@ RECT ClientRectOf(HWND control) {
   return box;
 }
 
-TEST_F(Window, ControlsLieWhereTheDesignPutsThemAtTheWindowsDpi) {
-  TForm1& window = Open();
-  const UINT dpi = GetDpiForWindow(window.Handle());
+// The controls where the design puts them at 96 dpi, scaled for dpi, all in
+// the window's face at 15 pixels.
+void ExpectDesignedPlaces(TForm1& window, UINT dpi) {
   auto at = [dpi](int pixels) { return Scaled(pixels, dpi); };
   // Width and height 0: they follow the text or the font.
   const struct {
@@ -216,10 +216,6 @@ TEST_F(Window, ControlsLieWhereTheDesignPutsThemAtTheWindowsDpi) {
   EXPECT_EQ(buttons.right - edit.left, at(58));
   EXPECT_EQ(edit.bottom - edit.top, at(23));
 
-  RECT outer{};
-  GetWindowRect(window.Handle(), &outer);
-  EXPECT_EQ(outer.right - outer.left, at(800));
-  EXPECT_EQ(outer.bottom - outer.top, at(347));
   // The status band fits inside the client area, below the start button.
   RECT client{};
   GetClientRect(window.Handle(), &client);
@@ -230,6 +226,29 @@ TEST_F(Window, ControlsLieWhereTheDesignPutsThemAtTheWindowsDpi) {
   ASSERT_EQ(GetObjectW(font, sizeof(face), &face), static_cast<int>(sizeof(face)));
   EXPECT_EQ(face.lfHeight, -at(15));
   EXPECT_EQ(std::wstring(face.lfFaceName), WindowFontFace());
+}
+
+TEST_F(Window, ControlsLieWhereTheDesignPutsThemAtTheWindowsDpi) {
+  TForm1& window = Open();
+  const UINT dpi = GetDpiForWindow(window.Handle());
+  RECT outer{};
+  GetWindowRect(window.Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, Scaled(800, dpi));
+  EXPECT_EQ(outer.bottom - outer.top, Scaled(347, dpi));
+  ExpectDesignedPlaces(window, dpi);
+}
+
+TEST_F(Window, AMonitorOfAnotherDpiScalesEverything) {
+  TForm1& window = Open();
+  // What the system sends when the window moves to a monitor at 150 %.
+  RECT suggested{10, 20, 10 + Scaled(800, 144), 20 + Scaled(347, 144)};
+  SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT outer{};
+  GetWindowRect(window.Handle(), &outer);
+  EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left);
+  EXPECT_EQ(outer.bottom - outer.top, suggested.bottom - suggested.top);
+  ExpectDesignedPlaces(window, 144);
 }
 
 TEST_F(Window, TabOrderRunsAsDesignedAndWrapsAround) {
