@@ -6,6 +6,7 @@
 #include <QShortcut>
 #include <cmath>
 
+#include "relocation/status_area_texts.h"
 #include "ui/window_font.h"
 
 namespace picrelink::ui {
@@ -19,6 +20,10 @@ constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 23;
 constexpr int kGap = 10;
 constexpr int kProgressSteps = 1000;
+
+QString ToQString(std::u16string_view text) {
+  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
+}
 
 int Steps(double share) {
   return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
@@ -34,13 +39,14 @@ QPushButton* MakeButton(QWidget* parent, const QString& text) {
 
 }  // namespace
 
-StatusArea::StatusArea(QWidget* parent)
+StatusArea::StatusArea(Language language, QWidget* parent)
     : QWidget(parent),
       label_(new QLabel(this)),
-      detailsButton_(MakeButton(this, tr("Details…"))),
+      detailsButton_(MakeButton(this, ToQString(StatusAreaTextsFor(language).detailsButton))),
       progress_(new QProgressBar(this)),
-      cancelButton_(MakeButton(this, tr("Cancel"))),
-      escape_(new QShortcut(QKeySequence(Qt::Key_Escape), parent ? parent : this)) {
+      cancelButton_(MakeButton(this, ToQString(StatusAreaTextsFor(language).cancelButton))),
+      escape_(new QShortcut(QKeySequence(Qt::Key_Escape), parent ? parent : this)),
+      language_(language) {
   // A smaller face than the controls', so that two lines fit in the band
   // above the bottom edge of a framed window.
   QFont font = WindowFont();
@@ -63,7 +69,7 @@ StatusArea::StatusArea(QWidget* parent)
   progress_->hide();
   cancelButton_->hide();
   detailsButton_->hide();
-  cancelButton_->setToolTip(tr("Stop the work and leave the CSV as it was (Esc)"));
+  cancelButton_->setToolTip(ToQString(StatusAreaTextsFor(language).cancelHint));
 
   // Escape cancels only while there is something to cancel.
   escape_->setEnabled(false);
@@ -86,12 +92,14 @@ void StatusArea::ShowNote(const QString& note) {
 }
 
 void StatusArea::ShowChecking(double share) {
-  label_->setText(tr("Checking the CSV… %1%").arg(Steps(share) / 10));
+  label_->setText(ToQString(CheckingText(Steps(share) / 10, language_)));
 }
 
 void StatusArea::ShowProgress(Stage stage, double share) {
-  progress_->setFormat(stage == Stage::Checking ? tr("Checking the CSV… %p%")
-                                                : tr("Adjusting… %p%"));
+  // The bar's format holds the words and the share already written out.
+  const int percent = Steps(share) / 10;
+  progress_->setFormat(ToQString(stage == Stage::Checking ? CheckingText(percent, language_)
+                                                          : AdjustingText(percent, language_)));
   progress_->setValue(Steps(share));
   if (progress_->isVisible()) return;
   label_->hide();

@@ -5,6 +5,8 @@
 // focus by Tab, so the window's tab order stays that of its controls.
 #include <QWidget>
 
+#include "relocation/language.h"
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -18,7 +20,8 @@ class StatusArea : public QWidget {
  public:
   enum class Stage { Checking, Adjusting };
 
-  explicit StatusArea(QWidget* parent = nullptr);
+  // Its words are language's, as every window has them.
+  explicit StatusArea(Language language, QWidget* parent = nullptr);
 
   // One or two lines, and the details that the details button opens.
   void ShowStatus(const QString& text, const QString& details);
@@ -53,6 +56,7 @@ class StatusArea : public QWidget {
   QProgressBar* progress_;
   QPushButton* cancelButton_;
   QShortcut* escape_;
+  Language language_;
   QString details_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "relocation/adjustment_run.h"
 #include "relocation/startup.h"
+#include "relocation/status_area_texts.h"
 #include "relocation/status_text.h"
 #include "relocation/window_texts.h"
 #include "ui/background_jobs.h"
@@ -207,7 +208,7 @@ void TForm1::CreateControls() {
   cxButton30 = MakeButton(this, kStartText, 20, 244);
   cxLabel1 = MakeLabel(this, kStartHintText, 139, 247);
 
-  statusArea = new StatusArea(this);
+  statusArea = new StatusArea(settings_.language, this);
 
   // The tab order wraps around: cxButton1 leads back to btn2.
   QWidget* const tabOrder[] = {btn2, btn3, cxButton30, btn1, edtnum, CheckBox1, cxButton1};
@@ -380,7 +381,7 @@ void TForm1::CensusEnded(const std::shared_ptr<CensusJob>& job) {
   census_.reset();
   if (job->cancelled) {
     // Only the cancel button stops the census that is current.
-    statusArea->ShowNote(tr("Cancelled; the CSV was not changed."));
+    statusArea->ShowNote(ToQString(StatusAreaTextsFor(settings_.language).cancelled));
     if (job->forStart) EndStart();
     return;
   }
@@ -453,7 +454,7 @@ void TForm1::RunEnded(const std::shared_ptr<RunJob>& job) {
   statusArea->HideProgress();
   const bool written = job->report && job->report->outcome == RunOutcome::Written;
   if (job->cancelled) {
-    statusArea->ShowNote(tr("Cancelled; the CSV was not changed."));
+    statusArea->ShowNote(ToQString(StatusAreaTextsFor(settings_.language).cancelled));
     EndStart();
   } else if (job->error) {
     // The start button is available again when the error is told.

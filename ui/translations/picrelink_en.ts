@@ -58,38 +58,4 @@
         <translation>Step &amp;down</translation>
     </message>
 </context>
-<context>
-    <name>picrelink::ui::StatusArea</name>
-    <message>
-        <source>Details…</source>
-        <translation>Details…</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>Stop the work and leave the CSV as it was (Esc)</source>
-        <translation>Stop the work and leave the CSV as it was (Esc)</translation>
-    </message>
-    <message>
-        <source>Checking the CSV… %1%</source>
-        <translation>Checking the CSV… %1%</translation>
-    </message>
-    <message>
-        <source>Checking the CSV… %p%</source>
-        <translation>Checking the CSV… %p%</translation>
-    </message>
-    <message>
-        <source>Adjusting… %p%</source>
-        <translation>Adjusting… %p%</translation>
-    </message>
-</context>
-<context>
-    <name>picrelink::ui::TForm1</name>
-    <message>
-        <source>Cancelled; the CSV was not changed.</source>
-        <translation>Cancelled; the CSV was not changed.</translation>
-    </message>
-</context>
 </TS>

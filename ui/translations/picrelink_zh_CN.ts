@@ -58,38 +58,4 @@
         <translation>减小(&amp;D)</translation>
     </message>
 </context>
-<context>
-    <name>picrelink::ui::StatusArea</name>
-    <message>
-        <source>Details…</source>
-        <translation>详情…</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>Stop the work and leave the CSV as it was (Esc)</source>
-        <translation>停止并保持 CSV 原样（Esc）</translation>
-    </message>
-    <message>
-        <source>Checking the CSV… %1%</source>
-        <translation>正在检查 CSV…%1%</translation>
-    </message>
-    <message>
-        <source>Checking the CSV… %p%</source>
-        <translation>正在检查 CSV…%p%</translation>
-    </message>
-    <message>
-        <source>Adjusting… %p%</source>
-        <translation>正在调整…%p%</translation>
-    </message>
-</context>
-<context>
-    <name>picrelink::ui::TForm1</name>
-    <message>
-        <source>Cancelled; the CSV was not changed.</source>
-        <translation>已取消，CSV 未作改动</translation>
-    </message>
-</context>
 </TS>
