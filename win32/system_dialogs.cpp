@@ -57,16 +57,20 @@ std::wstring FilterText() {
 
 struct BrowseStart {
   std::wstring path;
-  bool preselect = false;
+  PIDLIST_ABSOLUTE item = nullptr;  // the folder to preselect, or none
+  ~BrowseStart() { CoTaskMemFree(item); }
 };
 
 int CALLBACK BrowseEvents(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
   const auto* start = reinterpret_cast<const BrowseStart*>(data);
   if (message == BFFM_INITIALIZED) {
     SetWindowTextW(dialog, L"Browse for Folder");
-    // The empty text leaves the desktop, the tree's top, selected.
-    if (start->preselect) {
-      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start->path.c_str()));
+    // The empty text leaves the desktop, the tree's top, selected. The
+    // selection is made by the folder's item, and once more when the dialog
+    // has settled: a tree still filling its top level may drop the first.
+    if (start->item != nullptr) {
+      SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start->item));
+      PostMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start->item));
     }
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
   } else if (message == BFFM_SELCHANGED) {
@@ -222,7 +226,10 @@ std::optional<std::u16string> SystemDialogs::BrowseForFolder(std::u16string_view
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   BrowseStart start;
   start.path = Wide(initialPath);
-  start.preselect = !start.path.empty() && IsFolder(start.path);
+  if (!start.path.empty() && IsFolder(start.path) &&
+      FAILED(SHParseDisplayName(start.path.c_str(), nullptr, &start.item, 0, nullptr))) {
+    start.item = nullptr;
+  }
 
   BROWSEINFOW info{};
   info.hwndOwner = owner_;

@@ -1,0 +1,294 @@
+// The real boxes and dialogs of the window, each answered by a second thread
+// that finds it among this process's windows, reads it and presses one of
+// its buttons.
+#include <gtest/gtest.h>
+
+// windows.h comes before the headers that build on it.
+// clang-format off
+#include <windows.h>
+#include <objbase.h>
+// clang-format on
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "core/utf.h"
+#include "relocation/error_text.h"
+#include "tests/support/test_files.h"
+#include "win32/system_dialogs.h"
+
+namespace picrelink::win32 {
+namespace {
+
+std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  return name;
+}
+
+// The first shown top-level window of this process of the class kind.
+HWND FindShown(const std::wstring& kind) {
+  struct Search {
+    std::wstring kind;
+    HWND found = nullptr;
+  } search{kind};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+            ClassOf(window) == wanted.kind) {
+          wanted.found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The longest text among a box's labels: its message.
+std::u16string BoxMessage(HWND box) {
+  std::u16string longest;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& best = *reinterpret_cast<std::u16string*>(data);
+        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0) {
+          std::u16string text = WindowText(child);
+          if (text.size() > best.size()) best = std::move(text);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&longest));
+  return longest;
+}
+
+// Whether one of a dialog's labels reads text.
+bool HasLabel(HWND dialog, const std::u16string& text) {
+  struct Search {
+    const std::u16string* text;
+    bool found = false;
+  } search{&text};
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& wanted = *reinterpret_cast<Search*>(data);
+        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0 && WindowText(child) == *wanted.text) {
+          wanted.found = true;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// On a thread of its own: waits for a window of the class kind, then hands
+// it to answer. The dialog runs on the test's thread meanwhile.
+class Answerer {
+ public:
+  Answerer(std::wstring kind, std::function<void(HWND)> answer)
+      : thread_([this, kind = std::move(kind), answer = std::move(answer)] {
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+          while (std::chrono::steady_clock::now() < deadline) {
+            if (HWND window = FindShown(kind)) {
+              // Let the dialog finish its own start first.
+              std::this_thread::sleep_for(std::chrono::milliseconds(200));
+              answer(window);
+              found_ = true;
+              return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          }
+        }) {}
+  ~Answerer() { Join(); }
+  // Whether the window came and was answered.
+  bool Answered() {
+    Join();
+    return found_;
+  }
+
+ private:
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool found_ = false;
+  std::thread thread_;
+};
+
+void Press(HWND dialog, int button) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+class SystemDialogsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+
+  void SetUp() override {
+    owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
+                            300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    dialogs.SetOwner(owner);
+  }
+  void TearDown() override { DestroyWindow(owner); }
+
+  HWND owner = nullptr;
+  SystemDialogs dialogs{ProgramPath(), Language::Chinese};
+};
+
+TEST_F(SystemDialogsTest, ErrorBoxIsCaptionedWithTheProgramAndEndsItsMessage) {
+  std::u16string caption, message;
+  Answerer answer(L"#32770", [&](HWND box) {
+    caption = WindowText(box);
+    message = BoxMessage(box);
+    Press(box, IDOK);
+  });
+  dialogs.ShowError(u"'0.5' is not a valid integer value");
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(Narrow(caption), Narrow(ErrorBoxCaption(ProgramPath())));
+  // The name of window_tests.exe; only capitals after the first character are lowered.
+  EXPECT_EQ(Narrow(caption), "window_tests");
+  EXPECT_EQ(Narrow(message), "'0.5' is not a valid integer value.");
+}
+
+TEST_F(SystemDialogsTest, InformationBoxShowsTextAndCaptionAsGivenOverItsOwner) {
+  std::u16string caption, message;
+  bool ownerEnabled = true;
+  Answerer answer(L"#32770", [&](HWND box) {
+    caption = WindowText(box);
+    message = BoxMessage(box);
+    ownerEnabled = IsWindowEnabled(owner) != FALSE;
+    Press(box, IDOK);
+  });
+  dialogs.ShowInformation(u"调整成功！", u"调整CSV文件宝贝描述图片位置");
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(Narrow(caption), "调整CSV文件宝贝描述图片位置");
+  EXPECT_EQ(Narrow(message), "调整成功！");
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+}
+
+TEST_F(SystemDialogsTest, QuestionAnswersYesOnlyForYesAndNoIsItsDefault) {
+  for (const int button : {IDYES, IDNO}) {
+    bool noIsDefault = false;
+    Answerer answer(L"#32770", [&](HWND box) {
+      const LONG_PTR style = GetWindowLongPtrW(GetDlgItem(box, IDNO), GWL_STYLE);
+      noIsDefault = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+      Press(box, button);
+    });
+    const bool yes =
+        dialogs.AskYesNo(u"新文件夹不存在，仍要调整吗？", u"调整CSV文件宝贝描述图片位置");
+    ASSERT_TRUE(answer.Answered());
+    EXPECT_EQ(yes, button == IDYES);
+    EXPECT_TRUE(noIsDefault);
+  }
+}
+
+TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) {
+  std::u16string shown;
+  bool ownerEnabled = true;
+  Answerer answer(L"PicRelinkDetails", [&](HWND window) {
+    shown = WindowText(GetDlgItem(window, 10));
+    ownerEnabled = IsWindowEnabled(owner) != FALSE;
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), 0);  // Copy All
+    Press(window, IDCANCEL);
+  });
+  dialogs.ShowDetails(u"第一行\n第二行 D:\\图片\\a.jpg");
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_EQ(Narrow(shown), "第一行\r\n第二行 D:\\图片\\a.jpg");
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(IsWindowEnabled(owner));
+
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(data, nullptr);
+  const std::u16string copied = U16(static_cast<const wchar_t*>(GlobalLock(data)));
+  GlobalUnlock(data);
+  CloseClipboard();
+  EXPECT_EQ(copied, shown);
+}
+
+// The file name box of the open-file dialog.
+constexpr int kFileNameCombo = 0x47c;
+constexpr int kFileNameEdit = 0x480;
+
+TEST_F(SystemDialogsTest, OpenFileDialogGivesTheTypedPathAndNothingWhenCancelled) {
+  picrelink::test::TempDir dir;
+  const std::u16string typed = dir.Folder() + u"还没有的 文件.csv";
+  RECT placed{};
+  Answerer answer(L"#32770", [&](HWND dialog) {
+    GetWindowRect(dialog, &placed);
+    HWND name = GetDlgItem(dialog, kFileNameCombo);
+    if (name == nullptr) name = GetDlgItem(dialog, kFileNameEdit);
+    SetWindowText(name, typed);
+    Press(dialog, IDOK);
+  });
+  const std::optional<std::u16string> chosen = dialogs.ChooseCsvFile(u"");
+  ASSERT_TRUE(answer.Answered());
+  ASSERT_TRUE(chosen.has_value());
+  // No check that the file exists: the name comes back as typed.
+  EXPECT_EQ(Narrow(*chosen), Narrow(typed));
+
+  // On the owner's monitor: centred across, a third of the free height above.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  EXPECT_NEAR(placed.left - screen.left,
+              (screen.right - screen.left - (placed.right - placed.left)) / 2, 1);
+  EXPECT_NEAR(placed.top - screen.top,
+              (screen.bottom - screen.top - (placed.bottom - placed.top)) / 3, 1);
+
+  Answerer cancel(L"#32770", [&](HWND dialog) { Press(dialog, IDCANCEL); });
+  EXPECT_FALSE(dialogs.ChooseCsvFile(typed).has_value());
+  EXPECT_TRUE(cancel.Answered());
+}
+
+TEST_F(SystemDialogsTest, FolderBrowserPreselectsAnExistingFolderAndReturnsItWithoutSeparator) {
+  picrelink::test::TempDir dir;
+  const std::u16string folder = dir.Folder() + u"宝贝 图片";
+  std::filesystem::create_directory(picrelink::test::ToPath(folder));
+  const struct {
+    std::u16string initial;
+    std::u16string expected;
+  } cases[] = {
+      {folder, folder},
+      {folder + u"\\", folder},
+      {u"C:\\", u"C:\\"},  // a drive's root keeps its separator
+  };
+  for (const auto& one : cases) {
+    SCOPED_TRACE(Narrow(one.initial));
+    std::u16string caption;
+    bool currentFolderShown = false;
+    Answerer answer(L"#32770", [&](HWND dialog) {
+      caption = WindowText(dialog);
+      // The current-folder line shows the selection once the tree has made it.
+      for (int wait = 0; wait < 250 && !currentFolderShown; ++wait) {
+        currentFolderShown = HasLabel(dialog, one.expected);
+        if (!currentFolderShown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      Press(dialog, IDOK);
+    });
+    const std::optional<std::u16string> chosen = dialogs.BrowseForFolder(one.initial);
+    ASSERT_TRUE(answer.Answered());
+    EXPECT_EQ(Narrow(caption), "Browse for Folder");
+    EXPECT_TRUE(currentFolderShown);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(Narrow(*chosen), Narrow(one.expected));
+  }
+
+  Answerer cancel(L"#32770", [&](HWND dialog) { Press(dialog, IDCANCEL); });
+  EXPECT_FALSE(dialogs.BrowseForFolder(folder).has_value());
+  EXPECT_TRUE(cancel.Answered());
+}
+
+}  // namespace
+}  // namespace picrelink::win32
