@@ -66,6 +66,17 @@ void StatusArea::Create(HWND parent, Language language) {
   progress_ = MakeChild(parent, PROGRESS_CLASSW, u"", 0, kIdStatusProgress);
   SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
   cancelButton_ = MakeChild(parent, L"BUTTON", texts.cancelButton, BS_PUSHBUTTON, kIdStatusCancel);
+  // What the cancel button does, when the pointer rests on it.
+  hint_ = Wide(texts.cancelHint);
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
+                             0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = parent;
+  tool.uId = reinterpret_cast<UINT_PTR>(cancelButton_);
+  tool.lpszText = hint_.data();
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void StatusArea::Place(UINT dpi, HFONT font) {

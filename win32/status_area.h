@@ -48,6 +48,8 @@ class StatusArea {
   HWND progress_ = nullptr;
   HWND progressText_ = nullptr;
   HWND cancelButton_ = nullptr;
+  HWND tooltip_ = nullptr;  // owned by the window, which destroys it
+  std::wstring hint_;
   Language language_ = Language::Chinese;
   std::u16string details_;
   bool progressShown_ = false;
