@@ -126,6 +126,19 @@ bool NameTaken(std::u16string_view path);
 // following it. False when it cannot be looked up.
 bool IsSymbolicLink(std::u16string_view path);
 
+// What tells that a file is still the one read before: its size and the
+// time it was last written, or that there is none.
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t modified = 0;  // in the system's own units
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at path, following links; an empty path or one that
+// cannot be looked up has none.
+FileStamp StampOf(std::u16string_view path);
+
 struct FolderEntry {
   std::u16string name;
   bool isDirectory = false;

@@ -565,6 +565,13 @@ bool IsSymbolicLink(std::u16string_view path) {
   return lstat(ToNativeBytes(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+FileStamp StampOf(std::u16string_view path) {
+  struct stat st {};
+  if (path.empty() || stat(ToNativeBytes(path).c_str(), &st) != 0) return {};
+  return {true, static_cast<uint64_t>(st.st_size),
+          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
 // -------------------------------------------------------------- ListFolder
 
 std::vector<FolderEntry> ListFolder(std::u16string_view folder) {

@@ -518,6 +518,16 @@ bool IsSymbolicLink(std::u16string_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+FileStamp StampOf(std::u16string_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || !GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) {
+    return {};
+  }
+  return {true, (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+          static_cast<int64_t>((uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+                               data.ftLastWriteTime.dwLowDateTime)};
+}
+
 // -------------------------------------------------------------- ListFolder
 
 std::vector<FolderEntry> ListFolder(std::u16string_view folder) {

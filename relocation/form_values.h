@@ -61,4 +61,15 @@ class MemoryFormValues : public FormValues {
   bool BackupChecked() const override { return backup; }
 };
 
+// The five values as they are now, for a command on another thread.
+inline MemoryFormValues SnapshotOf(const FormValues& values) {
+  MemoryFormValues snapshot;
+  snapshot.btn1 = values.Btn1();
+  snapshot.btn2 = values.Btn2();
+  snapshot.btn3 = values.Btn3();
+  snapshot.levelText = values.LevelText();
+  snapshot.backup = values.BackupChecked();
+  return snapshot;
+}
+
 }  // namespace picrelink

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QStringView>
 
-#include "ui/dialogs.h"
 #include "ui/level_edit.h"
 #include "ui/path_edit.h"
 
@@ -30,22 +29,6 @@ void FormAdapter::SetBtn3(std::u16string_view text) { btn3_.setText(ToQString(te
 std::u16string FormAdapter::LevelText() const { return edtnum_.text().toStdU16String(); }
 bool FormAdapter::BackupChecked() const { return checkBox1_.isChecked(); }
 
-MemoryFormValues FormAdapter::Snapshot() const {
-  MemoryFormValues values;
-  values.btn1 = Btn1();
-  values.btn2 = Btn2();
-  values.btn3 = Btn3();
-  values.levelText = LevelText();
-  values.backup = BackupChecked();
-  return values;
-}
-
-DialogMessages::DialogMessages(Dialogs& dialogs) : dialogs_(dialogs) {}
-
-void DialogMessages::ShowInformation(std::u16string_view text, std::u16string_view caption) {
-  dialogs_.ShowInformation(ToQString(text), ToQString(caption));
-}
-
 ButtonTrigger::ButtonTrigger(QAbstractButton& button) : button_(&button) {}
 
 void ButtonTrigger::SetAvailable(bool available) {
@@ -68,16 +51,6 @@ void QueuedTrigger::SetAvailable(bool available) {
   Trigger* target = &target_;
   QMetaObject::invokeMethod(
       &context_, [target, available] { target->SetAvailable(available); }, Qt::QueuedConnection);
-}
-
-void HeldMessages::ShowInformation(std::u16string_view text, std::u16string_view caption) {
-  std::lock_guard lock(mutex_);
-  held_ = Held{ToQString(text), ToQString(caption)};
-}
-
-std::optional<HeldMessages::Held> HeldMessages::Take() {
-  std::lock_guard lock(mutex_);
-  return std::exchange(held_, std::nullopt);
 }
 
 }  // namespace picrelink::ui

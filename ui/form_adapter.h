@@ -4,8 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <mutex>
-#include <optional>
 
 #include "relocation/form_values.h"
 
@@ -14,7 +12,6 @@ class QCheckBox;
 
 namespace picrelink::ui {
 
-class Dialogs;
 class LevelEdit;
 class PathEdit;
 
@@ -34,8 +31,6 @@ class FormAdapter : public FormValues {
   std::u16string LevelText() const override;
   bool BackupChecked() const override;
 
-  // The five values as they are now, for a command on another thread.
-  MemoryFormValues Snapshot() const;
 
  private:
   PathEdit& btn1_;
@@ -43,16 +38,6 @@ class FormAdapter : public FormValues {
   PathEdit& btn3_;
   LevelEdit& edtnum_;
   QCheckBox& checkBox1_;
-};
-
-// The window's message boxes: the information box of the dialogs.
-class DialogMessages : public Messages {
- public:
-  explicit DialogMessages(Dialogs& dialogs);
-  void ShowInformation(std::u16string_view text, std::u16string_view caption) override;
-
- private:
-  Dialogs& dialogs_;
 };
 
 // A button as the trigger of commands: unavailable (greyed, taking neither
@@ -81,25 +66,6 @@ class QueuedTrigger : public Trigger {
  private:
   QObject& context_;
   Trigger& target_;
-};
-
-// Messages of a command on another thread, held until the window's thread
-// shows them once the command is over. A command shows one message at most;
-// a later one takes the place of an earlier one.
-class HeldMessages : public Messages {
- public:
-  void ShowInformation(std::u16string_view text, std::u16string_view caption) override;
-
-  struct Held {
-    QString text;
-    QString caption;
-  };
-  // The held message, taken away.
-  std::optional<Held> Take();
-
- private:
-  std::mutex mutex_;
-  std::optional<Held> held_;
 };
 
 }  // namespace picrelink::ui

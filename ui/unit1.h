@@ -2,7 +2,6 @@
 // The main window: the five form values in their controls, the two commands
 // and the three browse buttons, each handed to the relocation operations,
 // and the status area that tells what the census of the values found.
-#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,7 +11,7 @@
 
 #include "relocation/form_values.h"
 #include "relocation/language.h"
-#include "relocation/window_status.h"
+#include "relocation/window_session.h"
 
 class QCheckBox;
 class QLabel;
@@ -23,7 +22,6 @@ namespace picrelink::ui {
 
 class BackgroundJobs;
 class ButtonTrigger;
-class DialogMessages;
 class Dialogs;
 class FormAdapter;
 class LevelEdit;
@@ -91,7 +89,7 @@ class TForm1 : public QWidget {
 
   // Whether the start command is at work: from the click until its message
   // has been dismissed.
-  bool Starting() const { return starting_; }
+  bool Starting() const { return session_->Starting(); }
   // Whether the status is still to come: a census runs or waits for the
   // keys to rest.
   bool StatusPending() const;
@@ -106,53 +104,24 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  struct CensusJob;
-  struct RunJob;
-  struct TakenStatus;
+  class Host;
 
   void CreateControls();
   void ConnectHandlers();
   // Runs a handler; an error that escapes it is shown in the error box.
   void ShowingErrors(const std::function<void()>& handler);
-
-  StatusRequest CurrentRequest() const;
-  // Takes the status of the values anew; unless forced, not when the last
-  // one is of the same values and the same file.
-  void RefreshStatus(bool force);
-  void ValuesEdited();
-  void StartCensus(bool forStart);
-  // Stops the census and waits until no census holds the CSV, before the
-  // window reads it on its own thread.
-  void ReleaseCsv();
-  void CensusEnded(const std::shared_ptr<CensusJob>& job);
-  void ShowStatusOf(const StatusInput& input);
-  void AskThenRun(const StatusInput& input);
-  void StartRun();
-  void RunEnded(const std::shared_ptr<RunJob>& job);
-  void EndStart();
-  void CancelStart();
-  void ShowProgress();
   void ShowDetails();
 
   Dialogs& dialogs_;
   ProgramFolderSource programFolder_;
   WindowSettings settings_;
   std::unique_ptr<FormAdapter> values_;
-  std::unique_ptr<DialogMessages> messages_;
   std::unique_ptr<ButtonTrigger> startTrigger_;
   BackgroundJobs* jobs_;
   QTimer* statusDelay_;
   QTimer* progressTick_;
-
-  std::vector<std::u16string> candidates_;  // found beside the program at start-up
-  std::shared_ptr<CensusJob> census_;       // the one whose result counts
-  std::unique_ptr<TakenStatus> taken_;      // the last census that ended
-  std::shared_ptr<RunJob> run_;
-  MemoryFormValues startValues_;  // the values at the start button's click
-  bool starting_ = false;
-  bool statusPending_ = false;  // values changed while the start command worked
-  bool closing_ = false;
-  QElapsedTimer startClock_;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<WindowSession> session_;
 };
 
 }  // namespace picrelink::ui

@@ -27,16 +27,6 @@ void FormAdapter::Set(PathEdit& edit, std::u16string_view text) {
   setting_ = false;
 }
 
-MemoryFormValues FormAdapter::Snapshot() const {
-  MemoryFormValues values;
-  values.btn1 = Btn1();
-  values.btn2 = Btn2();
-  values.btn3 = Btn3();
-  values.levelText = LevelText();
-  values.backup = BackupChecked();
-  return values;
-}
-
 void ButtonTrigger::SetAvailable(bool available) {
   if (!available) {
     if (holds_++ == 0) {

@@ -1,13 +1,9 @@
 #pragma once
 // The window's controls and boxes as the relocation commands see them, and
 // the adapters that let a command run on another thread.
-#include <mutex>
-#include <optional>
 #include <string>
-#include <utility>
 
 #include "relocation/form_values.h"
-#include "win32/dialogs.h"
 #include "win32/win32_text.h"
 
 namespace picrelink::win32 {
@@ -31,8 +27,6 @@ class FormAdapter : public FormValues {
   std::u16string LevelText() const override;
   bool BackupChecked() const override;
 
-  // The five values as they are now, for a command on another thread.
-  MemoryFormValues Snapshot() const;
   bool Setting() const { return setting_; }
 
  private:
@@ -44,18 +38,6 @@ class FormAdapter : public FormValues {
   LevelEdit& edtnum_;
   HWND checkBox1_;
   bool setting_ = false;
-};
-
-// The window's information box.
-class DialogMessages : public Messages {
- public:
-  explicit DialogMessages(Dialogs& dialogs) : dialogs_(dialogs) {}
-  void ShowInformation(std::u16string_view text, std::u16string_view caption) override {
-    dialogs_.ShowInformation(text, caption);
-  }
-
- private:
-  Dialogs& dialogs_;
 };
 
 // A button as the trigger of commands: unavailable (greyed, taking neither
@@ -86,29 +68,6 @@ class PostedTrigger : public Trigger {
  private:
   HWND window_;
   UINT message_;
-};
-
-// Messages of a command on another thread, held until the window's thread
-// shows them once the command is over. A later one takes the place of an
-// earlier one.
-class HeldMessages : public Messages {
- public:
-  struct Held {
-    std::u16string text;
-    std::u16string caption;
-  };
-  void ShowInformation(std::u16string_view text, std::u16string_view caption) override {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    held_ = Held{std::u16string(text), std::u16string(caption)};
-  }
-  std::optional<Held> Take() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(held_, std::nullopt);
-  }
-
- private:
-  std::mutex mutex_;
-  std::optional<Held> held_;
 };
 
 }  // namespace picrelink::win32

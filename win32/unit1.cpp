@@ -6,14 +6,9 @@
 #include <commctrl.h>
 // clang-format on
 
-#include <atomic>
 #include <exception>
 #include <utility>
 
-#include "relocation/adjustment_run.h"
-#include "relocation/startup.h"
-#include "relocation/status_area_texts.h"
-#include "relocation/status_text.h"
 #include "relocation/window_texts.h"
 #include "win32/background_jobs.h"
 #include "win32/control_ids.h"
@@ -37,47 +32,6 @@ constexpr UINT kTriggerMessage = WM_APP + 2;
 constexpr UINT_PTR kStatusDelayTimer = 1;
 constexpr UINT_PTR kProgressTimer = 2;
 constexpr UINT kProgressTickMs = 50;
-
-using Clock = std::chrono::steady_clock;
-
-// The share of the CSV read, 0 to 1.
-struct Progress {
-  std::atomic<uint64_t> read{0};
-  std::atomic<uint64_t> total{0};
-
-  void Set(uint64_t readUnits, uint64_t totalUnits) {
-    total.store(totalUnits, std::memory_order_relaxed);
-    read.store(readUnits, std::memory_order_relaxed);
-  }
-  double Share() const {
-    const uint64_t all = total.load(std::memory_order_relaxed);
-    return all == 0 ? 0.0
-                    : static_cast<double>(read.load(std::memory_order_relaxed)) /
-                          static_cast<double>(all);
-  }
-};
-
-// What tells that the CSV is still the file a census read.
-struct FileStamp {
-  bool exists = false;
-  uint64_t size = 0;
-  uint64_t modified = 0;
-
-  static FileStamp Of(const std::u16string& path) {
-    if (path.empty()) return {};
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    const std::wstring wide = Wide(path);
-    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return {};
-    return {
-        true, (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
-        (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime};
-  }
-  bool operator==(const FileStamp&) const = default;
-};
-
-std::chrono::milliseconds Since(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
 
 HWND MakeControl(HWND parent, const wchar_t* kind, std::u16string_view text, DWORD style, int id) {
   const std::wstring wide = Wide(text);
@@ -134,37 +88,56 @@ WindowSettings UserWindowSettings() {
   return settings;
 }
 
-// One census on its own thread. Only the thread writes input and cancelled,
-// before it ends; the window reads them after.
-struct TForm1::CensusJob {
-  StatusRequest request;
-  FileStamp stamp;
-  bool forStart = false;  // the start command waits for it
-  std::atomic<bool> cancel{false};
-  Progress progress;
-  Clock::time_point started = Clock::now();
-  StatusInput input;
-  bool cancelled = false;
-};
+// The window's side of the session: its threads, timers, boxes and status
+// area, on this window's thread.
+class TForm1::Host : public WindowHost {
+ public:
+  explicit Host(TForm1& form) : form_(form) {}
 
-struct TForm1::TakenStatus {
-  StatusRequest request;
-  FileStamp stamp;
-  StatusInput input;
-};
+  void StartJob(std::function<void()> work, std::function<void()> done) override {
+    form_.jobs_->Start(std::move(work), std::move(done));
+  }
+  void WhenIdle(std::function<void()> then) override { form_.jobs_->WhenIdle(std::move(then)); }
+  void WaitForJobs() override { form_.jobs_->WaitForAll(); }
+  void StartStatusDelay() override {
+    SetTimer(form_.window_, kStatusDelayTimer, form_.settings_.statusDelayMs, nullptr);
+  }
+  void StopStatusDelay() override {
+    if (form_.window_) KillTimer(form_.window_, kStatusDelayTimer);
+  }
+  void StartProgressTicks() override {
+    SetTimer(form_.window_, kProgressTimer, kProgressTickMs, nullptr);
+  }
+  void StopProgressTicks() override {
+    if (form_.window_) KillTimer(form_.window_, kProgressTimer);
+  }
+  Trigger& StartTrigger() override { return *form_.startTrigger_; }
+  std::unique_ptr<Trigger> TriggerFromAnotherThread() override {
+    return std::make_unique<PostedTrigger>(form_.window_, kTriggerMessage);
+  }
+  void ShowError(std::u16string_view message) override { form_.dialogs_.ShowError(message); }
+  void ShowInformation(std::u16string_view text, std::u16string_view caption) override {
+    form_.dialogs_.ShowInformation(text, caption);
+  }
+  bool AskYesNo(std::u16string_view question, std::u16string_view caption) override {
+    return form_.dialogs_.AskYesNo(question, caption);
+  }
+  void ShowStatus(std::u16string_view text, std::u16string_view details) override {
+    form_.statusArea.ShowStatus(text, details);
+  }
+  void ShowNote(std::u16string_view note) override { form_.statusArea.ShowNote(note); }
+  void ShowChecking(double share) override { form_.statusArea.ShowChecking(share); }
+  void ShowProgress(Stage stage, double share) override {
+    form_.statusArea.ShowProgress(
+        stage == Stage::Checking ? StatusArea::Stage::Checking : StatusArea::Stage::Adjusting,
+        share);
+  }
+  void HideProgress() override { form_.statusArea.HideProgress(); }
+  void StatusShown() override { ++form_.statusesShown_; }
+  void StartEnded() override { ++form_.startsEnded_; }
 
-// The run on its own thread, with its adapters: the trigger's calls go to the
-// window's thread as they come, the message waits there until the run is over.
-struct TForm1::RunJob {
-  RunJob(HWND window) : trigger(window, kTriggerMessage) {}
-  MemoryFormValues values;
-  PostedTrigger trigger;
-  HeldMessages messages;
-  std::atomic<bool> cancel{false};
-  Progress progress;
-  std::optional<RunReport> report;
-  std::optional<std::u16string> error;
-  bool cancelled = false;
+ private:
+  TForm1& form_;
 };
 
 TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettings settings)
@@ -185,8 +158,14 @@ TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettin
 
   CreateControls();
   values_ = std::make_unique<FormAdapter>(btn1, btn2, btn3, edtnum, CheckBox1);
-  messages_ = std::make_unique<DialogMessages>(dialogs_);
   startTrigger_ = std::make_unique<ButtonTrigger>(cxButton30);
+  host_ = std::make_unique<Host>(*this);
+  SessionSettings sessionSettings;
+  sessionSettings.language = settings_.language;
+  sessionSettings.progressDelay = std::chrono::milliseconds(settings_.progressDelayMs);
+  sessionSettings.runBufferUnits = settings_.runBufferUnits;
+  sessionSettings.runProgressHook = settings_.runProgressHook;
+  session_ = std::make_unique<WindowSession>(*host_, *values_, std::move(sessionSettings));
   Layout();
 
   // 800 × 347 outside, centred on the screen the window is on.
@@ -201,7 +180,7 @@ TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettin
                SWP_NOZORDER | SWP_NOACTIVATE);
 
   ShowingErrors([this] { FormCreate(); });
-  RefreshStatus(true);
+  session_->RefreshStatus(true);
 }
 
 TForm1::~TForm1() {
@@ -227,7 +206,7 @@ void TForm1::CreateControls() {
   cxLabel2 = MakeLabel(window_, kCsvLabelText, kIdCxLabel2);
   btn1.Create(window_, kIdBtn1, [this] {
     ShowingErrors([this] { cxButtonEdit2PropertiesButtonClick(btn1); });
-    RefreshStatus(true);
+    session_->RefreshStatus(true);
   });
   Label8 = MakeLabel(window_, kLevelLabelText, kIdLabel8);
   edtnum.Create(window_, kIdEdtnum, kIdEdtnumUpDown, settings_.decimalSeparator);
@@ -235,12 +214,12 @@ void TForm1::CreateControls() {
   cxLabel3 = MakeLabel(window_, kOldFolderLabelText, kIdCxLabel3);
   btn2.Create(window_, kIdBtn2, [this] {
     ShowingErrors([this] { btn2PropertiesButtonClick(btn2); });
-    RefreshStatus(true);
+    session_->RefreshStatus(true);
   });
   cxLabel30 = MakeLabel(window_, kNewFolderLabelText, kIdCxLabel30);
   btn3.Create(window_, kIdBtn3, [this] {
     ShowingErrors([this] { btn2PropertiesButtonClick(btn3); });
-    RefreshStatus(true);
+    session_->RefreshStatus(true);
   });
   CheckBox1 =
       MakeControl(window_, L"BUTTON", kBackupText, WS_TABSTOP | BS_AUTOCHECKBOX, kIdCheckBox1);
@@ -301,7 +280,7 @@ LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LP
 LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_NOTIFY: {
       LRESULT result = 0;
@@ -321,10 +300,9 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kStatusDelayTimer) {
         KillTimer(window_, kStatusDelayTimer);
-        statusDelayActive_ = false;
-        RefreshStatus(false);
+        session_->StatusDelayEnded();
       } else if (wParam == kProgressTimer) {
-        ShowProgress();
+        session_->ProgressTick();
       }
       return 0;
     case kJobDoneMessage:
@@ -370,12 +348,12 @@ LRESULT TForm1::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void TForm1::OnCommand(int id, int code, HWND /*control*/) {
+void TForm1::OnCommand(int id, int code) {
   switch (id) {
     case kIdCxButton1:
       if (code == BN_CLICKED) {
         ShowingErrors([this] { cxButton1Click(cxButton1); });
-        RefreshStatus(true);
+        session_->RefreshStatus(true);
       }
       break;
     case kIdCxButton30:
@@ -386,17 +364,17 @@ void TForm1::OnCommand(int id, int code, HWND /*control*/) {
       break;
     case kIdStatusCancel:
     case IDCANCEL:  // Escape
-      CancelStart();
+      session_->Cancel();
       break;
     case kIdBtn1:
     case kIdBtn2:
     case kIdBtn3:
       // Typing takes the status anew once the keys rest; a value that a
       // command sets is followed by a status of its own.
-      if (code == EN_CHANGE && values_ && !values_->Setting()) ValuesEdited();
+      if (code == EN_CHANGE && session_ && !values_->Setting()) session_->ValuesEdited();
       break;
     case kIdEdtnum:
-      if (code == EN_CHANGE && values_) ValuesEdited();
+      if (code == EN_CHANGE && session_) session_->ValuesEdited();
       break;
     default:
       break;
@@ -411,47 +389,17 @@ void TForm1::ShowingErrors(const std::function<void()>& handler) {
   }
 }
 
-void TForm1::FormCreate() {
-  const std::u16string folder = programFolder_();
-  candidates_ = FindCsvCandidates(folder);
-  StartUp(*values_, folder);
-}
+void TForm1::FormCreate() { session_->FormCreate(programFolder_()); }
 
-void TForm1::cxButton1Click(HWND /*sender*/) {
-  ReleaseCsv();
-  Redetect(*values_);
-}
+void TForm1::cxButton1Click(HWND /*sender*/) { session_->Redetect(); }
 
-void TForm1::cxButton30Click(HWND /*sender*/) {
-  if (starting_) return;
-  starting_ = true;
-  startTrigger_->SetAvailable(false);
-  startClock_ = Clock::now();
-  KillTimer(window_, kStatusDelayTimer);
-  statusDelayActive_ = false;
-  startValues_ = values_->Snapshot();
-
-  // The question before writing needs the census of these values: the last
-  // one when it still holds, the one running when it is of these values, or
-  // a new one.
-  const StatusRequest request = CurrentRequest();
-  if (!census_ && taken_ && taken_->request == request &&
-      taken_->stamp == FileStamp::Of(request.csv)) {
-    AskThenRun(taken_->input);
-  } else if (census_ && census_->request == request) {
-    census_->forStart = true;
-  } else {
-    StartCensus(true);
-  }
-}
+void TForm1::cxButton30Click(HWND /*sender*/) { session_->Start(); }
 
 void TForm1::cxButtonEdit2PropertiesButtonClick(PathEdit& /*sender*/) {
   const std::u16string current = btn1.Text();
   const std::optional<std::u16string> chosen =
       dialogs_.ChooseCsvFile(std::u16string_view(current).substr(0, kInitialNameLength));
-  if (!chosen) return;
-  ReleaseCsv();
-  ChooseCsv(*values_, *chosen);
+  if (chosen) session_->CsvChosen(*chosen);
 }
 
 void TForm1::btn2PropertiesButtonClick(PathEdit& sender) {
@@ -459,232 +407,10 @@ void TForm1::btn2PropertiesButtonClick(PathEdit& sender) {
   if (chosen) sender.SetText(*chosen);
 }
 
-bool TForm1::StatusPending() const { return census_ != nullptr || statusDelayActive_; }
-
-StatusRequest TForm1::CurrentRequest() const {
-  return {values_->Btn1(), values_->LevelText(), values_->Btn3(), candidates_};
-}
-
-void TForm1::ValuesEdited() {
-  if (closing_) return;
-  if (starting_) {
-    statusPending_ = true;
-    return;
-  }
-  // What is being counted no longer matches the values.
-  if (census_) {
-    census_->cancel = true;
-    census_.reset();
-  }
-  SetTimer(window_, kStatusDelayTimer, settings_.statusDelayMs, nullptr);
-  statusDelayActive_ = true;
-}
-
-void TForm1::RefreshStatus(bool force) {
-  if (closing_) return;
-  if (starting_) {
-    statusPending_ = true;
-    return;
-  }
-  KillTimer(window_, kStatusDelayTimer);
-  statusDelayActive_ = false;
-  if (!force && !census_ && taken_ && taken_->request == CurrentRequest() &&
-      taken_->stamp == FileStamp::Of(taken_->request.csv)) {
-    return;
-  }
-  StartCensus(false);
-}
-
-void TForm1::StartCensus(bool forStart) {
-  if (census_) census_->cancel = true;
-  auto job = std::make_shared<CensusJob>();
-  job->request = CurrentRequest();
-  job->stamp = FileStamp::Of(job->request.csv);
-  job->forStart = forStart;
-  census_ = job;
-  // One reader of the CSV at a time, since a reader holds it: the census
-  // begins once those before it have stopped, unless it was overtaken.
-  jobs_->WhenIdle([this, job] {
-    if (job != census_ || closing_) return;
-    jobs_->Start(
-        [job] {
-          try {
-            job->input = TakeStatus(
-                job->request,
-                [job](uint64_t read, uint64_t total) { job->progress.Set(read, total); },
-                &job->cancel);
-          } catch (const Cancelled&) {
-            job->cancelled = true;
-          } catch (const std::exception& error) {
-            // TakeStatus keeps its errors; this is running out of memory.
-            job->input.error = FromUtf8(error.what());
-          }
-        },
-        [this, job] { CensusEnded(job); });
-  });
-  if (!progressTickActive_) {
-    SetTimer(window_, kProgressTimer, kProgressTickMs, nullptr);
-    progressTickActive_ = true;
-  }
-}
-
-void TForm1::ReleaseCsv() {
-  // The start command's own readers are left alone; a command that reads the
-  // CSV meanwhile is told that it is being changed.
-  if (starting_) return;
-  if (census_) {
-    census_->cancel = true;
-    census_.reset();
-  }
-  jobs_->WaitForAll();
-}
-
-void TForm1::CensusEnded(const std::shared_ptr<CensusJob>& job) {
-  // A census overtaken by a change of the values is dropped.
-  if (job != census_ || closing_) return;
-  census_.reset();
-  if (job->cancelled) {
-    // Only the cancel button stops the census that is current.
-    statusArea.ShowNote(StatusAreaTextsFor(settings_.language).cancelled);
-    if (job->forStart) EndStart();
-    return;
-  }
-  taken_ = std::make_unique<TakenStatus>(TakenStatus{job->request, job->stamp, job->input});
-  ShowStatusOf(job->input);
-  if (job->forStart) AskThenRun(job->input);
-}
-
-void TForm1::ShowStatusOf(const StatusInput& input) {
-  const std::u16string text = StatusText(input, settings_.language);
-  std::u16string details = text;
-  if (input.check) details += u"\n\n" + DetailsText(*input.check, settings_.language);
-  statusArea.ShowStatus(text, details);
-  ++statusesShown_;
-}
-
-void TForm1::AskThenRun(const StatusInput& input) {
-  if (input.check) {
-    if (const auto question = QuestionBeforeRun(*input.check, settings_.language)) {
-      if (!dialogs_.AskYesNo(*question, kWindowCaption)) {
-        EndStart();
-        return;
-      }
-    }
-  }
-  // A census that was overtaken may still hold the CSV for a moment; the
-  // run opens it once nothing else reads it.
-  jobs_->WhenIdle([this] { StartRun(); });
-}
-
-void TForm1::StartRun() {
-  if (closing_) {
-    EndStart();
-    return;
-  }
-  auto job = std::make_shared<RunJob>(window_);
-  job->values = startValues_;
-  RunOptions options;
-  options.language = settings_.language;
-  options.bufferUnits = settings_.runBufferUnits;
-  options.cancel = &job->cancel;
-  options.progress = [progress = &job->progress, hook = settings_.runProgressHook](uint64_t read,
-                                                                                   uint64_t total) {
-    progress->Set(read, total);
-    if (hook) hook();
-  };
-  run_ = job;
-  jobs_->Start(
-      [job, options] {
-        try {
-          job->report = RunAdjustment(job->values, job->trigger, job->messages, options);
-        } catch (const Cancelled&) {
-          job->cancelled = true;
-        } catch (const std::exception& error) {
-          job->error = FromUtf8(error.what());
-        }
-      },
-      [this, job] { RunEnded(job); });
-  if (!progressTickActive_) {
-    SetTimer(window_, kProgressTimer, kProgressTickMs, nullptr);
-    progressTickActive_ = true;
-  }
-}
-
-void TForm1::RunEnded(const std::shared_ptr<RunJob>& job) {
-  run_.reset();
-  if (closing_) {
-    EndStart();
-    return;
-  }
-  statusArea.HideProgress();
-  const bool written = job->report && job->report->outcome == RunOutcome::Written;
-  if (job->cancelled) {
-    statusArea.ShowNote(StatusAreaTextsFor(settings_.language).cancelled);
-    EndStart();
-  } else if (job->error) {
-    // The start button is available again when the error is told.
-    EndStart();
-    dialogs_.ShowError(*job->error);
-  } else {
-    // The run's message is shown while the start button is still greyed.
-    if (const auto held = job->messages.Take()) {
-      messages_->ShowInformation(held->text, held->caption);
-    }
-    EndStart();
-  }
-  // The CSV now names other folders.
-  if (written) RefreshStatus(true);
-}
-
-void TForm1::EndStart() {
-  if (!starting_) return;
-  starting_ = false;
-  statusArea.HideProgress();
-  startTrigger_->SetAvailable(true);
-  ++startsEnded_;
-  if (statusPending_) {
-    statusPending_ = false;
-    RefreshStatus(false);
-  }
-}
-
-void TForm1::CancelStart() {
-  if (run_) {
-    run_->cancel = true;
-  } else if (census_ && census_->forStart) {
-    census_->cancel = true;
-  }
-}
-
-void TForm1::ShowProgress() {
-  const bool shown =
-      starting_ && Since(startClock_).count() >= static_cast<long long>(settings_.progressDelayMs);
-  if (run_) {
-    if (shown) statusArea.ShowProgress(StatusArea::Stage::Adjusting, run_->progress.Share());
-  } else if (census_ && census_->forStart) {
-    if (shown) statusArea.ShowProgress(StatusArea::Stage::Checking, census_->progress.Share());
-  } else if (census_) {
-    if (Since(census_->started).count() >= static_cast<long long>(settings_.progressDelayMs)) {
-      statusArea.ShowChecking(census_->progress.Share());
-    }
-  } else {
-    KillTimer(window_, kProgressTimer);
-    progressTickActive_ = false;
-  }
-}
+bool TForm1::StatusPending() const { return session_->StatusPending(); }
 
 void TForm1::Close() {
-  // Never a half-written CSV: the run is cancelled and waited for; it ends
-  // with the CSV as it was, or, past its last moment to stop, as it is meant
-  // to be.
-  closing_ = true;
-  if (window_ != nullptr) {
-    KillTimer(window_, kStatusDelayTimer);
-    KillTimer(window_, kProgressTimer);
-  }
-  if (census_) census_->cancel = true;
-  if (run_) run_->cancel = true;
-  if (jobs_) jobs_->WaitForAll();
+  if (session_) session_->Close();
 }
 
 }  // namespace picrelink::win32

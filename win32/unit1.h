@@ -2,7 +2,6 @@
 // The main window: the five form values in their controls, the two commands
 // and the three browse buttons, each handed to the relocation operations,
 // and the status area that tells what the census of the values found.
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,7 +9,7 @@
 
 #include "relocation/form_values.h"
 #include "relocation/language.h"
-#include "relocation/window_status.h"
+#include "relocation/window_session.h"
 #include "win32/level_edit.h"
 #include "win32/path_edit.h"
 #include "win32/status_area.h"
@@ -20,7 +19,6 @@ namespace picrelink::win32 {
 
 class BackgroundJobs;
 class ButtonTrigger;
-class DialogMessages;
 class Dialogs;
 class FormAdapter;
 
@@ -90,7 +88,7 @@ class TForm1 {
 
   // Whether the start command is at work: from the click until its message
   // has been dismissed.
-  bool Starting() const { return starting_; }
+  bool Starting() const { return session_->Starting(); }
   // Whether the status is still to come.
   bool StatusPending() const;
   // How often the status was shown, and the start command ended.
@@ -98,32 +96,16 @@ class TForm1 {
   int StartsEnded() const { return startsEnded_; }
 
  private:
-  struct CensusJob;
-  struct RunJob;
-  struct TakenStatus;
+  class Host;
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  void OnCommand(int id, int code, HWND control);
+  void OnCommand(int id, int code);
 
   void CreateControls();
   void Layout();
   // Runs a handler; an error that escapes it is shown in the error box.
   void ShowingErrors(const std::function<void()>& handler);
-
-  StatusRequest CurrentRequest() const;
-  void RefreshStatus(bool force);
-  void ValuesEdited();
-  void StartCensus(bool forStart);
-  void ReleaseCsv();
-  void CensusEnded(const std::shared_ptr<CensusJob>& job);
-  void ShowStatusOf(const StatusInput& input);
-  void AskThenRun(const StatusInput& input);
-  void StartRun();
-  void RunEnded(const std::shared_ptr<RunJob>& job);
-  void EndStart();
-  void CancelStart();
-  void ShowProgress();
   void Close();
 
   Dialogs& dialogs_;
@@ -135,23 +117,12 @@ class TForm1 {
   HFONT statusFont_ = nullptr;
   HWND focus_ = nullptr;  // the control that had the focus when the window was left
   std::unique_ptr<FormAdapter> values_;
-  std::unique_ptr<DialogMessages> messages_;
   std::unique_ptr<ButtonTrigger> startTrigger_;
   std::unique_ptr<BackgroundJobs> jobs_;
-
-  std::vector<std::u16string> candidates_;  // found beside the program at start-up
-  std::shared_ptr<CensusJob> census_;       // the one whose result counts
-  std::unique_ptr<TakenStatus> taken_;      // the last census that ended
-  std::shared_ptr<RunJob> run_;
-  MemoryFormValues startValues_;  // the values at the start button's click
-  bool starting_ = false;
-  bool statusPending_ = false;  // values changed while the start command worked
-  bool closing_ = false;
-  bool statusDelayActive_ = false;
-  bool progressTickActive_ = false;
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<WindowSession> session_;
   int statusesShown_ = 0;
   int startsEnded_ = 0;
-  std::chrono::steady_clock::time_point startClock_;
 };
 
 }  // namespace picrelink::win32

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -61,6 +62,24 @@ TEST(TrimErrorText, RemovesTrailingBlanksControlCharactersAndFullStops) {
   for (const auto& [text, trimmed] : cases) {
     EXPECT_EQ(TrimErrorText(text), trimmed) << testing::PrintToString(text);
   }
+}
+
+TEST(StampOf, TellsWhetherAFileIsStillTheOneSeen) {
+  TempDir dir;
+  const std::u16string file = dir.File("商品.csv");
+  EXPECT_FALSE(StampOf(file).exists);
+  EXPECT_FALSE(StampOf(u"").exists);
+  WriteBytes(dir.path() / u8"商品.csv", "abc");
+  const FileStamp first = StampOf(file);
+  EXPECT_TRUE(first.exists);
+  EXPECT_EQ(first.size, 3u);
+  EXPECT_EQ(StampOf(file), first);
+  // Another write of the same size shows in the time it was written.
+  fs::last_write_time(dir.path() / u8"商品.csv",
+                      fs::last_write_time(dir.path() / u8"商品.csv") - std::chrono::seconds(5));
+  EXPECT_NE(StampOf(file), first);
+  WriteBytes(dir.path() / u8"商品.csv", "abcd");
+  EXPECT_EQ(StampOf(file).size, 4u);
 }
 
 // The POSIX half of the platform unit; tests/windows has the Win32 half.
@@ -170,9 +189,10 @@ TEST(CopyFileOver, FailuresNameTheFileThatFailedAndChangeNothing) {
             "Cannot create file \"" + Normal(dir.path() / "no/backup.csv") +
                 "\". No such file or directory");
   // A file copied over itself must not be emptied on the way.
-  EXPECT_EQ(ErrorOf([&] { CopyFileOver(dir.File("goods.csv"), dir.File("goods.csv")); }),
-            "Cannot create file \"" + Normal(dir.path() / "goods.csv") +
-                "\". It is being changed by another run or program (Resource temporarily unavailable)");
+  EXPECT_EQ(
+      ErrorOf([&] { CopyFileOver(dir.File("goods.csv"), dir.File("goods.csv")); }),
+      "Cannot create file \"" + Normal(dir.path() / "goods.csv") +
+          "\". It is being changed by another run or program (Resource temporarily unavailable)");
   EXPECT_EQ(ReadBytes(dir.path() / "goods.csv"), "source");
   EXPECT_EQ(ReadBytes(dir.path() / "backup.csv"), "old backup");
   EXPECT_EQ(ListNames(dir.path()), "backup.csv goods.csv");
