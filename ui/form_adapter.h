@@ -31,7 +31,6 @@ class FormAdapter : public FormValues {
   std::u16string LevelText() const override;
   bool BackupChecked() const override;
 
-
  private:
   PathEdit& btn1_;
   PathEdit& btn2_;
