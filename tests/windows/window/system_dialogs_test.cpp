@@ -19,76 +19,23 @@
 #include "core/utf.h"
 #include "relocation/error_text.h"
 #include "tests/support/test_files.h"
+#include "tests/windows/window/window_search.h"
 #include "win32/system_dialogs.h"
 
 namespace picrelink::win32 {
 namespace {
 
-std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
+using test::BoxMessage;
+using test::HasLabel;
+using test::TextOf;
+using test::WindowsOf;
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, static_cast<int>(std::size(name)));
-  return name;
-}
+std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
 
 // The first shown top-level window of this process of the class kind.
 HWND FindShown(const std::wstring& kind) {
-  struct Search {
-    std::wstring kind;
-    HWND found = nullptr;
-  } search{kind};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& wanted = *reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-            ClassOf(window) == wanted.kind) {
-          wanted.found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// The longest text among a box's labels: its message.
-std::u16string BoxMessage(HWND box) {
-  std::u16string longest;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& best = *reinterpret_cast<std::u16string*>(data);
-        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0) {
-          std::u16string text = WindowText(child);
-          if (text.size() > best.size()) best = std::move(text);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&longest));
-  return longest;
-}
-
-// Whether one of a dialog's labels reads text.
-bool HasLabel(HWND dialog, const std::u16string& text) {
-  struct Search {
-    const std::u16string* text;
-    bool found = false;
-  } search{&text};
-  EnumChildWindows(
-      dialog,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& wanted = *reinterpret_cast<Search*>(data);
-        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0 && WindowText(child) == *wanted.text) {
-          wanted.found = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  const std::vector<HWND> found = WindowsOf(GetCurrentProcessId(), kind);
+  return found.empty() ? nullptr : found.front();
 }
 
 // On a thread of its own: waits for a window of the class kind, then hands
@@ -147,7 +94,7 @@ class SystemDialogsTest : public ::testing::Test {
 TEST_F(SystemDialogsTest, ErrorBoxIsCaptionedWithTheProgramAndEndsItsMessage) {
   std::u16string caption, message;
   Answerer answer(L"#32770", [&](HWND box) {
-    caption = WindowText(box);
+    caption = TextOf(box);
     message = BoxMessage(box);
     Press(box, IDOK);
   });
@@ -163,7 +110,7 @@ TEST_F(SystemDialogsTest, InformationBoxShowsTextAndCaptionAsGivenOverItsOwner) 
   std::u16string caption, message;
   bool ownerEnabled = true;
   Answerer answer(L"#32770", [&](HWND box) {
-    caption = WindowText(box);
+    caption = TextOf(box);
     message = BoxMessage(box);
     ownerEnabled = IsWindowEnabled(owner) != FALSE;
     Press(box, IDOK);
@@ -196,7 +143,7 @@ TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) 
   std::u16string shown;
   bool ownerEnabled = true;
   Answerer answer(L"PicRelinkDetails", [&](HWND window) {
-    shown = WindowText(GetDlgItem(window, 10));
+    shown = TextOf(GetDlgItem(window, 10));
     ownerEnabled = IsWindowEnabled(owner) != FALSE;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), 0);  // Copy All
     Press(window, IDCANCEL);
@@ -269,7 +216,7 @@ TEST_F(SystemDialogsTest, FolderBrowserPreselectsAnExistingFolderAndReturnsItWit
     std::u16string caption;
     bool currentFolderShown = false;
     Answerer answer(L"#32770", [&](HWND dialog) {
-      caption = WindowText(dialog);
+      caption = TextOf(dialog);
       // The current-folder line shows the selection once the tree has made it.
       for (int wait = 0; wait < 250 && !currentFolderShown; ++wait) {
         currentFolderShown = HasLabel(dialog, one.expected);

@@ -13,6 +13,7 @@
 #include "core/utf.h"
 #include "relocation/adjustment_run.h"
 #include "tests/support/test_files.h"
+#include "tests/windows/window/window_search.h"
 #include "tests/windows/windows_support.h"
 #include "win32/control_ids.h"
 #include "win32/win32_text.h"
@@ -26,66 +27,14 @@ using picrelink::test::TempDir;
 using picrelink::test::ToPath;
 using picrelink::test::Utf16FileBytes;
 using picrelink::test::WriteBytes;
+using test::BoxMessage;
+using test::TextOf;
+using test::WindowsOf;
 
 std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder) {
   return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
          u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
          u"/item1/细节.jpg\"\"></p>\"\r\n";
-}
-
-// The text of a window of another process.
-std::u16string TextOf(HWND window) {
-  wchar_t buffer[2048] = {};
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
-                           SMTO_ABORTIFHUNG, 5000, &copied)) {
-    return u"<no answer>";
-  }
-  return U16(std::wstring_view(buffer, copied));
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, static_cast<int>(std::size(name)));
-  return name;
-}
-
-// The shown top-level windows of process id with window class kind.
-std::vector<HWND> WindowsOf(DWORD id, const std::wstring& kind) {
-  struct Search {
-    DWORD id;
-    std::wstring kind;
-    std::vector<HWND> found;
-  } search{id, kind, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& wanted = *reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == wanted.id && IsWindowVisible(window) && ClassOf(window) == wanted.kind) {
-          wanted.found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// The longest text among a box's labels: its message.
-std::u16string BoxMessage(HWND box) {
-  std::u16string longest;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto& best = *reinterpret_cast<std::u16string*>(data);
-        if (_wcsicmp(ClassOf(child).c_str(), L"Static") == 0) {
-          std::u16string text = TextOf(child);
-          if (text.size() > best.size()) best = std::move(text);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&longest));
-  return longest;
 }
 
 bool WaitFor(const std::function<bool()>& done,
