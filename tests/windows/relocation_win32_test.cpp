@@ -25,28 +25,13 @@ using test::SetAttributes;
 using test::SystemText;
 using test::TempDir;
 using test::ToPath;
+using test::UrlOf;
 using test::Utf16FileBytes;
 using test::WriteBytes;
 
 std::u16string Listing(std::u16string_view pathReference, std::u16string_view urlReference) {
   return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(pathReference) +
          u"\"\"><img src=\"\"" + std::u16string(urlReference) + u"\"\"></p>\"\r\n";
-}
-
-// The folder as a file URL the way the run writes it: "/" for "\", "%20"
-// for spaces, nothing else encoded.
-std::u16string UrlOf(std::u16string path) {
-  std::u16string url = u"file:///";
-  for (char16_t c : path) {
-    if (c == u'\\') {
-      url += u'/';
-    } else if (c == u' ') {
-      url += u"%20";
-    } else {
-      url += c;
-    }
-  }
-  return url;
 }
 
 struct AdjustmentRun {

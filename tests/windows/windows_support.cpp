@@ -104,6 +104,20 @@ std::wstring HelperProgram() { return BesideThisProgram(L"hold_file.exe"); }
 
 }  // namespace
 
+std::u16string UrlOf(std::u16string_view path) {
+  std::u16string url = u"file:///";
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      url += u'/';
+    } else if (c == u' ') {
+      url += u"%20";
+    } else {
+      url += c;
+    }
+  }
+  return url;
+}
+
 std::string SystemText(DWORD code) { return platform::SystemErrorText(static_cast<int>(code)); }
 
 std::wstring BesideThisProgram(std::wstring_view relativeName) {

@@ -16,6 +16,10 @@
 
 namespace picrelink::test {
 
+// A Windows folder as a file URL the way the run writes it: "/" for "\",
+// "%20" for spaces, nothing else encoded.
+std::u16string UrlOf(std::u16string_view path);
+
 // The system's text for an error code, as the file messages carry it.
 std::string SystemText(DWORD code);
 

@@ -116,15 +116,8 @@ TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(exitCode, 0u);
 
-  const std::u16string url = u"file:///" + [&] {
-    std::u16string path;
-    for (char16_t c : pictures)
-      path += c == u'\\'  ? std::u16string(u"/")
-              : c == u' ' ? std::u16string(u"%20")
-                          : std::u16string(1, c);
-    return path;
-  }();
-  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(pictures, url)));
+  EXPECT_EQ(ReadBytes(ToPath(csv)),
+            Utf16FileBytes(Listing(pictures, picrelink::test::UrlOf(pictures))));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
 }
 

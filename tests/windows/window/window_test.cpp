@@ -24,6 +24,7 @@
 #include "relocation/window_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/window/fake_dialogs.h"
+#include "tests/windows/windows_support.h"
 #include "win32/control_ids.h"
 #include "win32/unit1.h"
 #include "win32/window_font.h"
@@ -35,6 +36,7 @@ namespace fs = std::filesystem;
 using picrelink::test::ReadBytes;
 using picrelink::test::TempDir;
 using picrelink::test::ToPath;
+using picrelink::test::UrlOf;
 using picrelink::test::Utf16FileBytes;
 using picrelink::test::WriteBytes;
 using test::FakeDialogs;
@@ -45,21 +47,6 @@ std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder
   return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
          u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
          u"/item1/细节.jpg\"\"></p>\"\r\n";
-}
-
-// The folder as the run writes it in a file URL.
-std::u16string UrlOf(std::u16string_view path) {
-  std::u16string url = u"file:///";
-  for (char16_t c : path) {
-    if (c == u'\\') {
-      url += u'/';
-    } else if (c == u' ') {
-      url += u"%20";
-    } else {
-      url += c;
-    }
-  }
-  return url;
 }
 
 constexpr std::u16string_view kOldFolder = u"D:\\旧 资料\\宝贝 图片";
