@@ -448,6 +448,16 @@ class ControlKeyDown {
   BYTE saved_[256] = {};
 };
 
+// Enter on control, through the dialog keys as the message loop hands it on.
+void PressEnter(TForm1& window, HWND control) {
+  SetFocus(control);
+  MSG enter{control, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  if (!IsDialogMessageW(window.Handle(), &enter)) {
+    TranslateMessage(&enter);
+    DispatchMessageW(&enter);
+  }
+}
+
 TEST_F(Window, CtrlEnterBrowsesForTheEditsFolderAndTouchesNothingElse) {
   TForm1& window = Open();
   WaitForStatus(window);
@@ -464,7 +474,7 @@ TEST_F(Window, CtrlEnterBrowsesForTheEditsFolderAndTouchesNothingElse) {
     dialogs.folderAnswer = one.answer;
     {
       ControlKeyDown ctrl;
-      SendMessageW(window.btn3.Edit(), WM_KEYDOWN, VK_RETURN, 0);
+      PressEnter(window, window.btn3.Edit());
     }
     ASSERT_FALSE(dialogs.folderAsked.empty());
     EXPECT_EQ(Narrow(dialogs.folderAsked.back()), "before");
@@ -478,7 +488,7 @@ TEST_F(Window, CtrlEnterBrowsesForTheEditsFolderAndTouchesNothingElse) {
   SendMessageW(window.btn2.Button(), BM_CLICK, 0, 0);
   EXPECT_EQ(dialogs.folderAsked.size(), asked + 1);
   EXPECT_EQ(WindowText(window.btn2.Edit()), btn2);
-  SendMessageW(window.btn2.Edit(), WM_KEYDOWN, VK_RETURN, 0);
+  PressEnter(window, window.btn2.Edit());
   EXPECT_EQ(dialogs.folderAsked.size(), asked + 1);
 }
 
