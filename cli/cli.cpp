@@ -440,11 +440,9 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
     const std::u16string folder =
         AppendSeparator(absolute, std::u16string(1, platform::kLocalSeparator));
     MemoryFormValues values = ValuesOf(line);
-    // As StartUp, keeping the files that were not taken.
+    // Start-up, keeping the files that were not taken.
     const std::vector<std::u16string> candidates = FindCsvCandidates(folder);
-    values.SetBtn1(candidates.empty() ? std::u16string() : candidates.front());
-    values.SetBtn3(folder);
-    Redetect(values);
+    StartUp(values, folder, candidates);
     // With --json the values are in the object.
     if (out != nullptr && !line.json) {
       const auto shown = [&](std::u16string_view value) {

@@ -131,7 +131,12 @@ std::u16string FindCsvInFolder(std::u16string_view folder) {
 }
 
 void StartUp(FormValues& values, std::u16string_view programFolder) {
-  values.SetBtn1(FindCsvInFolder(programFolder));
+  StartUp(values, programFolder, FindCsvCandidates(programFolder));
+}
+
+void StartUp(FormValues& values, std::u16string_view programFolder,
+             const std::vector<std::u16string>& candidates) {
+  values.SetBtn1(candidates.empty() ? std::u16string() : candidates.front());
   values.SetBtn3(programFolder);
   Redetect(values);
 }

@@ -28,6 +28,10 @@ std::u16string FindCsvInFolder(std::u16string_view folder);
 // Start-up: btn1 from discovery in programFolder (which ends in the local
 // separator), btn3 = programFolder, then re-detection.
 void StartUp(FormValues& values, std::u16string_view programFolder);
+// The same over candidates, FindCsvCandidates(programFolder) taken already by
+// a caller that keeps them, so that the folder is read once.
+void StartUp(FormValues& values, std::u16string_view programFolder,
+             const std::vector<std::u16string>& candidates);
 
 // The actual folder that re-detection proposes: actual, extended by the last
 // component of the detected folder when the two last components differ;

@@ -98,7 +98,7 @@ WindowSession::~WindowSession() = default;
 
 void WindowSession::FormCreate(const std::u16string& programFolder) {
   candidates_ = FindCsvCandidates(programFolder);
-  StartUp(values_, programFolder);
+  StartUp(values_, programFolder, candidates_);
 }
 
 void WindowSession::Redetect() {
@@ -148,7 +148,7 @@ void WindowSession::ValuesEdited() {
     census_->cancel = true;
     census_.reset();
   }
-  host_.StartStatusDelay();
+  host_.StartStatusDelay(std::chrono::milliseconds(settings_.statusDelayMs));
   statusDelayActive_ = true;
 }
 
@@ -337,13 +337,14 @@ void WindowSession::Cancel() {
 }
 
 void WindowSession::ProgressTick() {
-  const bool shown = starting_ && Clock::now() - startClock_ >= settings_.progressDelay;
+  const std::chrono::milliseconds progressDelay(settings_.progressDelayMs);
+  const bool shown = starting_ && Clock::now() - startClock_ >= progressDelay;
   if (run_) {
     if (shown) host_.ShowProgress(WindowHost::Stage::Adjusting, run_->progress.Share());
   } else if (census_ && census_->forStart) {
     if (shown) host_.ShowProgress(WindowHost::Stage::Checking, census_->progress.Share());
   } else if (census_) {
-    if (Clock::now() - census_->started >= settings_.progressDelay) {
+    if (Clock::now() - census_->started >= progressDelay) {
       host_.ShowChecking(census_->progress.Share());
     }
   } else {

@@ -32,9 +32,9 @@ class WindowHost {
   // Blocks until every job has returned; their done calls still come.
   virtual void WaitForJobs() = 0;
 
-  // The one-shot wait after a keystroke, which ends in
+  // The one-shot wait of delay after a keystroke, which ends in
   // WindowSession::StatusDelayEnded; starting it again starts it anew.
-  virtual void StartStatusDelay() = 0;
+  virtual void StartStatusDelay(std::chrono::milliseconds delay) = 0;
   virtual void StopStatusDelay() = 0;
   // A tick every few tens of milliseconds, into WindowSession::ProgressTick.
   virtual void StartProgressTicks() = 0;
@@ -70,10 +70,13 @@ class WindowHost {
 };
 
 struct SessionSettings {
-  // The language of the texts that come from relocation/.
+  // The language of the texts that come from relocation/ (the status, the
+  // question, the run's messages).
   Language language = Language::Chinese;
+  // How long the status waits after the last keystroke in a value.
+  unsigned statusDelayMs = 300;
   // How long the start command works before its progress is shown.
-  std::chrono::milliseconds progressDelay{300};
+  unsigned progressDelayMs = 300;
   // The run's buffers, in code units (RunOptions::bufferUnits).
   size_t runBufferUnits = size_t{1} << 18;
   // For tests: called on the run's thread each time it has read a piece.

@@ -7,26 +7,16 @@
 #include <cmath>
 
 #include "relocation/status_area_texts.h"
+#include "relocation/status_band.h"
 #include "ui/window_font.h"
 
 namespace picrelink::ui {
 namespace {
 
-// The band runs from the start button's left edge to the path edits' right
-// edge; the buttons sit at its right end.
-constexpr int kLeft = 20;
-constexpr int kRight = 774;
-constexpr int kButtonWidth = 88;
-constexpr int kButtonHeight = 23;
-constexpr int kGap = 10;
-constexpr int kProgressSteps = 1000;
+using namespace status_band;
 
 QString ToQString(std::u16string_view text) {
   return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
-
-int Steps(double share) {
-  return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
 }
 
 QPushButton* MakeButton(QWidget* parent, const QString& text) {
@@ -92,15 +82,15 @@ void StatusArea::ShowNote(const QString& note) {
 }
 
 void StatusArea::ShowChecking(double share) {
-  label_->setText(ToQString(CheckingText(Steps(share) / 10, language_)));
+  label_->setText(ToQString(CheckingText(ProgressSteps(share) / 10, language_)));
 }
 
 void StatusArea::ShowProgress(Stage stage, double share) {
   // The bar's format holds the words and the share already written out.
-  const int percent = Steps(share) / 10;
+  const int percent = ProgressSteps(share) / 10;
   progress_->setFormat(ToQString(stage == Stage::Checking ? CheckingText(percent, language_)
                                                           : AdjustingText(percent, language_)));
-  progress_->setValue(Steps(share));
+  progress_->setValue(ProgressSteps(share));
   if (progress_->isVisible()) return;
   label_->hide();
   detailsButton_->hide();

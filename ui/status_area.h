@@ -43,9 +43,6 @@ class StatusArea : public QWidget {
   QProgressBar* ProgressBar() const { return progress_; }
   QPushButton* CancelButton() const { return cancelButton_; }
 
-  // Where the band lies in the window's client area.
-  static constexpr int kTop = 274;
-
  signals:
   void DetailsRequested();
   void CancelRequested();

@@ -72,7 +72,9 @@ class TForm1::Host : public WindowHost {
   }
   void WhenIdle(std::function<void()> then) override { form_.jobs_->WhenIdle(std::move(then)); }
   void WaitForJobs() override { form_.jobs_->WaitForAll(); }
-  void StartStatusDelay() override { form_.statusDelay_->start(); }
+  void StartStatusDelay(std::chrono::milliseconds delay) override {
+    form_.statusDelay_->start(static_cast<int>(delay.count()));
+  }
   void StopStatusDelay() override { form_.statusDelay_->stop(); }
   void StartProgressTicks() override { form_.progressTick_->start(); }
   void StopProgressTicks() override { form_.progressTick_->stop(); }
@@ -130,14 +132,8 @@ TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettin
   values_ = std::make_unique<FormAdapter>(*btn1, *btn2, *btn3, *edtnum, *CheckBox1);
   startTrigger_ = std::make_unique<ButtonTrigger>(*cxButton30);
   host_ = std::make_unique<Host>(*this);
-  SessionSettings sessionSettings;
-  sessionSettings.language = settings_.language;
-  sessionSettings.progressDelay = std::chrono::milliseconds(settings_.progressDelayMs);
-  sessionSettings.runBufferUnits = settings_.runBufferUnits;
-  sessionSettings.runProgressHook = settings_.runProgressHook;
-  session_ = std::make_unique<WindowSession>(*host_, *values_, std::move(sessionSettings));
+  session_ = std::make_unique<WindowSession>(*host_, *values_, settings_);
   statusDelay_->setSingleShot(true);
-  statusDelay_->setInterval(settings_.statusDelayMs);
   progressTick_->setInterval(kProgressTickMs);
   ConnectHandlers();
 

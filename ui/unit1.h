@@ -28,19 +28,9 @@ class LevelEdit;
 class PathEdit;
 class StatusArea;
 
-struct WindowSettings {
-  // The language of the texts that come from relocation/ (the status, the
-  // question, the run's messages).
-  Language language = Language::Chinese;
-  // How long the status waits after the last keystroke in a value.
-  int statusDelayMs = 300;
-  // How long the start command works before its progress is shown.
-  int progressDelayMs = 300;
-  // The run's buffers, in code units (RunOptions::bufferUnits).
-  size_t runBufferUnits = size_t{1} << 18;
-  // For tests: called on the run's thread each time it has read a piece.
-  std::function<void()> runProgressHook;
-};
+// A window's settings are those of its session: the language of the texts
+// from relocation/, the status's and the progress's delays, the run's buffers.
+using WindowSettings = SessionSettings;
 
 // The settings of a window in language.
 WindowSettings WindowSettingsFor(Language language);

@@ -10,25 +10,17 @@
 #include <cmath>
 
 #include "relocation/status_area_texts.h"
+#include "relocation/status_band.h"
 #include "win32/control_ids.h"
 #include "win32/window_font.h"
 
 namespace picrelink::win32 {
 namespace {
 
-// The band runs from the start button's left edge to the path edits' right
-// edge; the buttons sit at its right end.
-constexpr int kLeft = 20;
-constexpr int kRight = 774;
-constexpr int kButtonWidth = 88;
-constexpr int kButtonHeight = 23;
-constexpr int kGap = 10;
-constexpr int kProgressTextWidth = 150;
-constexpr int kProgressSteps = 1000;
+using namespace status_band;
 
-int Steps(double share) {
-  return static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * kProgressSteps));
-}
+// The stage's words before the bar.
+constexpr int kProgressTextWidth = 150;
 
 // The status text is a multi-line edit, which would keep Tab and Enter for
 // itself: they stay the window's dialog keys.
@@ -112,14 +104,14 @@ void StatusArea::ShowNote(std::u16string_view note) {
 }
 
 void StatusArea::ShowChecking(double share) {
-  SetWindowText(text_, CheckingText(Steps(share) / 10, language_));
+  SetWindowText(text_, CheckingText(ProgressSteps(share) / 10, language_));
 }
 
 void StatusArea::ShowProgress(Stage stage, double share) {
-  const int percent = Steps(share) / 10;
+  const int percent = ProgressSteps(share) / 10;
   SetWindowText(progressText_, stage == Stage::Checking ? CheckingText(percent, language_)
                                                         : AdjustingText(percent, language_));
-  SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(Steps(share)), 0);
+  SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(ProgressSteps(share)), 0);
   if (progressShown_) return;
   progressShown_ = true;
   ShowWindow(text_, SW_HIDE);

@@ -39,9 +39,6 @@ class StatusArea {
   HWND ProgressText() const { return progressText_; }
   HWND CancelButton() const { return cancelButton_; }
 
-  // Where the band begins in the window's client area, at 96 dpi.
-  static constexpr int kTop = 274;
-
  private:
   HWND text_ = nullptr;
   HWND detailsButton_ = nullptr;

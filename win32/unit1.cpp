@@ -99,8 +99,8 @@ class TForm1::Host : public WindowHost {
   }
   void WhenIdle(std::function<void()> then) override { form_.jobs_->WhenIdle(std::move(then)); }
   void WaitForJobs() override { form_.jobs_->WaitForAll(); }
-  void StartStatusDelay() override {
-    SetTimer(form_.window_, kStatusDelayTimer, form_.settings_.statusDelayMs, nullptr);
+  void StartStatusDelay(std::chrono::milliseconds delay) override {
+    SetTimer(form_.window_, kStatusDelayTimer, static_cast<UINT>(delay.count()), nullptr);
   }
   void StopStatusDelay() override {
     if (form_.window_) KillTimer(form_.window_, kStatusDelayTimer);
@@ -160,12 +160,7 @@ TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettin
   values_ = std::make_unique<FormAdapter>(btn1, btn2, btn3, edtnum, CheckBox1);
   startTrigger_ = std::make_unique<ButtonTrigger>(cxButton30);
   host_ = std::make_unique<Host>(*this);
-  SessionSettings sessionSettings;
-  sessionSettings.language = settings_.language;
-  sessionSettings.progressDelay = std::chrono::milliseconds(settings_.progressDelayMs);
-  sessionSettings.runBufferUnits = settings_.runBufferUnits;
-  sessionSettings.runProgressHook = settings_.runProgressHook;
-  session_ = std::make_unique<WindowSession>(*host_, *values_, std::move(sessionSettings));
+  session_ = std::make_unique<WindowSession>(*host_, *values_, settings_);
   Layout();
 
   // 800 × 347 outside, centred on the screen the window is on.

@@ -22,19 +22,10 @@ class ButtonTrigger;
 class Dialogs;
 class FormAdapter;
 
-struct WindowSettings {
-  // The language of the texts that come from relocation/.
-  Language language = Language::Chinese;
+// The session's settings, and the window's own.
+struct WindowSettings : SessionSettings {
   // The level edit's decimal separator.
   char16_t decimalSeparator = u'.';
-  // How long the status waits after the last keystroke in a value.
-  unsigned statusDelayMs = 300;
-  // How long the start command works before its progress is shown.
-  unsigned progressDelayMs = 300;
-  // The run's buffers, in code units (RunOptions::bufferUnits).
-  size_t runBufferUnits = size_t{1} << 18;
-  // For tests: called on the run's thread each time it has read a piece.
-  std::function<void()> runProgressHook;
   // Whether closing the window ends the message loop (the program's window).
   bool quitWhenClosed = true;
 };

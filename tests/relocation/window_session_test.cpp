@@ -67,7 +67,7 @@ class FakeHost : public WindowHost {
     RunWhenIdle();
   }
   void WaitForJobs() override {}
-  void StartStatusDelay() override { statusDelay = true; }
+  void StartStatusDelay(std::chrono::milliseconds) override { statusDelay = true; }
   void StopStatusDelay() override { statusDelay = false; }
   void StartProgressTicks() override { ticking = true; }
   void StopProgressTicks() override { ticking = false; }

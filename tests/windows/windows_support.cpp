@@ -104,6 +104,12 @@ std::wstring HelperProgram() { return BesideThisProgram(L"hold_file.exe"); }
 
 }  // namespace
 
+std::u16string ItemListing(std::u16string_view folder, std::u16string_view urlFolder) {
+  return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
+         u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
+         u"/item1/细节.jpg\"\"></p>\"\r\n";
+}
+
 std::u16string UrlOf(std::u16string_view path) {
   std::u16string url = u"file:///";
   for (char16_t c : path) {

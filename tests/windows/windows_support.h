@@ -20,6 +20,10 @@ namespace picrelink::test {
 // "%20" for spaces, nothing else encoded.
 std::u16string UrlOf(std::u16string_view path);
 
+// A listing of one item whose two pictures lie in item1 under a folder:
+// 主图.jpg named by path under folder, 细节.jpg by file URL under urlFolder.
+std::u16string ItemListing(std::u16string_view folder, std::u16string_view urlFolder);
+
 // The system's text for an error code, as the file messages carry it.
 std::string SystemText(DWORD code);
 

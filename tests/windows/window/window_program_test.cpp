@@ -22,20 +22,16 @@ namespace picrelink::win32 {
 namespace {
 
 namespace fs = std::filesystem;
+using picrelink::test::ItemListing;
 using picrelink::test::ReadBytes;
 using picrelink::test::TempDir;
 using picrelink::test::ToPath;
+using picrelink::test::UrlOf;
 using picrelink::test::Utf16FileBytes;
 using picrelink::test::WriteBytes;
 using test::BoxMessage;
 using test::TextOf;
 using test::WindowsOf;
-
-std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder) {
-  return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
-         u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
-         u"/item1/细节.jpg\"\"></p>\"\r\n";
-}
 
 bool WaitFor(const std::function<bool()>& done,
              std::chrono::milliseconds limit = std::chrono::seconds(90)) {
@@ -56,7 +52,7 @@ TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
   WriteBytes(ToPath(pictures + u"\\item1\\细节.jpg"), "jpg");
   const std::u16string csv = shop + u"商品.csv";
   const std::string original =
-      Utf16FileBytes(Listing(u"D:\\旧 资料\\宝贝 图片", u"file:///D:/旧%20资料/宝贝%20图片"));
+      Utf16FileBytes(ItemListing(u"D:\\旧 资料\\宝贝 图片", u"file:///D:/旧%20资料/宝贝%20图片"));
   WriteBytes(ToPath(csv), original);
   const std::u16string program = shop + u"picrelink.exe";
   fs::copy_file(fs::path(picrelink::test::BesideThisProgram(L"picrelink.exe")), ToPath(program));
@@ -116,8 +112,7 @@ TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(exitCode, 0u);
 
-  EXPECT_EQ(ReadBytes(ToPath(csv)),
-            Utf16FileBytes(Listing(pictures, picrelink::test::UrlOf(pictures))));
+  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(ItemListing(pictures, UrlOf(pictures))));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
 }
 

@@ -33,6 +33,7 @@ namespace picrelink::win32 {
 namespace {
 
 namespace fs = std::filesystem;
+using picrelink::test::ItemListing;
 using picrelink::test::ReadBytes;
 using picrelink::test::TempDir;
 using picrelink::test::ToPath;
@@ -42,12 +43,6 @@ using picrelink::test::WriteBytes;
 using test::FakeDialogs;
 
 std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
-
-std::u16string Listing(std::u16string_view folder, std::u16string_view urlFolder) {
-  return u"\"标题\",\"描述\"\r\n\"商品\",\"<p><img src=\"\"" + std::u16string(folder) +
-         u"\\item1\\主图.jpg\"\"><img src=\"\"" + std::u16string(urlFolder) +
-         u"/item1/细节.jpg\"\"></p>\"\r\n";
-}
 
 constexpr std::u16string_view kOldFolder = u"D:\\旧 资料\\宝贝 图片";
 constexpr std::u16string_view kOldUrlFolder = u"file:///D:/旧%20资料/宝贝%20图片";
@@ -109,7 +104,7 @@ class Window : public ::testing::Test {
   TempDir dir;
   const std::u16string shop = dir.Folder() + u"店铺 资料\\";  // the program folder
   const std::u16string csv = shop + u"商品.csv";
-  const std::string original = Utf16FileBytes(Listing(kOldFolder, kOldUrlFolder));
+  const std::string original = Utf16FileBytes(ItemListing(kOldFolder, kOldUrlFolder));
   FakeDialogs dialogs;
   WindowSettings settings;
   std::unique_ptr<TForm1> form;
@@ -301,7 +296,7 @@ TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreye
   EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
 
   const std::u16string pictures = shop + u"宝贝 图片";
-  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(pictures, UrlOf(pictures))));
+  EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(ItemListing(pictures, UrlOf(pictures))));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
 }
 
@@ -424,7 +419,8 @@ TEST_F(Window, OpenFileDialogCancelledChangesNothingConfirmedRedetects) {
   EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), "typed by hand");
 
   const std::u16string other = shop + u"另一个.csv";
-  WriteBytes(ToPath(other), Utf16FileBytes(Listing(u"E:\\别处\\图库", u"file:///E:/别处/图库")));
+  WriteBytes(ToPath(other),
+             Utf16FileBytes(ItemListing(u"E:\\别处\\图库", u"file:///E:/别处/图库")));
   dialogs.csvAnswer = other;
   SendMessageW(window.btn1.Button(), BM_CLICK, 0, 0);
   EXPECT_EQ(Narrow(WindowText(window.btn1.Edit())), Narrow(other));
