@@ -233,6 +233,45 @@ TEST_F(Window, AMonitorOfAnotherDpiScalesEverything) {
   ExpectDesignedPlaces(window, 144);
 }
 
+TEST_F(Window, OnlyTheTipIsBlueAndNoLabelPaintsABackgroundOfItsOwn) {
+  TForm1& window = Open();
+  HDC context = CreateCompatibleDC(nullptr);
+  for (HWND label : {window.cxLabel4, window.cxLabel2, window.Label8, window.cxLabel1}) {
+    SetTextColor(context, RGB(1, 2, 3));
+    SetBkMode(context, OPAQUE);
+    const LRESULT brush =
+        SendMessageW(window.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(context),
+                     reinterpret_cast<LPARAM>(label));
+    EXPECT_EQ(GetTextColor(context),
+              label == window.cxLabel4 ? RGB(0x00, 0x00, 0xFF) : GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(GetBkMode(context), TRANSPARENT);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(brush), GetSysColorBrush(COLOR_BTNFACE));
+  }
+  DeleteDC(context);
+}
+
+TEST_F(Window, OpensMaximisedOrMinimisedOnlyWhenStartedSo) {
+  const struct {
+    int showCommand;
+    bool maximised, minimised;
+  } cases[] = {
+      {SW_SHOWMAXIMIZED, true, false},  {SW_SHOWMINNOACTIVE, false, true},
+      {SW_SHOWNORMAL, false, false},    {SW_SHOWDEFAULT, false, false},
+      {SW_SHOWMINIMIZED, false, false},  // only 7 opens minimised
+  };
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.showCommand);
+    form = std::make_unique<TForm1>(
+        dialogs, [this] { return shop; }, settings);
+    form->Show(one.showCommand);
+    PumpUntil(form->Handle(), [] { return true; });
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    EXPECT_EQ(IsZoomed(form->Handle()) != FALSE, one.maximised);
+    EXPECT_EQ(IsIconic(form->Handle()) != FALSE, one.minimised);
+    form.reset();
+  }
+}
+
 TEST_F(Window, TabOrderRunsAsDesignedAndWrapsAround) {
   TForm1& window = Open();
   window.Show(SW_SHOWNORMAL);
