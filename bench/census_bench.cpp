@@ -42,9 +42,9 @@
 #include "core/read_ahead.h"
 #include "core/utf.h"
 #include "core/utf16_reader.h"
-#include "relocation/census.h"
-#include "relocation/detection.h"
-#include "relocation/picture_check.h"
+#include "relocation/census/census.h"
+#include "relocation/census/picture_check.h"
+#include "relocation/references/detection.h"
 
 namespace picrelink {
 namespace {

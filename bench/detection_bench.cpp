@@ -22,8 +22,8 @@
 #include "core/text_file.h"
 #include "core/utf.h"
 #include "core/utf16_reader.h"
-#include "relocation/detection.h"
 #include "relocation/form_values.h"
+#include "relocation/references/detection.h"
 
 namespace picrelink {
 namespace {

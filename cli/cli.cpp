@@ -15,12 +15,12 @@
 #include "core/path_helpers.h"
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/census.h"
-#include "relocation/csv_encoding.h"
-#include "relocation/detection.h"
+#include "relocation/census/census.h"
 #include "relocation/error_text.h"
-#include "relocation/startup.h"
+#include "relocation/references/csv_encoding.h"
+#include "relocation/references/detection.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/session/startup.h"
 
 namespace picrelink::cli {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/reference_forms.h"
-#include "relocation/reference_spelling.h"
+#include "relocation/references/reference_forms.h"
+#include "relocation/references/reference_spelling.h"
 
 namespace picrelink::cli {
 namespace {

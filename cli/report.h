@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "cli/cli_texts.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/census.h"
-#include "relocation/csv_encoding.h"
+#include "relocation/census/census.h"
+#include "relocation/census/picture_check.h"
 #include "relocation/form_values.h"
-#include "relocation/picture_check.h"
+#include "relocation/references/csv_encoding.h"
+#include "relocation/run/adjustment_run.h"
 
 namespace picrelink::cli {
 

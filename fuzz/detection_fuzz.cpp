@@ -10,8 +10,8 @@
 
 #include "core/path_helpers.h"
 #include "fuzz/fuzz_text.h"
-#include "relocation/detection.h"
-#include "relocation/detection_stream.h"
+#include "relocation/references/detection.h"
+#include "relocation/references/detection_stream.h"
 
 namespace {
 

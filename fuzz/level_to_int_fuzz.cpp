@@ -11,7 +11,7 @@
 #include "core/error.h"
 #include "core/utf.h"
 #include "fuzz/fuzz_text.h"
-#include "relocation/detection.h"
+#include "relocation/references/detection.h"
 
 namespace {
 

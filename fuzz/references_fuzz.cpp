@@ -8,10 +8,10 @@
 #include <string>
 
 #include "fuzz/fuzz_text.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/reference_scan.h"
-#include "relocation/reference_spelling.h"
-#include "relocation/respelling_pass.h"
+#include "relocation/references/reference_scan.h"
+#include "relocation/references/reference_spelling.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/run/respelling_pass.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
-// The level count's rules (relocation/level_text.h) over Qt's strings.
+// The level count's rules (relocation/session/level_text.h) over Qt's strings.
 #include <QChar>
 #include <QString>
 
-#include "relocation/level_text.h"
+#include "relocation/session/level_text.h"
 
 namespace picrelink::ui {
 

@@ -8,7 +8,7 @@
 #include <QScreen>
 
 #include "relocation/error_text.h"
-#include "relocation/window_texts.h"
+#include "relocation/session/window_texts.h"
 #include "ui/details_dialog.h"
 #include "ui/folder_browser.h"
 

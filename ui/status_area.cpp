@@ -6,8 +6,8 @@
 #include <QShortcut>
 #include <cmath>
 
-#include "relocation/status_area_texts.h"
-#include "relocation/status_band.h"
+#include "relocation/session/status_area_texts.h"
+#include "relocation/session/status_band.h"
 #include "ui/window_font.h"
 
 namespace picrelink::ui {

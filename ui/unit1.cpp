@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <exception>
 
-#include "relocation/window_texts.h"
+#include "relocation/session/window_texts.h"
 #include "ui/background_jobs.h"
 #include "ui/dialogs.h"
 #include "ui/form_adapter.h"

@@ -11,7 +11,7 @@
 
 #include "relocation/form_values.h"
 #include "relocation/language.h"
-#include "relocation/window_session.h"
+#include "relocation/session/window_session.h"
 
 class QCheckBox;
 class QLabel;

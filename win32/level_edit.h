@@ -4,7 +4,7 @@
 // every window shares.
 #include <string>
 
-#include "relocation/level_text.h"
+#include "relocation/session/level_text.h"
 #include "win32/win32_text.h"
 
 namespace picrelink::win32 {

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 // clang-format on
 
-#include "relocation/window_texts.h"
+#include "relocation/session/window_texts.h"
 #include "win32/control_ids.h"
 #include "win32/window_font.h"
 

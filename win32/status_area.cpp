@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "relocation/status_area_texts.h"
-#include "relocation/status_band.h"
+#include "relocation/session/status_area_texts.h"
+#include "relocation/session/status_band.h"
 #include "win32/control_ids.h"
 #include "win32/window_font.h"
 

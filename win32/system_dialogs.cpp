@@ -8,8 +8,8 @@
 // clang-format on
 
 #include "relocation/error_text.h"
-#include "relocation/status_area_texts.h"
-#include "relocation/window_texts.h"
+#include "relocation/session/status_area_texts.h"
+#include "relocation/session/window_texts.h"
 #include "win32/window_font.h"
 
 namespace picrelink::win32 {

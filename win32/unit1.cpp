@@ -9,7 +9,7 @@
 #include <exception>
 #include <utility>
 
-#include "relocation/window_texts.h"
+#include "relocation/session/window_texts.h"
 #include "win32/background_jobs.h"
 #include "win32/control_ids.h"
 #include "win32/dialogs.h"

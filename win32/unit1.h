@@ -9,7 +9,7 @@
 
 #include "relocation/form_values.h"
 #include "relocation/language.h"
-#include "relocation/window_session.h"
+#include "relocation/session/window_session.h"
 #include "win32/level_edit.h"
 #include "win32/path_edit.h"
 #include "win32/status_area.h"

@@ -20,7 +20,7 @@
 #include "cli/report.h"
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/csv_encoding.h"
+#include "relocation/references/csv_encoding.h"
 #include "tests/support/other_process.h"
 #include "tests/support/test_files.h"
 

@@ -1,4 +1,4 @@
-#include "relocation/adjustment_run.h"
+#include "relocation/run/adjustment_run.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/run_summary.h"
+#include "relocation/run/run_summary.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 

@@ -1,7 +1,7 @@
 // The census: every spelling of a picture reference read, grouped by folder
 // under the level rule, the detected folder marked; and the picture check
 // against a small folder tree.
-#include "relocation/census.h"
+#include "relocation/census/census.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/reference_spelling.h"
+#include "relocation/references/reference_spelling.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {

@@ -1,4 +1,4 @@
-#include "relocation/csv_encoding.h"
+#include "relocation/references/csv_encoding.h"
 
 #include <gtest/gtest.h>
 

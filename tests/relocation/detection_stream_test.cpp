@@ -1,4 +1,4 @@
-#include "relocation/detection_stream.h"
+#include "relocation/references/detection_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include "core/error.h"
 #include "core/path_helpers.h"
 #include "core/utf.h"
-#include "relocation/detection.h"
 #include "relocation/form_values.h"
+#include "relocation/references/detection.h"
 
 namespace picrelink {
 namespace {

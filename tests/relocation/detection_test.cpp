@@ -1,4 +1,4 @@
-#include "relocation/detection.h"
+#include "relocation/references/detection.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/utf.h"
-#include "relocation/backup.h"
 #include "relocation/error_text.h"
-#include "relocation/reference_forms.h"
+#include "relocation/references/reference_forms.h"
+#include "relocation/run/backup.h"
 
 namespace picrelink {
 namespace {

@@ -1,7 +1,7 @@
 // The reference scan against a plain unit-by-unit scan of the same text, over
 // whole texts and texts cut into pieces anywhere, and the pattern facade that
 // detection names.
-#include "relocation/reference_scan.h"
+#include "relocation/references/reference_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 
 #include "core/error.h"
 #include "core/utf.h"
-#include "relocation/reference_forms.h"
-#include "relocation/regexpr.h"
+#include "relocation/references/reference_forms.h"
+#include "relocation/references/regexpr.h"
 
 namespace picrelink {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/respelling_pass.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/run/respelling_pass.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 

@@ -1,4 +1,4 @@
-#include "relocation/startup.h"
+#include "relocation/session/startup.h"
 
 #include <gtest/gtest.h>
 

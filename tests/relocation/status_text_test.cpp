@@ -1,5 +1,5 @@
 // What the window says before a run, for each case the seller meets.
-#include "relocation/status_text.h"
+#include "relocation/session/status_text.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include "core/freplace.h"
 #include "core/path_helpers.h"
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
+#include "relocation/run/adjustment_run.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 

@@ -1,7 +1,7 @@
 // The window's commands and status told without widgets: a host whose jobs
 // finish at once and whose "event loop" is Pump, so that the order of what a
 // window sees is checked step by step.
-#include "relocation/window_session.h"
+#include "relocation/session/window_session.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 
 #include "core/platform.h"
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/status_text.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/session/status_text.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "core/error.h"
-#include "relocation/adjustment_run.h"
+#include "relocation/run/adjustment_run.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
 #include "ui/level_edit.h"

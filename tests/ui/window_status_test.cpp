@@ -13,8 +13,8 @@
 #include <functional>
 
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/csv_encoding.h"
+#include "relocation/references/csv_encoding.h"
+#include "relocation/run/adjustment_run.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
 #include "ui/path_edit.h"

@@ -11,7 +11,7 @@
 #include "core/platform.h"
 #include "core/text_file.h"
 #include "core/utf.h"
-#include "relocation/startup.h"
+#include "relocation/session/startup.h"
 #include "tests/support/other_process.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/windows_support.h"

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "relocation/form_values.h"
-#include "relocation/startup.h"
+#include "relocation/session/startup.h"
 #include "ui/dialogs.h"
 #include "ui/qt_translations.h"
 #include "ui/status_area.h"

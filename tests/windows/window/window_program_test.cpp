@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
+#include "relocation/run/adjustment_run.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/window/window_search.h"
 #include "tests/windows/windows_support.h"

@@ -17,11 +17,11 @@
 #include <thread>
 
 #include "core/utf.h"
-#include "relocation/adjustment_run.h"
-#include "relocation/status_area_texts.h"
-#include "relocation/status_text.h"
-#include "relocation/window_status.h"
-#include "relocation/window_texts.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/session/status_area_texts.h"
+#include "relocation/session/status_text.h"
+#include "relocation/session/window_status.h"
+#include "relocation/session/window_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/windows/window/fake_dialogs.h"
 #include "tests/windows/windows_support.h"

@@ -1,0 +1,181 @@
+#include "relocation/census/census.h"
+
+#include <algorithm>
+#include <exception>
+#include <unordered_map>
+
+#include "core/error.h"
+#include "core/path_helpers.h"
+#include "core/platform.h"
+#include "relocation/references/csv_pieces.h"
+#include "relocation/references/detection.h"
+#include "relocation/references/reference_scan.h"
+#include "relocation/run/adjustment_run.h"
+#include "relocation/session/startup.h"
+
+namespace picrelink {
+namespace {
+
+// No path is longer: a longer value is not a picture reference.
+constexpr size_t kLongestPath = 32768;
+
+std::u16string FoldedKey(std::u16string_view folder) {
+  std::u16string key(folder);
+  for (char16_t& c : key) {
+    c = c == u'/' ? u'\\' : FoldAscii(c);
+  }
+  return key;
+}
+
+// Whether two Windows folders are one, as FoldedKey has it.
+bool SameFolded(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    const char16_t x = a[i] == u'/' ? u'\\' : FoldAscii(a[i]);
+    const char16_t y = b[i] == u'/' ? u'\\' : FoldAscii(b[i]);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Counts one reference after another into the census, one folder table entry
+// per folder; the last folder is remembered, since references to one folder
+// mostly stand together.
+class CensusTaker {
+ public:
+  CensusTaker(Census& census, bool oneHigher, PictureChecker* checker)
+      : census_(census), oneHigher_(oneHigher), checker_(checker) {}
+
+  void Take(std::u16string_view value) {
+    if (!ParseReference(value, parsed_)) return;
+    ++census_.references;
+    ++census_.byForm[parsed_.form];
+    CountSpellings(census_.spellings, parsed_.spelling);
+    const std::u16string_view folder =
+        std::u16string_view(parsed_.path).substr(0, PictureFolderLength(parsed_, oneHigher_));
+    CensusFolder* entry = EntryFor(folder);
+    if (entry != nullptr) {
+      ++entry->references;
+      ++entry->byForm[parsed_.form];
+    } else {
+      ++census_.foldersNotListed;
+    }
+    if (checker_ != nullptr) checker_->Check(parsed_);
+  }
+
+ private:
+  CensusFolder* EntryFor(std::u16string_view folder) {
+    const bool local = (parsed_.spelling & kSpellingLocal) != 0;
+    if (lastIndex_ != kNone && local == lastLocal_ &&
+        (local ? folder == lastFolder_ : SameFolded(folder, lastFolder_))) {
+      return &census_.folders[lastIndex_];
+    }
+    // Windows folders compare as the run's replacement compares them (ASCII
+    // letters folded); local ones as this system compares names.
+    std::u16string key = local ? u"local:" + std::u16string(folder) : FoldedKey(folder);
+    auto found = index_.find(key);
+    if (found == index_.end()) {
+      if (census_.folders.size() == kCensusFolderLimit) return nullptr;
+      CensusFolder entry;
+      entry.folder = folder;
+      entry.local = local;
+      census_.folders.push_back(std::move(entry));
+      found = index_.emplace(std::move(key), census_.folders.size() - 1).first;
+    }
+    lastFolder_ = folder;
+    lastLocal_ = local;
+    lastIndex_ = found->second;
+    return &census_.folders[lastIndex_];
+  }
+
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  Census& census_;
+  bool oneHigher_;
+  PictureChecker* checker_;
+  ParsedReference parsed_;
+  std::unordered_map<std::u16string, size_t> index_;
+  std::u16string lastFolder_;
+  bool lastLocal_ = false;
+  size_t lastIndex_ = kNone;
+};
+
+void Order(Census& census) {
+  if (!census.detected.empty()) {
+    const std::u16string detectedKey = FoldedKey(census.detected);
+    for (CensusFolder& folder : census.folders) {
+      if (!folder.local && FoldedKey(folder.folder) == detectedKey) folder.detected = true;
+    }
+  }
+  std::stable_sort(census.folders.begin(), census.folders.end(),
+                   [](const CensusFolder& a, const CensusFolder& b) {
+                     if (a.detected != b.detected) return a.detected;
+                     return a.references > b.references;
+                   });
+}
+
+}  // namespace
+
+CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
+                     const std::optional<std::u16string>& newFolder,
+                     const std::function<void(uint64_t read, uint64_t total)>& progress,
+                     const std::atomic<bool>* cancel) {
+  const auto stopIfCancelled = [cancel] {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+      throw Cancelled("Cancelled");
+    }
+  };
+  CheckResult result;
+  Census& census = result.census;
+  MemoryFormValues values;
+  values.levelText = levelText;
+  census.detected = DetectImageFolder(csvPath, values);
+
+  // The level as detection reads it; a text that is no integer is an error
+  // once there is a reference to apply it to, as in detection.
+  std::exception_ptr levelError;
+  try {
+    census.level = LevelToInt(levelText);
+  } catch (const EConvertError&) {
+    levelError = std::current_exception();
+  }
+
+  stopIfCancelled();
+  std::optional<PictureChecker> checker;
+  if (newFolder) checker.emplace(census.detected, *newFolder);
+  CensusTaker taker(census, census.level > 0, checker ? &*checker : nullptr);
+
+  ReferenceScanner scanner(
+      ClassifySpelledHead,
+      [&](const FoundReference& found) {
+        if (levelError) std::rethrow_exception(levelError);
+        if (!found.truncated) taker.Take(found.value);
+        return false;
+      },
+      kLongestPath);
+  if (!csvPath.empty()) {
+    CsvPieces pieces(csvPath);
+    uint64_t readUnits = 0;
+    for (std::u16string_view piece = pieces.Next(); !piece.empty(); piece = pieces.Next()) {
+      census.hasText = true;
+      scanner.Feed(piece);
+      readUnits += piece.size();
+      stopIfCancelled();
+      if (progress) progress(readUnits, pieces.TextUnits());
+    }
+    scanner.Finish();
+  }
+  Order(census);
+  if (checker) result.pictures = checker->Tally();
+  return result;
+}
+
+std::u16string ProposedNewFolder(std::u16string_view csvPath, std::u16string_view detected) {
+  const std::u16string csv = platform::AbsolutePath(csvPath);
+  const size_t last = csv.find_last_of(platform::kLocalSeparator == u'\\' ? u"\\/" : u"/");
+  const std::u16string folder =
+      last == std::u16string::npos ? std::u16string() : csv.substr(0, last + 1);
+  return ProposeActualFolder(folder, detected);
+}
+
+}  // namespace picrelink

@@ -1,0 +1,76 @@
+#pragma once
+// Whether the pictures that references name exist: a folder tree listed once
+// into a set, then each reference looked up in it, never one file-system
+// call per reference.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "relocation/references/reference_spelling.h"
+
+namespace picrelink {
+
+inline constexpr size_t kMissingExamples = 20;
+
+struct PictureTally {
+  std::u16string folder;      // the folder the pictures are looked for in
+  bool folderExists = false;  // it exists and could be listed
+  int64_t checked = 0;        // references looked up
+  int64_t found = 0;          // of them, found with the name exactly as written
+  // of them, found only when ASCII letter case is ignored (POSIX systems; on
+  // Windows names compare without case anyway and count as found)
+  int64_t foundIgnoringCase = 0;
+  int64_t missing = 0;
+  int64_t notChecked = 0;                       // references to other folders
+  std::vector<std::u16string> missingExamples;  // the first kMissingExamples, as local paths
+  int64_t unreadableFolders = 0;                // folders of the tree that could not be listed
+};
+
+// The files of a folder tree, by their paths relative to its root.
+class PictureIndex {
+ public:
+  // Lists the tree under root once. A root that does not exist or cannot be
+  // listed gives an empty index with Exists() false.
+  explicit PictureIndex(std::u16string_view root);
+  const std::u16string& Root() const { return root_; }
+  bool Exists() const { return exists_; }
+  size_t Files() const { return exact_.size(); }
+  int64_t UnreadableFolders() const { return unreadable_; }
+
+  enum class Lookup { Found, FoundIgnoringCase, Missing };
+  // relative: components separated by "/" or "\".
+  Lookup Find(std::u16string_view relative) const;
+
+ private:
+  void Walk(const std::u16string& folder, const std::u16string& relative, int depth);
+  std::u16string root_;
+  bool exists_ = false;
+  int64_t unreadable_ = 0;
+  std::unordered_set<std::u16string> exact_;   // on Windows: keys without case
+  std::unordered_set<std::u16string> folded_;  // POSIX: ASCII letters folded
+};
+
+// Checks references one by one against the pictures under newFolder: a
+// reference into oldFolder (the folder detection picks) is looked for under
+// newFolder with the rest of its path; a reference that names a local folder
+// of this machine is looked for where it points (POSIX systems; its folder is
+// listed once); any other reference is not checked.
+class PictureChecker {
+ public:
+  PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder);
+  void Check(const ParsedReference& reference);
+  const PictureTally& Tally() const { return tally_; }
+
+ private:
+  void Look(const PictureIndex& index, std::u16string_view rest);
+  const PictureIndex* IndexFor(const std::u16string& folder);
+  std::u16string oldFolder_;
+  PictureIndex newIndex_;
+  std::vector<std::unique_ptr<PictureIndex>> localIndexes_;  // other local folders met
+  PictureTally tally_;
+};
+
+}  // namespace picrelink

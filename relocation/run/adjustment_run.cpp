@@ -1,0 +1,257 @@
+#include "relocation/run/adjustment_run.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/background_sink.h"
+#include "core/error.h"
+#include "core/find_unit.h"
+#include "core/freplace.h"
+#include "core/path_helpers.h"
+#include "core/platform.h"
+#include "core/stream_replace.h"
+#include "core/utf.h"
+#include "core/utf16_reader.h"
+#include "core/utf16_writer.h"
+#include "relocation/references/reference_forms.h"
+#include "relocation/references/reference_scan.h"
+#include "relocation/references/reference_spelling.h"
+#include "relocation/run/backup.h"
+#include "relocation/run/respelling_pass.h"
+#include "relocation/run/run_summary.h"
+#include "relocation/run/run_texts.h"
+
+namespace picrelink {
+namespace {
+
+// Makes the trigger unavailable for the life of the run and available again
+// at each of its ends; on an error, before the caller shows it.
+class TriggerHold {
+ public:
+  explicit TriggerHold(Trigger& trigger) : trigger_(trigger) { trigger_.SetAvailable(false); }
+  ~TriggerHold() { trigger_.SetAvailable(true); }
+  TriggerHold(const TriggerHold&) = delete;
+  TriggerHold& operator=(const TriggerHold&) = delete;
+
+ private:
+  Trigger& trigger_;
+};
+
+// The old and the new folder are the same when they differ only in ASCII
+// letter case and a trailing separator.
+bool SameFolder(std::u16string_view a, std::u16string_view b) {
+  const auto trimmed = [](std::u16string_view f) {
+    if (f.size() > 1 && (f.back() == u'\\' || f.back() == u'/')) f.remove_suffix(1);
+    return f;
+  };
+  a = trimmed(a);
+  b = trimmed(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool OnlySeparators(std::u16string_view folder) {
+  return folder.find_first_not_of(u"\\/") == std::u16string_view::npos;
+}
+
+// Occurrences of find in text, ASCII letters folded, left to right without
+// overlap, as the passes take them. Candidates for the first unit are found
+// eight units at a time, in both cases of a letter.
+int64_t CountFolded(std::u16string_view text, std::u16string_view find) {
+  if (find.empty() || text.size() < find.size()) return 0;
+  const char16_t lower = FoldAscii(find[0]);
+  const char16_t upper = lower >= u'a' && lower <= u'z' ? static_cast<char16_t>(lower - 32) : lower;
+  const size_t end = text.size() - find.size() + 1;  // candidates lie before it
+  int64_t count = 0;
+  size_t at = 0;
+  while (at < end) {
+    size_t candidate = FindUnit(text.data(), end, lower, at);
+    if (upper != lower)
+      candidate = std::min(candidate, FindUnit(text.data(), candidate, upper, at));
+    if (candidate == end) break;
+    size_t k = 1;
+    while (k < find.size() && FoldAscii(text[candidate + k]) == FoldAscii(find[k])) ++k;
+    if (k == find.size()) {
+      ++count;
+      at = candidate + find.size();
+    } else {
+      at = candidate + 1;
+    }
+  }
+  return count;
+}
+
+// Counts, in the text as it is read, the occurrences of each form's find
+// text that lie inside src="" values: the rest of what the passes replace
+// stands in other text, which the seller is warned about.
+class OccurrencesInReferences {
+ public:
+  explicit OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts)
+      : texts_(texts),
+        scanner_([](std::u16string_view) { return 0; },
+                 [this](const FoundReference& found) {
+                   for (const FormTexts& form : texts_)
+                     total_ += CountFolded(found.value, form.find);
+                   return false;
+                 }) {}
+  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+  int64_t Total() const { return total_; }
+
+ private:
+  const std::array<FormTexts, kFormCount>& texts_;
+  ReferenceScanner scanner_;
+  int64_t total_ = 0;
+};
+
+void StopIfCancelled(const RunOptions& options, Language language) {
+  if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+    throw Cancelled(language == Language::Chinese ? "已取消：CSV 未作改动"
+                                                  : "Cancelled: the CSV file was not changed");
+  }
+}
+
+// The end of a dry run: only the length of the new text matters.
+struct CountingSink : TextSink {
+  void Append(const char16_t*, size_t count) override { units += count; }
+  uint64_t units = 0;
+};
+
+}  // namespace
+
+RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& messages,
+                        const RunOptions& options) {
+  TriggerHold hold(trigger);
+  RunReport report;
+  const Language language = options.language;
+
+  const std::u16string csv = values.Btn1();
+  if (csv.empty()) return report;  // NoCsv
+
+  Utf16FileReader reader(csv);
+  // One code unit tells whether there is any text; the passes exist only
+  // once it does and the folders are known to be usable.
+  char16_t first = 0;
+  if (!reader.HasMark() || reader.Read(&first, 1) == 0) {
+    report.outcome = RunOutcome::NoText;
+    return report;
+  }
+
+  // Every check that needs no reading comes before anything is made.
+  const std::u16string oldFolder = values.Btn2();
+  const std::u16string newFolder = values.Btn3();
+  if (oldFolder.empty()) throw Error(NoOldFolderMessage(language));
+  if (OnlySeparators(oldFolder)) throw Error(NotAFolderMessage(language, oldFolder));
+  if (newFolder.empty()) throw Error(EmptyNewFolderMessage(language));
+  if (SameFolder(oldFolder, newFolder)) {
+    report.outcome = RunOutcome::NothingToChange;
+    messages.ShowInformation(SameFolderMessage(language, oldFolder), kWindowCaption);
+    return report;
+  }
+  const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
+
+  // Reader -> one pass per form, in the table's order -> the other spellings
+  // of the old folder -> the CSV's replacement, which is created only when
+  // the first unit of the new text reaches it. The writing happens on a
+  // thread of its own, so that the disk works while the rest of the CSV is
+  // read and replaced. Nothing is in place of the CSV, and no backup made,
+  // before the whole new text is known to change something.
+  CountingSink counter;
+  Utf16ReplacementWriter writer(csv, &reader.File());
+  // The pictures of the rewritten references are looked for when the new
+  // folder exists; its tree is listed once, before the text streams.
+  std::optional<PictureChecker> checker;
+  checker.emplace(newFolder, newFolder);
+  if (!checker->Tally().folderExists) checker.reset();
+  RespellingPass respelling(oldFolder, newFolder,
+                            options.dryRun ? static_cast<TextSink&>(counter) : writer, report,
+                            checker ? &*checker : nullptr);
+  // The last stage works on the writing thread, beside the writes, so that
+  // the reading thread keeps only the passes.
+  std::optional<BackgroundSink> background;
+  if (!options.dryRun) background.emplace(respelling, options.bufferUnits);
+  TextSink& out = options.dryRun ? static_cast<TextSink&>(respelling) : *background;
+  // Built from the last pass to the first, each handing on to the next.
+  std::array<std::optional<StreamReplacer>, kFormCount> passes;
+  TextSink* next = &out;
+  for (size_t form = kFormCount; form-- > 0;) {
+    passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
+                         options.bufferUnits);
+    next = &*passes[form];
+  }
+  std::optional<OccurrencesInReferences> inReferences;
+  if (options.dryRun) inReferences.emplace(texts);
+  StreamReplacer& firstPass = *passes[0];
+  if (inReferences) inReferences->Feed(std::u16string_view(&first, 1));
+  firstPass.Append(&first, 1);
+  // The rest is read straight into the first pass's buffer.
+  // The text's units: the file's, less the mark's.
+  const uint64_t totalUnits = reader.File().Size() / sizeof(char16_t) - 1;
+  uint64_t readUnits = 1;
+  size_t got = 0;
+  while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
+    if (inReferences) inReferences->Feed(std::u16string_view(firstPass.FreeSpace(), got));
+    firstPass.Appended(got);
+    readUnits += got;
+    StopIfCancelled(options, language);
+    if (options.progress) options.progress(readUnits, totalUnits);
+  }
+  int64_t occurrences = 0;
+  for (size_t form = 0; form < kFormCount; ++form) {
+    passes[form]->Finish();
+    report.occurrences[form] = passes[form]->Occurrences();
+    occurrences += report.occurrences[form];
+  }
+  if (background) background->Finish();
+  respelling.Finish();
+  if (checker) report.pictures = checker->Tally();
+  if (inReferences) {
+    report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences->Total());
+  }
+
+  if (occurrences + report.respelledTotal == 0) {
+    // The writer's temporary, if any, goes with it: the CSV stays untouched.
+    report.outcome = RunOutcome::NothingToChange;
+    messages.ShowInformation(FolderNotFoundMessage(language, oldFolder), kWindowCaption);
+    return report;
+  }
+  const uint64_t newUnits = options.dryRun ? counter.units : writer.UnitsWritten();
+  if (newUnits == 0) {
+    // Nothing was created: the writer opens its file only for a first unit.
+    report.outcome = RunOutcome::EmptyNewText;
+    return report;
+  }
+  if (options.dryRun) {
+    // A preflight: what the real run would refuse is refused here too, with
+    // the same message, and nothing is left behind.
+    { platform::ReplacementFile probe(csv, &reader.File()); }
+    if (values.BackupChecked()) {
+      const BackupTarget target = ChooseBackup(csv, reader.File());
+      if (target.needsCopy) {
+        try {
+          platform::ReplacementFile probe(target.path);
+        } catch (const Error& e) {
+          throw BackupFailure(target.path, e);
+        }
+      }
+      report.backup = target.path;
+    }
+    report.outcome = RunOutcome::DryRun;
+    return report;
+  }
+
+  // The last moment at which a cancel leaves everything as it was.
+  StopIfCancelled(options, language);
+  // The backup is complete before the CSV is touched.
+  if (values.BackupChecked()) report.backup = MakeBackup(csv, reader.File());
+  writer.Commit();
+  report.outcome = RunOutcome::Written;
+  messages.ShowInformation(SuccessMessage(report, language), kWindowCaption);
+  return report;
+}
+
+}  // namespace picrelink

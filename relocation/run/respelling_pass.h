@@ -1,0 +1,71 @@
+#pragma once
+// The run's last stage: after the passes of each form, the text streams
+// through here. File URLs that still name the old folder in another spelling
+// (percent-encoded, localhost, file:/) get the new folder in their own style;
+// every reference is counted for the run's report (leftovers of the old
+// folder, other folders left alone) and, when the new folder exists, the
+// pictures of the rewritten references are looked for there.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/stream_replace.h"
+#include "relocation/census/picture_check.h"
+#include "relocation/references/reference_scan.h"
+#include "relocation/references/reference_spelling.h"
+#include "relocation/run/adjustment_run.h"
+
+namespace picrelink {
+
+class RespellingPass : public TextSink {
+ public:
+  // oldFolder, newFolder: the run's folder values (btn2, btn3). report
+  // receives the counts; checker, when given, the references to the new
+  // folder.
+  RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder, TextSink& next,
+                 RunReport& report, PictureChecker* checker);
+  void Append(const char16_t* units, size_t count) override;
+  // The end of the text. Call it once, last.
+  void Finish();
+
+ private:
+  bool Take(const FoundReference& found);
+  // The value with its folder part replaced by the new folder in the style
+  // of the old one; empty when it cannot be.
+  std::u16string Respell(std::u16string_view value);
+  void CheckPicture(std::u16string_view value);
+  // Hands on the text up to position, with the edits that lie before it.
+  void HandOn(uint64_t position);
+  void HandOnRange(uint64_t from, uint64_t to);
+
+  std::u16string oldFolder_;  // as the path-form pass looks for it
+  std::u16string newFolder_;  // as the path-form pass puts it in
+  // What the passes write for the new folder, in each form: a value that
+  // begins with one of them names the new folder, and when the two folders
+  // are apart (neither begins the other) and no picture is looked for, it
+  // needs no further reading. Most references are such after the passes.
+  std::array<std::u16string, kFormCount> newTexts_;
+  bool foldersApart_ = false;
+  TextSink& next_;
+  RunReport& report_;
+  PictureChecker* checker_;
+  ReferenceScanner scanner_;
+  ParsedReference parsed_;
+
+  struct Edit {
+    uint64_t position;
+    uint64_t length;
+    std::u16string text;
+  };
+  std::vector<Edit> edits_;
+  // Text not yet handed on: held_ from heldStart_, then the piece being
+  // appended from pieceStart_.
+  std::u16string held_;
+  uint64_t heldStart_ = 0;
+  const char16_t* piece_ = nullptr;
+  uint64_t pieceStart_ = 0;
+};
+
+}  // namespace picrelink

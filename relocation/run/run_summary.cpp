@@ -1,0 +1,101 @@
+#include "relocation/run/run_summary.h"
+
+#include <string>
+
+#include "core/platform.h"
+#include "core/utf.h"
+
+namespace picrelink {
+namespace {
+
+std::u16string Number(int64_t n) { return FromUtf8(std::to_string(n)); }
+
+// The first few texts of a list, for a line that names examples.
+std::u16string Examples(const std::vector<std::u16string>& texts, Language language) {
+  const std::u16string_view comma = language == Language::Chinese ? u"、" : u", ";
+  std::u16string out;
+  for (size_t i = 0; i < texts.size() && i < 3; ++i) {
+    if (i > 0) out += comma;
+    out += texts[i];
+  }
+  if (texts.size() > 3) out += language == Language::Chinese ? u"……" : u", ...";
+  return out;
+}
+
+std::u16string Chinese(const RunReport& report) {
+  std::u16string text = u"已改写路径形式 " + Number(report.occurrences[kPathForm]) +
+                        u" 处，网址形式 " + Number(report.occurrences[kUrlForm]) + u" 处";
+  if (report.respelledTotal > 0) {
+    text += u"，另有其他写法的网址 " + Number(report.respelledTotal) + u" 处";
+  }
+  text += u"。";
+  if (!report.backup.empty()) {
+    text += u"\n备份：" + platform::AbsolutePath(report.backup);
+  }
+  if (report.occurrencesOutsideReferences.value_or(0) > 0) {
+    text += u"\n注意：其中 " + Number(*report.occurrencesOutsideReferences) +
+            u" 处不在图片引用中（在其他文字里），也已替换。";
+  }
+  if (report.leftovers > 0) {
+    text += u"\n注意：仍有 " + Number(report.leftovers) + u" 处引用指向原目录，未能改写（" +
+            Examples(report.leftoverExamples, Language::Chinese) + u"）。";
+  }
+  if (report.otherFolderReferences > 0) {
+    text += u"\n注意：另有 " + Number(report.otherFolderReferences) +
+            u" 处引用指向其他目录，未作改动（" + Examples(report.otherFolders, Language::Chinese) +
+            u"）。";
+  }
+  if (report.pictures) {
+    const PictureTally& p = *report.pictures;
+    text += u"\n新目录下找到图片 " + Number(p.found + p.foundIgnoringCase) + u" 张";
+    if (p.missing > 0) {
+      text += u"，缺少 " + Number(p.missing) + u" 张（" +
+              Examples(p.missingExamples, Language::Chinese) + u"）";
+    }
+    text += u"。";
+  }
+  return text;
+}
+
+std::u16string English(const RunReport& report) {
+  std::u16string text = u"Rewritten: " + Number(report.occurrences[kPathForm]) +
+                        u" in path form, " + Number(report.occurrences[kUrlForm]) + u" in URL form";
+  if (report.respelledTotal > 0) {
+    text += u", and " + Number(report.respelledTotal) + u" URLs spelled otherwise";
+  }
+  text += u".";
+  if (!report.backup.empty()) text += u"\nBackup: " + platform::AbsolutePath(report.backup);
+  if (report.occurrencesOutsideReferences.value_or(0) > 0) {
+    text += u"\nNote: " + Number(*report.occurrencesOutsideReferences) +
+            u" of them stood outside picture references (in other text) and were replaced too.";
+  }
+  if (report.leftovers > 0) {
+    text += u"\nNote: " + Number(report.leftovers) +
+            u" references still name the old folder and could not be rewritten (" +
+            Examples(report.leftoverExamples, Language::English) + u").";
+  }
+  if (report.otherFolderReferences > 0) {
+    text += u"\nNote: " + Number(report.otherFolderReferences) +
+            u" references name other folders and were left alone (" +
+            Examples(report.otherFolders, Language::English) + u").";
+  }
+  if (report.pictures) {
+    const PictureTally& p = *report.pictures;
+    text += u"\nPictures found in the new folder: " + Number(p.found + p.foundIgnoringCase);
+    if (p.missing > 0) {
+      text += u", missing: " + Number(p.missing) + u" (" +
+              Examples(p.missingExamples, Language::English) + u")";
+    }
+    text += u".";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::u16string SuccessMessage(const RunReport& report, Language language) {
+  return std::u16string(kSuccessMessage) + u"\n" +
+         (language == Language::Chinese ? Chinese(report) : English(report));
+}
+
+}  // namespace picrelink
