@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes a picture of picrelink.exe's window as a Chinese seller sees it on
-# opening, and writes it to docs/window-windows.png. The program runs under
+# opening, and writes it to docs/window-windows.png; then one of the folder
+# browser that the "..." of 当前描述图片位置 opens, docs/folder-browser-windows.png. The program runs under
 # wine on a virtual X display, from a folder whose name has Chinese characters
 # and spaces, beside a small CSV and the picture folder it names, so that the
 # window shows what start-up found there.
@@ -15,6 +16,7 @@ source scripts/setup.sh
 build_dir=${1:-build-win}
 program=$build_dir/win32/picrelink.exe
 picture=docs/window-windows.png
+browser_picture=docs/folder-browser-windows.png
 title=调整CSV文件宝贝描述图片位置
 
 picrelink_install_packages wine wine64 fonts-wine xvfb xauth x11-apps x11-utils xdotool imagemagick \
@@ -120,6 +122,7 @@ wineserver -w
 
 mkdir -p "$(dirname "$picture")"
 target=$(cd "$(dirname "$picture")" && pwd)/$(basename "$picture")
+browser_target=$(cd "$(dirname "$browser_picture")" && pwd)/$(basename "$browser_picture")
 
 # A Chinese seller's system: the window's own texts read in Chinese. The
 # inner script's variables are its own, expanded when it runs.
@@ -152,6 +155,29 @@ env -u LANGUAGE -u LC_ALL -u LC_MESSAGES "${locales[@]}" LANG=zh_CN.UTF-8 \
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xwd -root -silent |
       convert xwd:- -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "png:$2"
-  ' _ "$shop" "$target" "$title" "$work"
 
-echo "wrote $picture"
+    # The folder browser: Tab from btn2 (the focus at opening) to btn3, whose
+    # folder exists, and Ctrl+Enter, as its "..." does.
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep 0.5
+    xdotool key --clearmodifiers Tab
+    sleep 0.3
+    xdotool key --clearmodifiers ctrl+Return
+    browser=""
+    for _ in $(seq 300); do
+      browser=$(xdotool search --onlyvisible --name "^Browse for Folder$" 2>/dev/null | head -n 1) || true
+      [ -n "$browser" ] && break
+      sleep 0.1
+    done
+    if [ -z "$browser" ]; then
+      echo "the folder browser did not appear within 30 s; wine said:" >&2
+      cat "$4/wine.log" >&2
+      exit 1
+    fi
+    sleep 2  # let the tree fill and paint
+    eval "$(xdotool getwindowgeometry --shell "$browser")"
+    xwd -root -silent |
+      convert xwd:- -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "png:$5"
+  ' _ "$shop" "$target" "$title" "$work" "$browser_target"
+
+echo "wrote $picture and $browser_picture"

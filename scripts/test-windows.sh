@@ -19,6 +19,10 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DPICRELINK_BUILD_BENCH=OFF
 fi
 cmake --build "$build_dir" -j "$(nproc)"
+# The zip a seller downloads (dist/), from the programs just built.
+scripts/package-windows.sh "$build_dir"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
+zip_file=$PWD/dist/PicRelink-$version-windows-x64.zip
 
 # A prefix of its own, made anew, so that nothing of an earlier run or of the
 # user's own wine set-up takes part. Console programs need no display, and
@@ -39,6 +43,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "error: wine could not make its prefix in $WINEPREFIX" >&2
   exit 1
 fi
+# The zip unpacked as a seller unpacks it, into a folder with a Chinese name
+# and spaces; a window test puts a CSV and its pictures beside the programs
+# there and starts picrelink.exe. The variable names the folder above it.
+unpacked="$WINEPREFIX/drive_c/picrelink-unpacked"
+mkdir -p "$unpacked/春季 店铺 资料"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+  "$zip_file" "$unpacked/春季 店铺 资料"
+export PICRELINK_UNPACKED_ZIP='C:\picrelink-unpacked'
+
 # The prefix's wine server started above; it goes when the tests are done.
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 

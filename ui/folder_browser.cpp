@@ -17,17 +17,27 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include "ui/path_elision.h"
+#include "relocation/session/folder_browser_frame.h"
+#include "relocation/session/path_elision.h"
 #include "ui/window_frame.h"
 
 namespace picrelink::ui {
 namespace {
 
-constexpr QSize kClientSize(308, 358);
-constexpr QSize kMinimumOuterSize(250, 300);
-constexpr int kMargin = 12;
+constexpr QSize kClientSize(folder_browser::kClientWidth, folder_browser::kClientHeight);
+constexpr QSize kMinimumOuterSize(folder_browser::kMinimumOuterWidth,
+                                  folder_browser::kMinimumOuterHeight);
 
 QString NativePath(const QString& path) { return QDir::toNativeSeparators(QDir::cleanPath(path)); }
+
+// The browser's fixed texts stay English in every language.
+QString Fixed(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect ToRect(const folder_browser::Place& place, int height) {
+  return QRect(place.left, place.top, place.width, place.height > 0 ? place.height : height);
+}
 
 }  // namespace
 
@@ -50,9 +60,11 @@ void CurrentFolderBox::ShowPath() {
   // The line edit keeps a small margin on each side and room for the cursor.
   const int width = contents.width() - textMargins().left() - textMargins().right() - 5;
   const QFontMetrics metrics = fontMetrics();
-  setText(ElideLeadingFolders(path_, QDir::separator(), width, [&](const QString& text) {
-    return metrics.horizontalAdvance(text);
-  }));
+  const std::u16string path = path_.toStdU16String();
+  const std::u16string shown = ElideLeadingFolders(
+      path, QDir::separator().unicode(), width,
+      [&](std::u16string_view text) { return metrics.horizontalAdvance(Fixed(text)); });
+  setText(Fixed(shown));
   setCursorPosition(0);
 }
 
@@ -61,15 +73,15 @@ FolderBrowser::FolderBrowser(const QString& initialPath, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       reveal_(new QTimer(this)),
       model_(new QFileSystemModel(this)),
-      label_(new QLabel(tr("Current Folder"), this)),
+      label_(new QLabel(Fixed(folder_browser::kLabelText), this)),
       box_(new CurrentFolderBox(this)),
       tree_(new QTreeView(this)),
-      ok_(new QPushButton(tr("OK"), this)),
-      cancel_(new QPushButton(tr("Cancel"), this)) {
+      ok_(new QPushButton(Fixed(folder_browser::kOkText), this)),
+      cancel_(new QPushButton(Fixed(folder_browser::kCancelText), this)) {
   reveal_->setSingleShot(true);
   reveal_->setInterval(0);
   connect(reveal_, &QTimer::timeout, this, &FolderBrowser::RevealPreselection);
-  setWindowTitle(tr("Browse for Folder"));
+  setWindowTitle(Fixed(folder_browser::kCaption));
   setSizeGripEnabled(true);
 
   // Folders only, hidden ones left out. The model gathers entry details on a
@@ -191,16 +203,15 @@ void FolderBrowser::resizeEvent(QResizeEvent* event) {
 }
 
 void FolderBrowser::PlaceControls() {
-  // Positions follow the client area's right and bottom edges, so the box and
-  // the tree grow with the window and the buttons stay at its bottom right.
-  const int w = width();
-  const int h = height();
-  label_->move(kMargin, 8);
+  // The box and the tree grow with the window and the buttons stay at its
+  // bottom right.
+  const folder_browser::Places places = folder_browser::PlaceParts(width(), height());
+  label_->move(places.label.left, places.label.top);
   label_->adjustSize();
-  box_->setGeometry(kMargin, 24, w - 2 * kMargin, box_->sizeHint().height());
-  tree_->setGeometry(kMargin, 56, w - 2 * kMargin, h - 97);
-  ok_->setGeometry(w - 169, h - 35, 75, 25);
-  cancel_->setGeometry(w - 89, h - 35, 75, 25);
+  box_->setGeometry(ToRect(places.box, box_->sizeHint().height()));
+  tree_->setGeometry(ToRect(places.tree, 0));
+  ok_->setGeometry(ToRect(places.ok, 0));
+  cancel_->setGeometry(ToRect(places.cancel, 0));
 }
 
 }  // namespace picrelink::ui

@@ -4,12 +4,12 @@
 // clang-format off
 #include <windows.h>
 #include <commdlg.h>
-#include <shlobj.h>
 // clang-format on
 
 #include "relocation/error_text.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/window_texts.h"
+#include "win32/folder_browser.h"
 #include "win32/window_font.h"
 
 namespace picrelink::win32 {
@@ -51,39 +51,6 @@ std::wstring FilterText() {
   }
   filter += L'\0';
   return filter;
-}
-
-// ------------------------------------------------------------ folder browser
-
-struct BrowseStart {
-  std::wstring path;
-  PIDLIST_ABSOLUTE item = nullptr;  // the folder to preselect, or none
-  ~BrowseStart() { CoTaskMemFree(item); }
-};
-
-int CALLBACK BrowseEvents(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
-  const auto* start = reinterpret_cast<const BrowseStart*>(data);
-  if (message == BFFM_INITIALIZED) {
-    SetWindowTextW(dialog, L"Browse for Folder");
-    // The empty text leaves the desktop, the tree's top, selected. The
-    // selection is made by the folder's item, and once more when the dialog
-    // has settled: a tree still filling its top level may drop the first.
-    if (start->item != nullptr) {
-      SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start->item));
-      PostMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start->item));
-    }
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  } else if (message == BFFM_SELCHANGED) {
-    wchar_t path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) path[0] = L'\0';
-    SendMessageW(dialog, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(path));
-  }
-  return 0;
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // ----------------------------------------------------------- details window
@@ -223,29 +190,7 @@ std::optional<std::u16string> SystemDialogs::ChooseCsvFile(std::u16string_view i
 }
 
 std::optional<std::u16string> SystemDialogs::BrowseForFolder(std::u16string_view initialPath) {
-  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  BrowseStart start;
-  start.path = Wide(initialPath);
-  if (!start.path.empty() && IsFolder(start.path) &&
-      FAILED(SHParseDisplayName(start.path.c_str(), nullptr, &start.item, 0, nullptr))) {
-    start.item = nullptr;
-  }
-
-  BROWSEINFOW info{};
-  info.hwndOwner = owner_;
-  info.lpszTitle = L"Current Folder";
-  info.ulFlags = BIF_STATUSTEXT;
-  info.lpfn = BrowseEvents;
-  info.lParam = reinterpret_cast<LPARAM>(&start);
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-  SetCursor(previous);
-  if (chosen == nullptr) return std::nullopt;
-  // An entry without a file-system path (the computer itself) gives the empty
-  // path; a drive's root keeps its "\".
-  wchar_t path[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(chosen, path)) path[0] = L'\0';
-  CoTaskMemFree(chosen);
-  return U16(path);
+  return win32::BrowseForFolder(owner_, initialPath);
 }
 
 void SystemDialogs::ShowDetails(std::u16string_view text) {

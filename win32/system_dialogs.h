@@ -1,6 +1,7 @@
 #pragma once
 // The real boxes and dialogs of the window: the system's message boxes, the
-// open-file dialog, the shell's folder browser and a details window.
+// open-file dialog, the folder browser over the shell's folder tree and a
+// details window.
 #include "relocation/language.h"
 #include "win32/dialogs.h"
 #include "win32/win32_text.h"

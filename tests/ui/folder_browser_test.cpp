@@ -14,38 +14,11 @@
 #include <filesystem>
 
 #include "tests/support/test_files.h"
-#include "ui/path_elision.h"
 
 namespace picrelink::ui::test {
 namespace {
 
 using picrelink::test::TempDir;
-
-TEST(PathElisionTest, DropsLeadingFoldersOneAtATime) {
-  // Every character is 1 wide.
-  const auto measure = [](const QString& text) { return static_cast<int>(text.size()); };
-  const QString path = QStringLiteral("D:\\pics\\shop\\item");
-  struct Case {
-    int width;
-    const char* shown;
-  };
-  const Case cases[] = {
-      {100, "D:\\pics\\shop\\item"},
-      {17, "D:\\pics\\shop\\item"},
-      {16, "D:\\...\\shop\\item"},
-      {15, "D:\\...\\item"},
-      {10, "...\\item"},
-      {7, "item"},
-      {1, "item"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ElideLeadingFolders(path, u'\\', c.width, measure), QString::fromUtf8(c.shown))
-        << c.width;
-  }
-  EXPECT_EQ(ElideLeadingFolders(QStringLiteral("/home/user/shop/item"), u'/', 15, measure),
-            QStringLiteral("/.../shop/item"));
-  EXPECT_EQ(ElideLeadingFolders(QStringLiteral("/"), u'/', 0, measure), QStringLiteral("/"));
-}
 
 // Browsers over a small folder tree in a private temporary folder.
 class FolderBrowserTest : public testing::Test {

@@ -15,22 +15,6 @@
 <context>
     <name>picrelink::ui::FolderBrowser</name>
     <message>
-        <source>Current Folder</source>
-        <translation>Current Folder</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Cancel</translation>
-    </message>
-    <message>
-        <source>Browse for Folder</source>
-        <translation>Browse for Folder</translation>
-    </message>
-    <message>
         <source>Open</source>
         <translation>Open</translation>
     </message>

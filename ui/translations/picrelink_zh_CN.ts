@@ -15,22 +15,6 @@
 <context>
     <name>picrelink::ui::FolderBrowser</name>
     <message>
-        <source>Current Folder</source>
-        <translation>当前文件夹</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>确定</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>取消</translation>
-    </message>
-    <message>
-        <source>Browse for Folder</source>
-        <translation>浏览文件夹</translation>
-    </message>
-    <message>
         <source>Open</source>
         <translation>打开</translation>
     </message>

@@ -3,7 +3,9 @@
 // driven from this process through its window's messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -43,9 +45,11 @@ bool WaitFor(const std::function<bool()>& done,
   return true;
 }
 
-TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
-  TempDir dir;
-  const std::u16string shop = dir.Folder() + u"店铺 资料 2026\\";
+// Puts a CSV and its picture folder into shop (a folder ending in "\\") beside
+// the program there, starts it as a double-click would, checks what its
+// window found, runs the start command with a backup and closes it.
+void StartBesideAPackageAndRun(const std::u16string& shop) {
+  const std::u16string program = shop + u"picrelink.exe";
   const std::u16string pictures = shop + u"宝贝 图片";
   fs::create_directories(ToPath(pictures + u"\\item1"));
   WriteBytes(ToPath(pictures + u"\\item1\\主图.jpg"), "jpg");
@@ -54,8 +58,6 @@ TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
   const std::string original =
       Utf16FileBytes(ItemListing(u"D:\\旧 资料\\宝贝 图片", u"file:///D:/旧%20资料/宝贝%20图片"));
   WriteBytes(ToPath(csv), original);
-  const std::u16string program = shop + u"picrelink.exe";
-  fs::copy_file(fs::path(picrelink::test::BesideThisProgram(L"picrelink.exe")), ToPath(program));
 
   std::wstring commandLine = L"\"" + Wide(program) + L"\"";
   const std::wstring folder = Wide(shop);
@@ -114,6 +116,35 @@ TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
 
   EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(ItemListing(pictures, UrlOf(pictures))));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
+}
+
+TEST(Program, StartsBesideTheCsvAndItsPicturesAndARunRewritesTheCsv) {
+  TempDir dir;
+  const std::u16string shop = dir.Folder() + u"店铺 资料 2026\\";
+  fs::create_directories(ToPath(shop));
+  fs::copy_file(fs::path(picrelink::test::BesideThisProgram(L"picrelink.exe")),
+                ToPath(shop + u"picrelink.exe"));
+  StartBesideAPackageAndRun(shop);
+}
+
+// The zip a seller downloads, unpacked by the Windows leg into a folder with
+// a Chinese name inside the folder that PICRELINK_UNPACKED_ZIP names: its
+// three files are there, and the program runs from there.
+TEST(Package, UnpackedIntoAChineseFolderItRunsBesideAPackage) {
+  const char* root = std::getenv("PICRELINK_UNPACKED_ZIP");
+  if (root == nullptr) GTEST_SKIP() << "no unpacked zip (scripts/test-windows.sh unpacks one)";
+  std::vector<fs::path> folders;
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(root))) {
+    if (entry.is_directory()) folders.push_back(entry.path());
+  }
+  ASSERT_EQ(folders.size(), 1u) << root;
+  const std::u16string shop = folders[0].u16string() + u"\\";
+  EXPECT_TRUE(std::any_of(shop.begin(), shop.end(), [](char16_t c) { return c >= 0x4e00; }))
+      << ToUtf8(shop);
+  for (const char16_t* name : {u"picrelink.exe", u"picrelink-cli.exe", u"使用说明.html"}) {
+    EXPECT_TRUE(fs::is_regular_file(ToPath(shop + name))) << ToUtf8(name);
+  }
+  StartBesideAPackageAndRun(shop);
 }
 
 }  // namespace
