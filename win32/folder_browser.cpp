@@ -5,7 +5,6 @@
 #include <commctrl.h>
 // clang-format on
 
-#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
