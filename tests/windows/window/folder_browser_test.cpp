@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -299,6 +300,49 @@ TEST_F(FolderBrowserTest, OpensCentredAtItsSizeAndResizesDownToItsMinimum) {
   EXPECT_EQ(grownCancel.top, cancel.top + 50);
   EXPECT_EQ(grownGrip.right, grownClient.right);
   EXPECT_EQ(grownGrip.bottom, grownClient.bottom);
+}
+
+int FontHeight(HWND control) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  return std::abs(static_cast<int>(font.lfHeight));
+}
+
+TEST_F(FolderBrowserTest, OnAMonitorAt150PercentItsPartsAndFontGrowWithIt) {
+  int fontBefore = 0, fontAfter = 0;
+  RECT client{}, tree{}, box{}, ok{}, cancel{};
+  Answerer answer(L"#32770", [&](HWND dialog) {
+    fontBefore = FontHeight(GetDlgItem(dialog, kFolderBrowserTree));
+    // What the system sends when the browser moves to a monitor at 150 %.
+    RECT suggested{0, 0, Scaled(308, 144), Scaled(358, 144)};
+    AdjustWindowRectExForDpi(&suggested, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)),
+                             FALSE, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)),
+                             144);
+    OffsetRect(&suggested, 10 - suggested.left, 20 - suggested.top);
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    fontAfter = FontHeight(GetDlgItem(dialog, kFolderBrowserTree));
+    GetClientRect(dialog, &client);
+    tree = PlaceOf(dialog, kFolderBrowserTree);
+    box = PlaceOf(dialog, kFolderBrowserBox);
+    ok = PlaceOf(dialog, IDOK);
+    cancel = PlaceOf(dialog, IDCANCEL);
+    Press(dialog, IDCANCEL);
+  });
+  EXPECT_FALSE(BrowseForFolder(owner, folder).has_value());
+  ASSERT_TRUE(answer.Answered());
+  EXPECT_NEAR(fontAfter, fontBefore * 3 / 2, 1);
+  EXPECT_EQ(tree.left, Scaled(12, 144));
+  EXPECT_EQ(tree.top, Scaled(56, 144));
+  EXPECT_EQ(box.top, Scaled(24, 144));
+  EXPECT_EQ(ok.right - ok.left, Scaled(75, 144));
+  EXPECT_EQ(cancel.bottom - cancel.top, Scaled(25, 144));
+  // The box and the tree reach as far from the right edge, the buttons lie as
+  // far from the bottom-right corner, as at 96 dpi, scaled.
+  EXPECT_NEAR(client.right - tree.right, Scaled(12, 144), 1);
+  EXPECT_NEAR(client.right - box.right, Scaled(12, 144), 1);
+  EXPECT_NEAR(client.bottom - tree.bottom, Scaled(358 - 317, 144), 1);
+  EXPECT_NEAR(client.right - cancel.left, Scaled(308 - 219, 144), 1);
+  EXPECT_NEAR(client.bottom - ok.top, Scaled(358 - 323, 144), 1);
 }
 
 TEST_F(FolderBrowserTest, TreeListsFoldersOnlyWithoutHiddenOnesAndFollowsTheShellsReports) {
