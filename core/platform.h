@@ -141,7 +141,11 @@ FileStamp StampOf(std::u16string_view path);
 
 struct FolderEntry {
   std::u16string name;
-  bool isDirectory = false;
+  bool isDirectory = false;  // a link counts as what it points to
+  bool isLink = false;       // a symbolic link (on Windows, any reparse point)
+  // Hidden from the seller: a name beginning with "." on POSIX systems, the
+  // hidden or system attribute on Windows.
+  bool isHidden = false;
 };
 
 // The entries of a folder, "." and ".." left out, in the order the system

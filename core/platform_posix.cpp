@@ -592,12 +592,18 @@ std::vector<FolderEntry> ListFolder(std::u16string_view folder) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     bool isDirectory = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+    bool isLink = entry->d_type == DT_LNK;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat own {};
+      isLink = fstatat(dirfd(dir.get()), entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISLNK(own.st_mode);
+    }
+    if (isLink || entry->d_type == DT_UNKNOWN) {
       // A link counts as what it points to; a dangling link as a file.
       struct stat st {};
       isDirectory = fstatat(dirfd(dir.get()), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
     }
-    entries.push_back({FromNativeBytes(name), isDirectory});
+    entries.push_back({FromNativeBytes(name), isDirectory, isLink, name.front() == '.'});
   }
   return entries;
 }

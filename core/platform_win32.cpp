@@ -555,7 +555,10 @@ std::vector<FolderEntry> ListFolder(std::u16string_view folder) {
   do {
     const std::wstring_view name = data.cFileName;
     if (name == L"." || name == L"..") continue;
-    entries.push_back({FromWide(name), (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    const DWORD attributes = data.dwFileAttributes;
+    entries.push_back({FromWide(name), (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                       (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0});
   } while (FindNextFileW(found, &data));
   if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) throw fail(error);
   return entries;

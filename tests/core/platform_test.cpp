@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -209,14 +210,17 @@ TEST(ListFolder, ListsEveryEntryAndFlagsFolders) {
   fs::create_directory_symlink("图片", dir.path() / "link to folder");
   fs::create_symlink("nowhere", dir.path() / "dangling");
 
-  std::vector<std::pair<std::string, bool>> listed;
+  // name, folder, link, hidden
+  using Listed = std::tuple<std::string, bool, bool, bool>;
+  std::vector<Listed> listed;
   for (const FolderEntry& entry : ListFolder(dir.Folder())) {
-    listed.emplace_back(ToUtf8(entry.name), entry.isDirectory);
+    listed.emplace_back(ToUtf8(entry.name), entry.isDirectory, entry.isLink, entry.isHidden);
   }
   std::sort(listed.begin(), listed.end());
-  const std::vector<std::pair<std::string, bool>> expected = {
-      {".hidden folder", true}, {".hidden.csv", false},   {"a.csv", false},
-      {"dangling", false},      {"link to folder", true}, {"图片", true},
+  const std::vector<Listed> expected = {
+      {".hidden folder", true, false, true}, {".hidden.csv", false, false, true},
+      {"a.csv", false, false, false},        {"dangling", false, true, false},
+      {"link to folder", true, true, false}, {"图片", true, false, false},
   };
   EXPECT_EQ(listed, expected);
 }
