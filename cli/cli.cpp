@@ -16,10 +16,13 @@
 #include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/census/census.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/error_text.h"
 #include "relocation/references/csv_encoding.h"
 #include "relocation/references/detection.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/backup.h"
+#include "relocation/run/restore.h"
 #include "relocation/session/startup.h"
 
 namespace picrelink::cli {
@@ -79,6 +82,7 @@ struct CommandLine {
   bool backup = false;
   bool dryRun = false;
   bool force = false;
+  bool findPictures = false;
   bool json = false;
   bool help = false;
 };
@@ -104,6 +108,8 @@ CommandLine Parse(const std::vector<std::string>& args, Language language) {
       line.dryRun = true;
     } else if (arg == "--force") {
       line.force = true;
+    } else if (arg == "--find-pictures") {
+      line.findPictures = true;
     } else if (arg == "--json") {
       line.json = true;
     } else if (arg == "--level") {
@@ -126,6 +132,7 @@ struct Accepts {
   bool runOptions = false;  // --backup, --dry-run
   bool json = false;
   bool force = false;
+  bool findPictures = false;
 };
 
 void Expect(const CommandLine& line, const Accepts& accepts, Language language) {
@@ -148,6 +155,9 @@ void Expect(const CommandLine& line, const Accepts& accepts, Language language) 
   }
   if (!accepts.json && line.json) throw UsageError(Say(language, Text::TakesNoJson, {command}));
   if (!accepts.force && line.force) throw UsageError(Say(language, Text::TakesNoForce, {command}));
+  if (!accepts.findPictures && line.findPictures) {
+    throw UsageError(Say(language, Text::TakesNoFindPictures, {command}));
+  }
 }
 
 std::string Joined(const std::vector<std::string>& reasons, Language language) {
@@ -223,10 +233,16 @@ int Check(const CommandLine& line, const MemoryFormValues& values, Language lang
                                        ? NewFolderOperand(line.operands[1])
                                        : ProposedNewFolder(csv, DetectImageFolder(csv, values));
   const CheckResult result = CheckCsv(csv, values.levelText, newFolder);
+  // Where the pictures are when they are not (all) there: searched beside
+  // the CSV.
+  const PictureSearch search = SearchPictures(csv, result, CsvFolder(csv));
   if (line.json) {
-    WriteJson(out, CheckJson(result, csv, newFolder));
+    Json object = CheckJson(result, csv, newFolder);
+    object["suggestion"] = SuggestionJson(search);
+    WriteJson(out, object);
   } else {
     PrintCheck(out, result, csv, newFolder, language);
+    if (result.census.hasText) PrintSuggestion(out, search, result.census.level, true, language);
   }
 
   const Census& census = result.census;
@@ -443,6 +459,23 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
     // Start-up, keeping the files that were not taken.
     const std::vector<std::u16string> candidates = FindCsvCandidates(folder);
     StartUp(values, folder, candidates);
+    // Asked to, the pictures are searched for in the folder and taken where
+    // most of them are, when that finds more than the proposal.
+    std::optional<PictureSearch> search;
+    const std::u16string proposed = values.btn3;
+    const std::u16string levelBefore = values.levelText;
+    if (line.findPictures && !values.btn1.empty() && !values.btn2.empty()) {
+      const CheckResult check = CheckCsv(values.btn1, values.levelText, values.btn3);
+      search = SearchPictures(values.btn1, check, CsvFolder(values.btn1));
+      if (search->suggestion) {
+        const PictureSuggestion& suggestion = *search->suggestion;
+        values.btn2 = suggestion.oldFolder;
+        values.btn3 = suggestion.newFolder;
+        if ((suggestion.level > 0) != (check.census.level > 0)) {
+          values.levelText = LevelTextOf(suggestion.level);
+        }
+      }
+    }
     // With --json the values are in the object.
     if (out != nullptr && !line.json) {
       const auto shown = [&](std::u16string_view value) {
@@ -451,6 +484,21 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
       *out << Say(language, Text::LabelCsv, {shown(values.btn1)}) << '\n'
            << Say(language, Text::LabelOldFolder, {shown(values.btn2)}) << '\n'
            << Say(language, Text::LabelNewFolder, {shown(values.btn3)}) << '\n';
+      if (search && search->suggestion) {
+        const PictureSuggestion& suggestion = *search->suggestion;
+        *out << Say(language, Text::AutoFoundPictures,
+                    {ToUtf8(CsvFolder(values.btn1)), Grouped(suggestion.found),
+                     Grouped(suggestion.checked), Grouped(search->proposalFound)})
+             << '\n';
+        if (values.levelText != levelBefore) {
+          *out << Say(language, Text::LabelLevel, {ToUtf8(values.levelText)}) << '\n';
+        }
+      }
+      if (search && search->stop != SearchStop::Complete) {
+        PictureSearch stopped = *search;
+        stopped.suggestion.reset();
+        PrintSuggestion(*out, stopped, 0, false, language);
+      }
       if (candidates.size() > 1) {
         *out << Say(language, Text::OtherCsvFiles) << '\n';
         for (size_t i = 1; i < candidates.size(); ++i)
@@ -459,6 +507,10 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
     }
     const Proposal proposal{folder, line.force};
     Package package = Relocate(values, line, language, &proposal, out, err);
+    if (package.json.is_object() && line.findPictures) {
+      package.json["suggestion"] = search ? SuggestionJson(*search) : Json();
+      package.json["proposed_new_folder"] = ToUtf8(proposed);
+    }
     if (package.json.is_object()) {
       Json others = Json::array();
       for (size_t i = 1; i < candidates.size(); ++i) others.push_back(ToUtf8(candidates[i]));
@@ -468,6 +520,36 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
   } catch (const std::exception& e) {
     return Failed(e.what(), err);
   }
+}
+
+// restore: the newest backup put back, the CSV's bytes kept before it.
+int Restore(const CommandLine& line, Language language, std::ostream& out, std::ostream& err) {
+  const std::u16string csv = Operand(line.operands[0]);
+  if (csv.empty()) {
+    err << Say(language, Text::NothingDone, {Say(language, Text::NoCsvGiven)}) << '\n';
+    return kNothingDone;
+  }
+  const std::string shown = ToUtf8(platform::AbsolutePath(csv));
+  const RestoreReport report = RestoreBackup(csv);
+  switch (report.outcome) {
+    case RestoreOutcome::NoBackup:
+      err << Say(language, Text::NothingDone,
+                 {Say(language, Text::RestoreNoBackup,
+                      {shown, ToUtf8(platform::AbsolutePath(BackupName(csv, 1)))})})
+          << '\n';
+      return kNothingDone;
+    case RestoreOutcome::AlreadySame:
+      err << Say(language, Text::NothingDone,
+                 {Say(language, Text::RestoreAlreadySame, {shown, ToUtf8(report.backup)})})
+          << '\n';
+      return kNothingDone;
+    case RestoreOutcome::Restored:
+      break;
+  }
+  out << Say(language, Text::RestoreDone, {shown, ToUtf8(report.backup)}) << '\n'
+      << Say(language, Text::RestoreKept, {ToUtf8(report.kept)}) << '\n'
+      << Say(language, Text::RestoreUndo, {shown}) << '\n';
+  return kDone;
 }
 
 const char* StatusName(int status) {
@@ -572,6 +654,10 @@ int Execute(const CommandLine& line, Language language, std::ostream& out, std::
     if (line.json && !package.json.is_null()) WriteJson(out, package.json);
     return package.status;
   }
+  if (line.command == "restore") {
+    Expect(line, {}, language);
+    return Restore(line, language, out, err);
+  }
   if (line.command == "auto") {
     Expect(line,
            {.fewest = 1,
@@ -579,7 +665,8 @@ int Execute(const CommandLine& line, Language language, std::ostream& out, std::
             .level = true,
             .runOptions = true,
             .json = true,
-            .force = true},
+            .force = true,
+            .findPictures = true},
            language);
     if (line.operands.size() > 1) return AutoBatch(line, language, out);
     const Package package = Auto(line.operands[0], line, language, &out, err);

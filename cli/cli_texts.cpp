@@ -18,14 +18,16 @@ constexpr Entry kTexts[] = {
      "usage: picrelink-cli detect [--level TEXT] CSV\n"
      "       picrelink-cli check [--level TEXT] [--json] CSV [NEW]\n"
      "       picrelink-cli relocate [--backup] [--dry-run] [--json] CSV OLD NEW\n"
-     "       picrelink-cli auto [--level TEXT] [--backup] [--dry-run] [--force] [--json] "
-     "FOLDER...\n"
+     "       picrelink-cli auto [--level TEXT] [--backup] [--dry-run] [--force] "
+     "[--find-pictures] [--json] FOLDER...\n"
+     "       picrelink-cli restore CSV\n"
      "       picrelink-cli --help\n",
      "用法：picrelink-cli detect [--level TEXT] CSV\n"
      "      picrelink-cli check [--level TEXT] [--json] CSV [NEW]\n"
      "      picrelink-cli relocate [--backup] [--dry-run] [--json] CSV OLD NEW\n"
-     "      picrelink-cli auto [--level TEXT] [--backup] [--dry-run] [--force] [--json] "
-     "FOLDER...\n"
+     "      picrelink-cli auto [--level TEXT] [--backup] [--dry-run] [--force] "
+     "[--find-pictures] [--json] FOLDER...\n"
+     "      picrelink-cli restore CSV\n"
      "      picrelink-cli --help\n"},
     {Text::Help,
      "Rewrites the picture references of a listing CSV (UTF-16LE behind FF FE)\n"
@@ -46,6 +48,8 @@ constexpr Entry kTexts[] = {
      "                         print the CSV, the folder it names and the proposed\n"
      "                         new folder, then relocate with them; with several\n"
      "                         folders, one summary line each and a total\n"
+     "  restore CSV            put the newest backup of the CSV back; the CSV's\n"
+     "                         bytes before it are kept as the next backup\n"
      "\n"
      "options:\n"
      "  --level TEXT   how many folders above the pictures' own folder the CSV's\n"
@@ -53,6 +57,9 @@ constexpr Entry kTexts[] = {
      "  --backup       copy the CSV to <name>_备份.csv first\n"
      "  --dry-run      count the references that would change; write nothing\n"
      "  --force        auto: write even when the proposed new folder does not exist\n"
+     "  --find-pictures  auto: search the folder for the pictures and take the\n"
+     "                 folder (and level) where most of them are, when that finds\n"
+     "                 more than the proposal (check always says where they are)\n"
      "  --json         print JSON (UTF-8) in place of the lines\n"
      "\n"
      "A CSV that is not UTF-16LE behind FF FE is never changed: the program says\n"
@@ -82,6 +89,7 @@ constexpr Entry kTexts[] = {
      "  auto FOLDER...         像窗口启动时那样在 FOLDER 中查找 CSV，显示 CSV、\n"
      "                         其中的图片目录和建议的新目录，然后据此改写；\n"
      "                         给出多个目录时，每个目录一行摘要，最后一行合计\n"
+     "  restore CSV            放回 CSV 最新的备份；恢复前的内容另存为下一个备份\n"
      "\n"
      "选项：\n"
      "  --level TEXT   CSV 中的图片目录取图片所在目录往上几级（\"0\" 或 \"1\"；\n"
@@ -89,6 +97,8 @@ constexpr Entry kTexts[] = {
      "  --backup       先把 CSV 复制为 <名称>_备份.csv\n"
      "  --dry-run      只统计将要改写的引用，不写入任何内容\n"
      "  --force        auto：建议的新目录不存在时仍然写入\n"
+     "  --find-pictures  auto：在目录中查找图片，若比建议的目录找到更多，\n"
+     "                 就用图片最多的目录（及层级）（check 总会说明图片在哪里）\n"
      "  --json         以 JSON（UTF-8）代替文字行输出\n"
      "\n"
      "不是 FF FE 开头的 UTF-16LE 文本的 CSV 不会被改动：程序会说明它是什么文本、\n"
@@ -115,6 +125,7 @@ constexpr Entry kTexts[] = {
      "{} 不接受 --backup 和 --dry-run"},
     {Text::TakesNoJson, "{} takes no --json", "{} 不接受 --json"},
     {Text::TakesNoForce, "{} takes no --force", "{} 不接受 --force"},
+    {Text::TakesNoFindPictures, "{} takes no --find-pictures", "{} 不接受 --find-pictures"},
 
     {Text::NothingDone, "Nothing done: {}.", "未作处理：{}。"},
     {Text::NothingFound, "Nothing found: {}.", "未找到：{}。"},
@@ -249,6 +260,33 @@ constexpr Entry kTexts[] = {
      "Total: {} done, {} need a look, {} nothing to do, {} failed (of {} folders); {} "
      "references would be rewritten",
      "合计：完成 {}，需要查看 {}，无需处理 {}，出错 {}（共 {} 个目录）；将改写 {} 处引用"},
+
+    {Text::Suggestion, "Pictures found under {}: {}/{}", "图片在 {} 下找到 {}/{} 张"},
+    {Text::SuggestionLevel, " at level {}", "（层级 {}）"},
+    {Text::SuggestionHint, " (auto --find-pictures takes it)", "（auto --find-pictures 会采用）"},
+    {Text::SearchStoppedEntries,
+     "The search for the pictures stopped after {} entries; the folders past them were not "
+     "searched",
+     "查找图片在列出 {} 个条目后停止，其余目录未查找"},
+    {Text::SearchStoppedTime,
+     "The search for the pictures stopped after {} s; the folders not listed by then were not "
+     "searched",
+     "查找图片 {} 秒后停止，其余目录未查找"},
+    {Text::AutoFoundPictures,
+     "Found by searching {}: {}/{} pictures there ({} under the proposed folder)",
+     "在 {} 中查找图片的结果：此处找到 {}/{} 张（建议的目录下 {} 张）"},
+    {Text::LabelLevel, "Level: {}", "CSV中描述图片位置倒推几层目录：{}"},
+
+    {Text::UndoLine, "To undo: picrelink-cli restore \"{}\" (puts {} back)",
+     "撤销：picrelink-cli restore \"{}\"（放回 {}）"},
+    {Text::RestoreDone, "Restored {} from {}", "{} 已恢复为备份 {} 的内容"},
+    {Text::RestoreKept, "Its bytes before the restore are kept in {}", "恢复前的内容已保存为 {}"},
+    {Text::RestoreUndo, "To undo the restore: picrelink-cli restore \"{}\"",
+     "撤销此次恢复：picrelink-cli restore \"{}\""},
+    {Text::RestoreNoBackup, "no backup of {} ({} or a numbered one)",
+     "{} 没有备份（{} 或带编号的备份）"},
+    {Text::RestoreAlreadySame, "{} already holds the bytes of its newest backup {}",
+     "{} 的内容已与最新的备份 {} 相同"},
 };
 
 constexpr size_t kTextCount = static_cast<size_t>(Text::Count);

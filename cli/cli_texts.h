@@ -28,6 +28,7 @@ enum class Text {
   TakesNoRunOptions,
   TakesNoJson,
   TakesNoForce,
+  TakesNoFindPictures,
   // Statuses and their reasons.
   NothingDone,
   NothingFound,
@@ -111,6 +112,21 @@ enum class Text {
   BatchRespelled,
   BatchTotal,
   BatchTotalDryRun,
+  // The search for the pictures.
+  Suggestion,
+  SuggestionLevel,
+  SuggestionHint,
+  SearchStoppedEntries,
+  SearchStoppedTime,
+  AutoFoundPictures,
+  LabelLevel,
+  // Undo.
+  UndoLine,
+  RestoreDone,
+  RestoreKept,
+  RestoreUndo,
+  RestoreNoBackup,
+  RestoreAlreadySame,
   Count  // the number of texts
 };
 

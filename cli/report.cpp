@@ -267,6 +267,42 @@ Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16strin
   return object;
 }
 
+Json SuggestionJson(const PictureSearch& search) {
+  if (!search.suggestion) return Json();
+  const PictureSuggestion& suggestion = *search.suggestion;
+  return Json{{"new_folder", Utf8(suggestion.newFolder)},
+              {"level", suggestion.level},
+              {"checked", suggestion.checked},
+              {"found", suggestion.found}};
+}
+
+void PrintSuggestion(std::ostream& out, const PictureSearch& search, int32_t level, bool hint,
+                     Language language) {
+  if (search.suggestion) {
+    const PictureSuggestion& suggestion = *search.suggestion;
+    out << Say(
+        language, Text::Suggestion,
+        {Utf8(suggestion.newFolder), Grouped(suggestion.found), Grouped(suggestion.checked)});
+    if ((suggestion.level > 0) != (level > 0)) {
+      out << Say(language, Text::SuggestionLevel, {std::to_string(suggestion.level)});
+    }
+    if (hint) out << Say(language, Text::SuggestionHint);
+    out << '\n';
+  }
+  switch (search.stop) {
+    case SearchStop::Complete:
+      break;
+    case SearchStop::EntryLimit:
+      out << Say(language, Text::SearchStoppedEntries, {Grouped(search.entries)}) << '\n';
+      break;
+    case SearchStop::TimeLimit:
+      out << Say(language, Text::SearchStoppedTime,
+                 {std::to_string(PictureSearchLimits{}.time.count() / 1000)})
+          << '\n';
+      break;
+  }
+}
+
 void PrintCheck(std::ostream& out, const CheckResult& result, std::u16string_view csv,
                 std::u16string_view newFolder, Language language) {
   const Census& census = result.census;
@@ -302,6 +338,10 @@ Json RunJson(const RunReport& report, const FormValues& values,
       report.occurrencesOutsideReferences ? Json(*report.occurrencesOutsideReferences) : Json();
   object["backup"] =
       report.backup.empty() ? Json() : Json(Utf8(platform::AbsolutePath(report.backup)));
+  // The command that undoes a written run: it puts the backup back.
+  object["undo"] = report.outcome == RunOutcome::Written && !report.backup.empty()
+                       ? Json("picrelink-cli restore \"" + Utf8(report.csv) + "\"")
+                       : Json();
   Json respelled;
   respelled["total"] = report.respelledTotal;
   respelled.update(SpellingsJson(report.respelled, false));
@@ -319,6 +359,11 @@ void PrintRunDetails(std::ostream& out, const RunReport& report, Language langua
   if (!report.backup.empty()) {
     out << Say(language, dry ? Text::BackupDryRun : Text::Backup,
                {Utf8(platform::AbsolutePath(report.backup))})
+        << '\n';
+  }
+  if (report.outcome == RunOutcome::Written && !report.backup.empty()) {
+    out << Say(language, Text::UndoLine,
+               {Utf8(report.csv), Utf8(platform::AbsolutePath(report.backup))})
         << '\n';
   }
   if (report.occurrencesOutsideReferences.value_or(0) > 0) {

@@ -14,6 +14,7 @@
 #include "cli/cli_texts.h"
 #include "relocation/census/census.h"
 #include "relocation/census/picture_check.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/form_values.h"
 #include "relocation/references/csv_encoding.h"
 #include "relocation/run/adjustment_run.h"
@@ -40,6 +41,14 @@ void PrintPictures(std::ostream& out, const PictureTally& tally, Language langua
 Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16string_view newFolder);
 void PrintCheck(std::ostream& out, const CheckResult& result, std::u16string_view csv,
                 std::u16string_view newFolder, Language language);
+
+// The search's suggestion: null, or new_folder, level, checked, found.
+Json SuggestionJson(const PictureSearch& search);
+// One line naming where the pictures are (with hint, how auto takes it), and
+// one more when the search stopped short; nothing without a suggestion and a
+// complete search.
+void PrintSuggestion(std::ostream& out, const PictureSearch& search, int32_t level, bool hint,
+                     Language language);
 
 // values: the three folder values the run was given; messages: what it
 // showed (the success message, or why nothing changed); encoding: what the

@@ -4,7 +4,8 @@
 //        new folder;
 //   out: the references counted by folder and spelling, the detected folder
 //        marked (census), and which pictures exist under the new folder
-//        (picture_check, also used by run/ after a run).
+//        (picture_check, also used by run/ after a run), and where in the
+//        package the pictures are when they are not there (picture_search).
 // The window's status area (session/) and the CLI's check are built on it.
 //
 // The census of a CSV: every picture reference, in every spelling, counted in

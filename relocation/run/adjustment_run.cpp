@@ -131,6 +131,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
 
   const std::u16string csv = values.Btn1();
   if (csv.empty()) return report;  // NoCsv
+  report.csv = platform::AbsolutePath(csv);
 
   Utf16FileReader reader(csv);
   // One code unit tells whether there is any text; the passes exist only

@@ -6,7 +6,7 @@
 //        stream replace and the last stage over the other spellings
 //        (respelling_pass), and what to tell the seller (run_summary,
 //        run_texts). Takes references/ for the forms and census/ for the
-//        picture check after the write.
+//        picture check after the write. restore puts the newest backup back.
 //
 // The adjustment run: the start command's work, told without widgets.
 #include <array>
@@ -80,6 +80,8 @@ struct RunReport {
   std::optional<int64_t> occurrencesOutsideReferences;
   // Where the backup went (or, in a dry run, would go); empty without one.
   std::u16string backup;
+  // The CSV run over (btn1), absolute: what undoes a run names it.
+  std::u16string csv;
   // File URLs that named the old folder in another spelling (percent-encoded,
   // localhost, file:/) and were rewritten after the two passes, per spelling
   // name (kSpellingNames; several names for one reference count under each).

@@ -22,6 +22,11 @@ std::u16string Examples(const std::vector<std::u16string>& texts, Language langu
   return out;
 }
 
+// The command that puts the backup back, to be pasted into a terminal.
+std::u16string UndoCommand(const RunReport& report) {
+  return u"picrelink-cli restore \"" + report.csv + u"\"";
+}
+
 std::u16string Chinese(const RunReport& report) {
   std::u16string text = u"已改写路径形式 " + Number(report.occurrences[kPathForm]) +
                         u" 处，网址形式 " + Number(report.occurrences[kUrlForm]) + u" 处";
@@ -31,6 +36,7 @@ std::u16string Chinese(const RunReport& report) {
   text += u"。";
   if (!report.backup.empty()) {
     text += u"\n备份：" + platform::AbsolutePath(report.backup);
+    text += u"\n撤销此次调整：在“详情…”中点“恢复备份”，或运行 " + UndoCommand(report) + u"。";
   }
   if (report.occurrencesOutsideReferences.value_or(0) > 0) {
     text += u"\n注意：其中 " + Number(*report.occurrencesOutsideReferences) +
@@ -64,7 +70,11 @@ std::u16string English(const RunReport& report) {
     text += u", and " + Number(report.respelledTotal) + u" URLs spelled otherwise";
   }
   text += u".";
-  if (!report.backup.empty()) text += u"\nBackup: " + platform::AbsolutePath(report.backup);
+  if (!report.backup.empty()) {
+    text += u"\nBackup: " + platform::AbsolutePath(report.backup);
+    text += u"\nTo undo this run: 恢复备份 in the details (详情…), or run " + UndoCommand(report) +
+            u".";
+  }
   if (report.occurrencesOutsideReferences.value_or(0) > 0) {
     text += u"\nNote: " + Number(*report.occurrencesOutsideReferences) +
             u" of them stood outside picture references (in other text) and were replaced too.";

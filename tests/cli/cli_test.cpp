@@ -151,7 +151,11 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
             "调整成功！\n"
             "Rewritten: 2 path-form and 0 URL-form references.\n"
             "Backup: " +
-                backup + "\n");  // the dry run, the preflight, is what counts text outside
+                backup +
+                "\n"
+                "To undo: picrelink-cli restore \"" +
+                csv.string() + "\" (puts " + backup +
+                " back)\n");  // the dry run, the preflight, is what counts text outside
   EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"\"" + FromUtf8(newItem) + u"\"" +
                                            Listing(FromUtf8(newItem) + u"\\a.jpg", u"x")));
   EXPECT_EQ(ReadBytes(test::ToPath(dir.File("goods_备份.csv"))), Utf16FileBytes(before));
