@@ -21,6 +21,9 @@ class FormValues {
 
   // The level edit's shown text (edtnum); read by detection only.
   virtual std::u16string LevelText() const = 0;
+  // Written only when the seller takes the folder and level that the search
+  // for the pictures found.
+  virtual void SetLevelText(std::u16string_view text) = 0;
   // The backup choice (CheckBox1).
   virtual bool BackupChecked() const = 0;
 };
@@ -58,6 +61,7 @@ class MemoryFormValues : public FormValues {
     ++levelReads;
     return levelText;
   }
+  void SetLevelText(std::u16string_view text) override { levelText = text; }
   bool BackupChecked() const override { return backup; }
 };
 

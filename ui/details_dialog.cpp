@@ -7,11 +7,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "relocation/session/offer_texts.h"
 #include "ui/window_font.h"
 
 namespace picrelink::ui {
+namespace {
 
-DetailsDialog::DetailsDialog(const QString& text, QWidget* parent)
+QString ToQString(std::u16string_view text) {
+  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
+}
+
+}  // namespace
+
+DetailsDialog::DetailsDialog(const QString& text, bool offerRestore, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view_(new QPlainTextEdit(this)) {
@@ -26,6 +34,10 @@ DetailsDialog::DetailsDialog(const QString& text, QWidget* parent)
 
   auto* buttons = new QDialogButtonBox(this);
   copy_ = buttons->addButton(tr("Copy All"), QDialogButtonBox::ActionRole);
+  if (offerRestore) {
+    restore_ = buttons->addButton(ToQString(kRestoreBackup), QDialogButtonBox::ResetRole);
+    connect(restore_, &QPushButton::clicked, this, [this] { done(kRestore); });
+  }
   close_ = buttons->addButton(QDialogButtonBox::Close);
   close_->setDefault(true);
   connect(copy_, &QPushButton::clicked, this,

@@ -12,16 +12,22 @@ class DetailsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit DetailsDialog(const QString& text, QWidget* parent = nullptr);
+  // What exec() gives when the seller chose "恢复备份".
+  static constexpr int kRestore = 2;
+
+  // offerRestore: with the button "恢复备份", which closes the dialog.
+  DetailsDialog(const QString& text, bool offerRestore, QWidget* parent = nullptr);
 
   QPlainTextEdit* TextView() const { return view_; }
   QPushButton* CopyButton() const { return copy_; }
   QPushButton* CloseButton() const { return close_; }
+  QPushButton* RestoreButton() const { return restore_; }  // null without the offer
 
  private:
   QPlainTextEdit* view_;
   QPushButton* copy_;
   QPushButton* close_;
+  QPushButton* restore_ = nullptr;
 };
 
 }  // namespace picrelink::ui

@@ -20,8 +20,9 @@ class Dialogs {
   // and Escape both answer No); true for Yes.
   virtual bool AskYesNo(const QString& question, const QString& caption) = 0;
   // The details of the status area in a read-only text that can be selected
-  // and copied; returns when it is closed.
-  virtual void ShowDetails(const QString& text) = 0;
+  // and copied; returns when it is closed. With offerRestore it holds the
+  // button "恢复备份" too: true when the seller closed it with that.
+  virtual bool ShowDetails(const QString& text, bool offerRestore) = 0;
   // The open-file dialog for the CSV file: the chosen file's full path, or
   // nothing when it was cancelled or failed.
   virtual std::optional<QString> ChooseCsvFile(const QString& initialName) = 0;

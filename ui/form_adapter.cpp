@@ -27,6 +27,9 @@ void FormAdapter::SetBtn1(std::u16string_view text) { btn1_.setText(ToQString(te
 void FormAdapter::SetBtn2(std::u16string_view text) { btn2_.setText(ToQString(text)); }
 void FormAdapter::SetBtn3(std::u16string_view text) { btn3_.setText(ToQString(text)); }
 std::u16string FormAdapter::LevelText() const { return edtnum_.text().toStdU16String(); }
+void FormAdapter::SetLevelText(std::u16string_view text) {
+  edtnum_.lineEdit()->setText(ToQString(text));
+}
 bool FormAdapter::BackupChecked() const { return checkBox1_.isChecked(); }
 
 ButtonTrigger::ButtonTrigger(QAbstractButton& button) : button_(&button) {}

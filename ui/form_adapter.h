@@ -29,6 +29,7 @@ class FormAdapter : public FormValues {
   void SetBtn2(std::u16string_view text) override;
   void SetBtn3(std::u16string_view text) override;
   std::u16string LevelText() const override;
+  void SetLevelText(std::u16string_view text) override;
   bool BackupChecked() const override;
 
  private:

@@ -104,9 +104,9 @@ bool QtDialogs::AskYesNo(const QString& question, const QString& caption) {
   return box->exec() == QMessageBox::Yes;
 }
 
-void QtDialogs::ShowDetails(const QString& text) {
-  DetailsDialog dialog(text, QApplication::activeWindow());
-  dialog.exec();
+bool QtDialogs::ShowDetails(const QString& text, bool offerRestore) {
+  DetailsDialog dialog(text, offerRestore, QApplication::activeWindow());
+  return dialog.exec() == DetailsDialog::kRestore;
 }
 
 std::optional<QString> QtDialogs::ChooseCsvFile(const QString& initialName) {

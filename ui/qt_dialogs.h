@@ -25,7 +25,7 @@ class QtDialogs : public Dialogs {
   void ShowError(const QString& message) override;
   void ShowInformation(const QString& text, const QString& caption) override;
   bool AskYesNo(const QString& question, const QString& caption) override;
-  void ShowDetails(const QString& text) override;
+  bool ShowDetails(const QString& text, bool offerRestore) override;
   std::optional<QString> ChooseCsvFile(const QString& initialName) override;
   std::optional<QString> BrowseForFolder(const QString& initialPath) override;
 

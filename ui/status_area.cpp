@@ -6,6 +6,7 @@
 #include <QShortcut>
 #include <cmath>
 
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_band.h"
 #include "ui/window_font.h"
@@ -35,6 +36,7 @@ StatusArea::StatusArea(Language language, QWidget* parent)
       detailsButton_(MakeButton(this, ToQString(StatusAreaTextsFor(language).detailsButton))),
       progress_(new QProgressBar(this)),
       cancelButton_(MakeButton(this, ToQString(StatusAreaTextsFor(language).cancelButton))),
+      offerButton_(MakeButton(this, ToQString(kUseSuggestion))),
       escape_(new QShortcut(QKeySequence(Qt::Key_Escape), parent ? parent : this)),
       language_(language) {
   // A smaller face than the controls', so that two lines fit in the band
@@ -59,6 +61,8 @@ StatusArea::StatusArea(Language language, QWidget* parent)
   progress_->hide();
   cancelButton_->hide();
   detailsButton_->hide();
+  offerButton_->move(kOfferLeft - kLeft, 0);
+  offerButton_->hide();
   cancelButton_->setToolTip(ToQString(StatusAreaTextsFor(language).cancelHint));
 
   // Escape cancels only while there is something to cancel.
@@ -67,6 +71,7 @@ StatusArea::StatusArea(Language language, QWidget* parent)
   connect(escape_, &QShortcut::activated, this, &StatusArea::CancelRequested);
   connect(detailsButton_, &QPushButton::clicked, this, &StatusArea::DetailsRequested);
   connect(cancelButton_, &QPushButton::clicked, this, &StatusArea::CancelRequested);
+  connect(offerButton_, &QPushButton::clicked, this, &StatusArea::OfferAccepted);
 }
 
 void StatusArea::ShowStatus(const QString& text, const QString& details) {
@@ -94,6 +99,7 @@ void StatusArea::ShowProgress(Stage stage, double share) {
   if (progress_->isVisible()) return;
   label_->hide();
   detailsButton_->hide();
+  offerButton_->hide();
   progress_->show();
   cancelButton_->show();
   escape_->setEnabled(true);
@@ -106,6 +112,14 @@ void StatusArea::HideProgress() {
   progress_->reset();
   label_->show();
   detailsButton_->setVisible(!details_.isEmpty());
+  offerButton_->setVisible(offered_);
+}
+
+void StatusArea::ShowOffer(bool shown) {
+  offered_ = shown;
+  // The text gives way to the offer while it is there.
+  label_->resize((shown ? kOfferLeft : kRight - kButtonWidth) - kGap - kLeft, label_->height());
+  offerButton_->setVisible(shown && !progress_->isVisible());
 }
 
 QString StatusArea::Text() const { return label_->text(); }

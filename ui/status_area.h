@@ -34,6 +34,8 @@ class StatusArea : public QWidget {
   void ShowProgress(Stage stage, double share);
   // Back to the status.
   void HideProgress();
+  // The offer "使用此位置" left of the details button, shown or not.
+  void ShowOffer(bool shown);
 
   QString Text() const;
   const QString& Details() const { return details_; }
@@ -42,19 +44,23 @@ class StatusArea : public QWidget {
   QPushButton* DetailsButton() const { return detailsButton_; }
   QProgressBar* ProgressBar() const { return progress_; }
   QPushButton* CancelButton() const { return cancelButton_; }
+  QPushButton* OfferButton() const { return offerButton_; }
 
  signals:
   void DetailsRequested();
   void CancelRequested();
+  void OfferAccepted();
 
  private:
   QLabel* label_;
   QPushButton* detailsButton_;
   QProgressBar* progress_;
   QPushButton* cancelButton_;
+  QPushButton* offerButton_;
   QShortcut* escape_;
   Language language_;
   QString details_;
+  bool offered_ = false;
 };
 
 }  // namespace picrelink::ui

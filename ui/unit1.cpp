@@ -102,6 +102,7 @@ class TForm1::Host : public WindowHost {
         share);
   }
   void HideProgress() override { form_.statusArea->HideProgress(); }
+  void ShowOffer(bool shown) override { form_.statusArea->ShowOffer(shown); }
   void StatusShown() override { emit form_.StatusShown(); }
   void StartEnded() override { emit form_.StartEnded(); }
 
@@ -218,6 +219,8 @@ void TForm1::ConnectHandlers() {
   connect(progressTick_, &QTimer::timeout, this, [this] { session_->ProgressTick(); });
   connect(statusArea, &StatusArea::DetailsRequested, this, &TForm1::ShowDetails);
   connect(statusArea, &StatusArea::CancelRequested, this, [this] { session_->Cancel(); });
+  connect(statusArea, &StatusArea::OfferAccepted, this,
+          [this] { ShowingErrors([this] { session_->UseSuggestion(); }); });
 }
 
 void TForm1::ShowingErrors(const std::function<void()>& handler) {
@@ -247,7 +250,11 @@ void TForm1::btn2PropertiesButtonClick(PathEdit* sender) {
 
 bool TForm1::StatusPending() const { return session_->StatusPending(); }
 
-void TForm1::ShowDetails() { dialogs_.ShowDetails(statusArea->Details()); }
+void TForm1::ShowDetails() {
+  if (dialogs_.ShowDetails(statusArea->Details(), session_->BackupExists())) {
+    ShowingErrors([this] { session_->RestoreBackup(); });
+  }
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
   session_->Close();

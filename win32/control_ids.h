@@ -27,6 +27,7 @@ enum ControlId : int {
   kIdStatusProgress = 132,
   kIdStatusProgressText = 133,
   kIdStatusCancel = 134,
+  kIdStatusOffer = 135,
 };
 
 }  // namespace picrelink::win32

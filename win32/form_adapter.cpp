@@ -16,6 +16,11 @@ void FormAdapter::SetBtn1(std::u16string_view text) { Set(btn1_, text); }
 void FormAdapter::SetBtn2(std::u16string_view text) { Set(btn2_, text); }
 void FormAdapter::SetBtn3(std::u16string_view text) { Set(btn3_, text); }
 std::u16string FormAdapter::LevelText() const { return edtnum_.Text(); }
+void FormAdapter::SetLevelText(std::u16string_view text) {
+  setting_ = true;
+  SetWindowText(edtnum_.Edit(), text);
+  setting_ = false;
+}
 
 bool FormAdapter::BackupChecked() const {
   return SendMessageW(checkBox1_, BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -24,6 +24,7 @@ class FormAdapter : public FormValues {
   void SetBtn1(std::u16string_view text) override;
   void SetBtn2(std::u16string_view text) override;
   void SetBtn3(std::u16string_view text) override;
+  void SetLevelText(std::u16string_view text) override;
   std::u16string LevelText() const override;
   bool BackupChecked() const override;
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_band.h"
 #include "win32/control_ids.h"
@@ -58,6 +59,7 @@ void StatusArea::Create(HWND parent, Language language) {
   progress_ = MakeChild(parent, PROGRESS_CLASSW, u"", 0, kIdStatusProgress);
   SendMessageW(progress_, PBM_SETRANGE32, 0, kProgressSteps);
   cancelButton_ = MakeChild(parent, L"BUTTON", texts.cancelButton, BS_PUSHBUTTON, kIdStatusCancel);
+  offerButton_ = MakeChild(parent, L"BUTTON", kUseSuggestion, BS_PUSHBUTTON, kIdStatusOffer);
   // What the cancel button does, when the pointer rests on it.
   hint_ = Wide(texts.cancelHint);
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
@@ -72,7 +74,9 @@ void StatusArea::Create(HWND parent, Language language) {
 }
 
 void StatusArea::Place(UINT dpi, HFONT font) {
-  for (HWND control : {text_, detailsButton_, progress_, progressText_, cancelButton_}) {
+  dpi_ = dpi;
+  for (HWND control :
+       {text_, detailsButton_, progress_, progressText_, cancelButton_, offerButton_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   const int line = LineHeight(font);
@@ -81,8 +85,10 @@ void StatusArea::Place(UINT dpi, HFONT font) {
   const int buttonWidth = Scaled(kButtonWidth, dpi);
   const int buttonHeight = Scaled(kButtonHeight, dpi);
   const int textWidth = Scaled(kRight - kLeft - kButtonWidth - kGap, dpi);
+  const int shownWidth = offered_ ? Scaled(kOfferLeft - kGap - kLeft, dpi) : textWidth;
   const int buttonLeft = Scaled(kRight - kButtonWidth, dpi);
-  MoveWindow(text_, left, top, textWidth, 2 * line, TRUE);
+  MoveWindow(text_, left, top, shownWidth, 2 * line, TRUE);
+  MoveWindow(offerButton_, Scaled(kOfferLeft, dpi), top, buttonWidth, buttonHeight, TRUE);
   MoveWindow(detailsButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
   MoveWindow(cancelButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
   const int progressTextWidth = Scaled(kProgressTextWidth, dpi);
@@ -116,6 +122,7 @@ void StatusArea::ShowProgress(Stage stage, double share) {
   progressShown_ = true;
   ShowWindow(text_, SW_HIDE);
   ShowWindow(detailsButton_, SW_HIDE);
+  ShowWindow(offerButton_, SW_HIDE);
   ShowWindow(progressText_, SW_SHOWNA);
   ShowWindow(progress_, SW_SHOWNA);
   ShowWindow(cancelButton_, SW_SHOWNA);
@@ -130,6 +137,17 @@ void StatusArea::HideProgress() {
   SendMessageW(progress_, PBM_SETPOS, 0, 0);
   ShowWindow(text_, SW_SHOWNA);
   ShowWindow(detailsButton_, details_.empty() ? SW_HIDE : SW_SHOWNA);
+  ShowWindow(offerButton_, offered_ ? SW_SHOWNA : SW_HIDE);
+}
+
+void StatusArea::ShowOffer(bool shown) {
+  offered_ = shown;
+  RECT rect{};
+  GetWindowRect(text_, &rect);
+  const int width = Scaled((shown ? kOfferLeft : kRight - kButtonWidth) - kGap - kLeft, dpi_);
+  SetWindowPos(text_, nullptr, 0, 0, width, rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(offerButton_, shown && !progressShown_ ? SW_SHOWNA : SW_HIDE);
 }
 
 }  // namespace picrelink::win32

@@ -29,6 +29,9 @@ class StatusArea {
   void ShowProgress(Stage stage, double share);
   void HideProgress();
   bool ProgressShown() const { return progressShown_; }
+  // The offer "使用此位置" left of the details button, shown or not; the text
+  // gives way to it.
+  void ShowOffer(bool shown);
 
   std::u16string Text() const { return WindowText(text_); }
   const std::u16string& Details() const { return details_; }
@@ -38,6 +41,7 @@ class StatusArea {
   HWND ProgressBar() const { return progress_; }
   HWND ProgressText() const { return progressText_; }
   HWND CancelButton() const { return cancelButton_; }
+  HWND OfferButton() const { return offerButton_; }
 
  private:
   HWND text_ = nullptr;
@@ -45,11 +49,14 @@ class StatusArea {
   HWND progress_ = nullptr;
   HWND progressText_ = nullptr;
   HWND cancelButton_ = nullptr;
+  HWND offerButton_ = nullptr;
   HWND tooltip_ = nullptr;  // owned by the window, which destroys it
   std::wstring hint_;
   Language language_ = Language::Chinese;
   std::u16string details_;
   bool progressShown_ = false;
+  bool offered_ = false;
+  UINT dpi_ = 96;  // of the last placement
 };
 
 }  // namespace picrelink::win32

@@ -133,6 +133,7 @@ class TForm1::Host : public WindowHost {
         share);
   }
   void HideProgress() override { form_.statusArea.HideProgress(); }
+  void ShowOffer(bool shown) override { form_.statusArea.ShowOffer(shown); }
   void StatusShown() override { ++form_.statusesShown_; }
   void StartEnded() override { ++form_.startsEnded_; }
 
@@ -356,6 +357,9 @@ void TForm1::OnCommand(int id, int code) {
       break;
     case kIdStatusDetails:
       if (code == BN_CLICKED) dialogs_.ShowDetails(statusArea.Details());
+      break;
+    case kIdStatusOffer:
+      if (code == BN_CLICKED) ShowingErrors([this] { session_->UseSuggestion(); });
       break;
     case kIdStatusCancel:
     case IDCANCEL:  // Escape

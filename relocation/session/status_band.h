@@ -15,6 +15,9 @@ inline constexpr int kButtonWidth = 88;
 inline constexpr int kButtonHeight = 23;
 // Between the text and the buttons.
 inline constexpr int kGap = 10;
+// The offer of another folder sits left of the details button; while it is
+// shown the text ends before it.
+inline constexpr int kOfferLeft = kRight - 2 * kButtonWidth - kGap;
 
 // The progress bar's steps: a share read of 0 to 1 in thousandths, so that
 // its tenth is the percentage shown.

@@ -4,6 +4,7 @@
 
 #include "core/path_helpers.h"
 #include "core/utf.h"
+#include "relocation/session/offer_texts.h"
 
 namespace picrelink {
 namespace {
@@ -108,7 +109,12 @@ std::u16string StatusText(const StatusInput& input, Language language) {
                        : u"The CSV holds no picture reference (looked for src=\"\"D:\\...\"\", "
                          u"src=\"\"file:///D:/...\"\" and their other spellings).");
   }
-  return text + CensusLine(*input.check, language);
+  text += CensusLine(*input.check, language);
+  if (input.search && input.search->suggestion) {
+    text += u"\n" + SuggestionLine(*input.search->suggestion, CsvFolder(input.csv),
+                                   input.check->census.level, language);
+  }
+  return text;
 }
 
 std::u16string DetailsText(const CheckResult& check, Language language) {

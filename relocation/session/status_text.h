@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "relocation/census/census.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/language.h"
 #include "relocation/references/csv_encoding.h"
 
@@ -24,6 +25,9 @@ struct StatusInput {
   // The census and the picture check against the new folder.
   std::optional<CheckResult> check;
   std::u16string newFolder;  // btn3
+  // Where the pictures are when the new folder lacks some of them: searched
+  // for beside the CSV after the census.
+  std::optional<PictureSearch> search;
   // Why the census could not be taken (the CSV cannot be opened, the level
   // is no integer), as the error says it.
   std::u16string error;

@@ -8,7 +8,10 @@
 
 #include "core/platform.h"
 #include "core/utf.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/restore.h"
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/startup.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_text.h"
@@ -91,6 +94,13 @@ struct WindowSession::RunJob {
   bool cancelled = false;
 };
 
+// A restore on its own thread.
+struct WindowSession::RestoreJob {
+  std::u16string csv;
+  std::optional<RestoreReport> report;
+  std::optional<std::u16string> error;
+};
+
 WindowSession::WindowSession(WindowHost& host, FormValues& values, SessionSettings settings)
     : host_(host), values_(values), settings_(std::move(settings)) {}
 
@@ -115,6 +125,7 @@ void WindowSession::Start() {
   if (starting_) return;
   starting_ = true;
   host_.StartTrigger().SetAvailable(false);
+  host_.ShowOffer(false);
   startClock_ = Clock::now();
   StopStatusDelay();
   startValues_ = SnapshotOf(values_);
@@ -139,6 +150,8 @@ StatusRequest WindowSession::CurrentRequest() const {
 
 void WindowSession::ValuesEdited() {
   if (closing_) return;
+  // What it offers belongs to the values before.
+  host_.ShowOffer(false);
   if (starting_) {
     statusPending_ = true;
     return;
@@ -185,15 +198,16 @@ void WindowSession::StartCensus(bool forStart) {
   census_ = job;
   // One reader of the CSV at a time, since a reader holds it: the census
   // begins once those before it have stopped, unless it was overtaken.
-  host_.WhenIdle([this, job] {
+  host_.WhenIdle([this, job, forStart] {
     if (job != census_ || closing_) return;
     host_.StartJob(
-        [job] {
+        [job, search = !forStart] {
           try {
+            // The start command waits for its census: no search then.
             job->input = TakeStatus(
                 job->request,
                 [job](uint64_t read, uint64_t total) { job->progress.Set(read, total); },
-                &job->cancel);
+                &job->cancel, search);
           } catch (const Cancelled&) {
             job->cancelled = true;
           } catch (const std::exception& error) {
@@ -243,6 +257,7 @@ void WindowSession::ShowStatusOf(const StatusInput& input) {
   std::u16string details = text;
   if (input.check) details += u"\n\n" + DetailsText(*input.check, settings_.language);
   host_.ShowStatus(text, details);
+  host_.ShowOffer(!starting_ && input.search && input.search->suggestion);
   host_.StatusShown();
 }
 
@@ -326,6 +341,73 @@ void WindowSession::EndStart() {
     statusPending_ = false;
     RefreshStatus(false);
   }
+}
+
+void WindowSession::UseSuggestion() {
+  if (starting_ || closing_ || census_ || !taken_) return;
+  const StatusInput& input = taken_->input;
+  if (!input.check || !input.search || !input.search->suggestion) return;
+  if (!(taken_->request == CurrentRequest())) return;
+  const PictureSuggestion suggestion = *input.search->suggestion;
+  host_.ShowOffer(false);
+  if ((suggestion.level > 0) != (input.check->census.level > 0)) {
+    // The folder the CSV names follows the level, as re-detection has it.
+    values_.SetLevelText(LevelTextOf(suggestion.level));
+    values_.SetBtn2(suggestion.oldFolder);
+  }
+  values_.SetBtn3(suggestion.newFolder);
+  RefreshStatus(true);
+}
+
+bool WindowSession::BackupExists() const {
+  const std::u16string csv = values_.Btn1();
+  return !csv.empty() && !NewestBackup(csv).empty();
+}
+
+void WindowSession::RestoreBackup() {
+  if (starting_ || closing_) return;
+  const std::u16string csv = values_.Btn1();
+  const std::u16string backup = csv.empty() ? std::u16string() : NewestBackup(csv);
+  if (backup.empty()) return;
+  if (!host_.AskYesNo(RestoreQuestion(platform::AbsolutePath(csv), platform::AbsolutePath(backup),
+                                      settings_.language),
+                      kWindowCaption)) {
+    return;
+  }
+  ReleaseCsv();
+  starting_ = true;
+  host_.StartTrigger().SetAvailable(false);
+  host_.ShowOffer(false);
+  StopStatusDelay();
+  auto job = std::make_shared<RestoreJob>();
+  job->csv = csv;
+  host_.WhenIdle([this, job] {
+    host_.StartJob(
+        [job] {
+          try {
+            job->report = picrelink::RestoreBackup(job->csv);
+          } catch (const std::exception& error) {
+            job->error = FromUtf8(error.what());
+          }
+        },
+        [this, job] { RestoreEnded(job); });
+  });
+}
+
+void WindowSession::RestoreEnded(const std::shared_ptr<RestoreJob>& job) {
+  if (closing_) {
+    EndStart();
+    return;
+  }
+  EndStart();
+  if (job->error) {
+    host_.ShowError(*job->error);
+  } else if (job->report) {
+    host_.ShowInformation(
+        RestoredMessage(platform::AbsolutePath(job->csv), *job->report, settings_.language),
+        kWindowCaption);
+  }
+  RefreshStatus(true);
 }
 
 void WindowSession::Cancel() {

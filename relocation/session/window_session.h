@@ -71,6 +71,9 @@ class WindowHost {
   // The start command is at stage: a progress bar and a cancel button.
   virtual void ShowProgress(Stage stage, double share) = 0;
   virtual void HideProgress() = 0;
+  // The offer "使用此位置" beside the status: shown when the search found
+  // more pictures elsewhere, hidden with everything else that changes it.
+  virtual void ShowOffer(bool shown) = 0;
 
   // For those who watch the window: the status was shown; the start command
   // ended (written, refused, failed or cancelled).
@@ -119,6 +122,15 @@ class WindowSession {
   void RefreshStatus(bool force);
   void StatusDelayEnded();
   void ProgressTick();
+  // "使用此位置": the folder (and level) where the search found the pictures
+  // into the values, as if the seller had chosen them, then a new census.
+  // Nothing when the values changed since that status.
+  void UseSuggestion();
+  // Whether the CSV has a backup to put back ("恢复备份" in the details).
+  bool BackupExists() const;
+  // "恢复备份": the question, then the newest backup put back on a thread of
+  // its own, with the start command held meanwhile; what happened is said.
+  void RestoreBackup();
   // The cancel button or Escape: stops the start command's work.
   void Cancel();
   // The window closes: cancels what runs and waits for it. Never a
@@ -147,6 +159,8 @@ class WindowSession {
   void AskThenRun(const StatusInput& input);
   void StartRun();
   void RunEnded(const std::shared_ptr<RunJob>& job);
+  struct RestoreJob;
+  void RestoreEnded(const std::shared_ptr<RestoreJob>& job);
   void EndStart();
   void StartTicks();
   void StopStatusDelay();

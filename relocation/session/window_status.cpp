@@ -4,13 +4,14 @@
 #include <optional>
 
 #include "core/utf.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/run/adjustment_run.h"
 
 namespace picrelink {
 
 StatusInput TakeStatus(const StatusRequest& request,
                        const std::function<void(uint64_t read, uint64_t total)>& progress,
-                       const std::atomic<bool>* cancel) {
+                       const std::atomic<bool>* cancel, bool searchPictures) {
   StatusInput input;
   input.csv = request.csv;
   input.newFolder = request.newFolder;
@@ -32,6 +33,16 @@ StatusInput TakeStatus(const StatusRequest& request,
     throw;
   } catch (const std::exception& error) {
     input.error = FromUtf8(error.what());
+    return input;
+  }
+  if (searchPictures && input.check && input.check->pictures) {
+    try {
+      input.search = SearchPictures(request.csv, *input.check, CsvFolder(request.csv), {}, cancel);
+    } catch (const Cancelled&) {
+      throw;
+    } catch (const std::exception&) {
+      // The CSV changed under the search: the census stands, without an offer.
+    }
   }
   return input;
 }

@@ -28,10 +28,12 @@ struct StatusRequest {
 // - the census and, with a new folder, the picture check (CheckCsv);
 // - when the CSV holds no UTF-16 text, what it holds instead, and no census;
 // - any error of reading the CSV or of the level text as its message.
+// - with searchPictures, when the new folder lacks pictures, the search for
+//   them beside the CSV (SearchPictures), which adds to the status only;
 // progress and cancel are CheckCsv's: a set cancel flag throws Cancelled, the
 // only error that propagates.
 StatusInput TakeStatus(const StatusRequest& request,
                        const std::function<void(uint64_t read, uint64_t total)>& progress = {},
-                       const std::atomic<bool>* cancel = nullptr);
+                       const std::atomic<bool>* cancel = nullptr, bool searchPictures = false);
 
 }  // namespace picrelink

@@ -14,6 +14,7 @@
 #include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/status_text.h"
 #include "tests/support/test_files.h"
 
@@ -92,6 +93,7 @@ class FakeHost : public WindowHost {
   void ShowChecking(double) override {}
   void ShowProgress(Stage, double) override {}
   void HideProgress() override {}
+  void ShowOffer(bool shown) override { offer = shown; }
   void StartEnded() override { ++startsEnded; }
 
   // The event loop: every done call in turn, and what waited for the jobs.
@@ -108,6 +110,7 @@ class FakeHost : public WindowHost {
   bool answer = false;
   bool statusDelay = false;
   bool ticking = false;
+  bool offer = false;
   int jobsStarted = 0;
   int startsEnded = 0;
   std::vector<Shown> errors, informations, questions;
@@ -259,6 +262,83 @@ TEST_F(WindowSessionTest, AfterClosingNothingMoreIsShown) {
   EXPECT_TRUE(host.statuses.empty());
   session.ValuesEdited();
   EXPECT_FALSE(host.statusDelay);
+}
+
+// ---------------------------------------------------------------- the offers
+
+TEST_F(WindowSessionTest, TheOfferTakesTheFolderWhereThePicturesAreAndCountsAgain) {
+  const std::u16string found = dir.Folder() + u"宝贝图片";
+  fs::rename(ToPath(pictures), ToPath(found));
+  Open();
+  EXPECT_TRUE(host.offer);
+  EXPECT_NE(host.statuses[0].find(u"图片在“宝贝图片”下找到 1/1 张"), std::u16string::npos)
+      << ToUtf8(host.statuses[0]);
+  const int jobs = host.jobsStarted;
+  session.UseSuggestion();
+  EXPECT_FALSE(host.offer);
+  EXPECT_EQ(values.btn3, found);
+  EXPECT_EQ(values.btn2, u"D:\\old\\图片");
+  EXPECT_EQ(values.levelText, u"1");
+  EXPECT_EQ(host.jobsStarted, jobs + 1);
+  host.Pump();
+  EXPECT_FALSE(host.offer);
+  ASSERT_EQ(host.statuses.size(), 2u);
+  EXPECT_EQ(host.statuses[1].find(kUseSuggestion), std::u16string::npos);
+}
+
+TEST_F(WindowSessionTest, TheOfferSetsTheLevelAndTheFolderItNamesWhenTheLevelDiffers) {
+  // The pictures' own folder alone, under another name.
+  fs::rename(ToPath(pictures + u"/item1"), ToPath(dir.Folder() + u"宝贝图片"));
+  Open();
+  EXPECT_TRUE(host.offer);
+  session.UseSuggestion();
+  EXPECT_EQ(values.levelText, u"0");
+  EXPECT_EQ(values.btn2, u"D:\\old\\图片\\item1");
+  EXPECT_EQ(values.btn3, dir.Folder() + u"宝贝图片");
+}
+
+TEST_F(WindowSessionTest, AnOfferOfValuesSinceChangedIsNotTaken) {
+  fs::rename(ToPath(pictures), ToPath(dir.Folder() + u"宝贝图片"));
+  Open();
+  ASSERT_TRUE(host.offer);
+  values.btn3 = dir.Folder() + u"别处";
+  session.ValuesEdited();
+  EXPECT_FALSE(host.offer);
+  session.UseSuggestion();
+  EXPECT_EQ(values.btn3, dir.Folder() + u"别处");
+}
+
+TEST_F(WindowSessionTest, NoOfferWhenThePicturesAreWhereTheValuesSay) {
+  // Another copy of the pictures elsewhere finds no more than the values do.
+  fs::create_directories(ToPath(dir.Folder() + u"别处/图片/item1"));
+  WriteBytes(ToPath(dir.Folder() + u"别处/图片/item1/a.jpg"), "jpg");
+  Open();
+  EXPECT_FALSE(host.offer);
+}
+
+TEST_F(WindowSessionTest, RestoreAsksFirstThenPutsTheBackupBackAndSaysHowToUndo) {
+  Open();
+  EXPECT_FALSE(session.BackupExists());
+  const std::u16string backup = dir.Folder() + u"商品_备份.csv";
+  WriteBytes(ToPath(backup), "older");
+  EXPECT_TRUE(session.BackupExists());
+
+  host.answer = false;
+  session.RestoreBackup();
+  EXPECT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(ReadBytes(ToPath(csv)), original);
+
+  host.answer = true;
+  session.RestoreBackup();
+  EXPECT_FALSE(host.trigger.available) << "the start command waits for the restore";
+  host.Pump();
+  EXPECT_TRUE(host.trigger.available);
+  EXPECT_EQ(ReadBytes(ToPath(csv)), "older");
+  EXPECT_EQ(ReadBytes(ToPath(dir.Folder() + u"商品_备份(2).csv")), original);
+  ASSERT_EQ(host.informations.size(), 1u);
+  EXPECT_NE(host.informations[0].text.find(u"picrelink-cli restore"), std::u16string::npos);
+  EXPECT_NE(host.informations[0].text.find(dir.Folder() + u"商品_备份(2).csv"),
+            std::u16string::npos);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 
 #include "ui/details_dialog.h"
@@ -70,7 +71,8 @@ TEST(QuestionBoxTest, AsksYesOrNoWithNoTheDefault) {
 
 TEST(DetailsDialogTest, ShowsTheTextReadOnlySelectableAndCopyable) {
   const QString text = QStringLiteral("目录（按引用数）：\n* D:\\old\\pics    3\n");
-  DetailsDialog dialog(text);
+  DetailsDialog dialog(text, false);
+  EXPECT_EQ(dialog.RestoreButton(), nullptr);
   QPlainTextEdit* view = dialog.TextView();
   EXPECT_EQ(view->toPlainText(), text);
   EXPECT_TRUE(view->isReadOnly());
@@ -91,6 +93,16 @@ TEST(DetailsDialogTest, ShowsTheTextReadOnlySelectableAndCopyable) {
   QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), text);
+}
+
+TEST(DetailsDialogTest, TheRestoreButtonClosesItWithItsOwnAnswer) {
+  DetailsDialog dialog(QStringLiteral("详情"), true);
+  ASSERT_NE(dialog.RestoreButton(), nullptr);
+  EXPECT_EQ(dialog.RestoreButton()->text(), QStringLiteral("恢复备份"));
+  // Not the default: Enter closes, as before.
+  EXPECT_TRUE(dialog.CloseButton()->isDefault());
+  QTimer::singleShot(0, &dialog, [&dialog] { dialog.RestoreButton()->click(); });
+  EXPECT_EQ(dialog.exec(), DetailsDialog::kRestore);
 }
 
 TEST(CsvFileDialogTest, OffersCsvFilesFirstAndAcceptsAnyTypedName) {

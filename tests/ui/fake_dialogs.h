@@ -38,6 +38,8 @@ class FakeDialogs : public Dialogs {
   bool questionAnswer = false;  // No, the question box's default
   std::vector<QString> details;
 
+  bool restoreAnswer = false;        // "恢复备份" chosen in the details
+  std::vector<bool> restoreOffered;  // whether each details dialog offered it
   std::optional<QString> csvAnswer;
   std::vector<QString> csvAsked;  // the initial names passed
   std::optional<QString> folderAnswer;
@@ -51,7 +53,11 @@ class FakeDialogs : public Dialogs {
     questions.push_back(Snapshot(question, caption));
     return questionAnswer;
   }
-  void ShowDetails(const QString& text) override { details.push_back(text); }
+  bool ShowDetails(const QString& text, bool offerRestore) override {
+    details.push_back(text);
+    restoreOffered.push_back(offerRestore);
+    return offerRestore && restoreAnswer;
+  }
   std::optional<QString> ChooseCsvFile(const QString& initialName) override {
     csvAsked.push_back(initialName);
     return csvAnswer;

@@ -77,7 +77,7 @@ TEST(WindowLanguageTest, UnderAChineseLocaleTheAddedTextsAreChinese) {
   EXPECT_EQ(form.edtnum->accessibleName(), QStringLiteral("CSV中描述图片位置倒推几层目录"));
 
   FolderBrowser browser(QString{});
-  DetailsDialog details(QStringLiteral("…"));
+  DetailsDialog details(QStringLiteral("…"), false);
   const QString texts[] = {
       area.CancelButton()->toolTip(),
       form.edtnum->accessibleDescription(),

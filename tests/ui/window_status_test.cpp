@@ -17,6 +17,7 @@
 #include "relocation/run/adjustment_run.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
+#include "ui/level_edit.h"
 #include "ui/path_edit.h"
 #include "ui/status_area.h"
 #include "ui/unit1.h"
@@ -385,6 +386,79 @@ TEST_F(WindowStatusTest, ClosingDuringARunLeavesTheCsvOldOrNewNeverPartial) {
     }
     EXPECT_EQ(ListNames(dir->path()), names);
   }
+}
+
+// The pictures of Pictures() unpacked under another name beside the CSV:
+// the whole package's folder, or the pictures' own folder alone.
+struct OfferCase {
+  std::string name;
+  fs::path pictures;    // where the pictures lie, below the CSV's folder
+  QString newFolder;    // what the offer puts into btn3, below the CSV's folder
+  QString level;        // and into the level edit
+  QString namedFolder;  // and into btn2
+};
+
+class WindowOfferTest : public WindowStatusTest, public testing::WithParamInterface<OfferCase> {};
+
+TEST_P(WindowOfferTest, TheOfferFillsTheValuesAndTheStatusFollows) {
+  const OfferCase& offerCase = GetParam();
+  WriteCsv(Pictures(2));
+  fs::create_directories(dir->path() / offerCase.pictures);
+  for (int i = 0; i < 2; ++i) {
+    WriteBytes(dir->path() / offerCase.pictures / (std::to_string(i) + ".jpg"), "jpg");
+  }
+  auto form = ShowForm();
+  const QString status = StatusOf(*form);
+  QPushButton* offer = form->statusArea->OfferButton();
+  ASSERT_TRUE(offer->isVisibleTo(form.get())) << status.toStdString();
+  EXPECT_EQ(offer->text(), QStringLiteral("使用此位置"));
+  EXPECT_TRUE(status.contains(QStringLiteral("\"宝贝图片\": 2/2 found"))) << status.toStdString();
+  // The text ends before the offer.
+  EXPECT_LE(form->statusArea->Label()->geometry().right(), offer->geometry().left());
+
+  QTest::mouseClick(offer, Qt::LeftButton);
+  EXPECT_FALSE(offer->isVisibleTo(form.get()));
+  EXPECT_EQ(form->btn3->text(), Q(dir->Folder()) + offerCase.newFolder);
+  EXPECT_EQ(form->edtnum->text(), offerCase.level);
+  EXPECT_EQ(form->btn2->text(), offerCase.namedFolder);
+  EXPECT_TRUE(StatusOf(*form).contains(QStringLiteral("2 found, 0 missing")));
+  EXPECT_FALSE(offer->isVisibleTo(form.get()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, WindowOfferTest,
+    testing::Values(OfferCase{"WholePackage", fs::path("宝贝图片") / "item",
+                              QStringLiteral("宝贝图片"), QStringLiteral("1"),
+                              QStringLiteral("D:\\old\\pics")},
+                    OfferCase{"OwnFolderAlone", fs::path("宝贝图片"), QStringLiteral("宝贝图片"),
+                              QStringLiteral("0"), QStringLiteral("D:\\old\\pics\\item")}),
+    [](const testing::TestParamInfo<OfferCase>& offerCase) { return offerCase.param.name; });
+
+TEST_F(WindowStatusTest, TheDetailsOfferRestoreWhenThereIsABackupAndAskFirst) {
+  WriteCsv(Pictures(1));
+  WritePictures(dir->path(), 1);
+  const std::string original = ReadBytes(CsvPath());
+  auto form = ShowForm();
+  StatusOf(*form);
+  QTest::mouseClick(form->statusArea->DetailsButton(), Qt::LeftButton);
+  ASSERT_EQ(dialogs.restoreOffered.size(), 1u);
+  EXPECT_FALSE(dialogs.restoreOffered[0]);
+
+  WriteBytes(dir->path() / "goods_备份.csv", "older");
+  dialogs.restoreAnswer = true;
+  dialogs.questionAnswer = false;
+  QTest::mouseClick(form->statusArea->DetailsButton(), Qt::LeftButton);
+  EXPECT_TRUE(dialogs.restoreOffered[1]);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(ReadBytes(CsvPath()), original) << "No leaves the CSV as it is";
+
+  dialogs.questionAnswer = true;
+  QTest::mouseClick(form->statusArea->DetailsButton(), Qt::LeftButton);
+  WaitForTheEnd(*form);
+  EXPECT_EQ(ReadBytes(CsvPath()), "older");
+  EXPECT_EQ(ReadBytes(dir->path() / "goods_备份(2).csv"), original);
+  ASSERT_EQ(dialogs.informations.size(), 1u);
+  EXPECT_TRUE(dialogs.informations[0].text.contains(QStringLiteral("picrelink-cli restore")));
 }
 
 }  // namespace

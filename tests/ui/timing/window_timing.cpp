@@ -65,7 +65,7 @@ class AnsweringDialogs : public Dialogs {
     Print("question (answered Yes)", question.section(u'\n', 0, 0));
     return true;
   }
-  void ShowDetails(const QString&) override {}
+  bool ShowDetails(const QString&, bool) override { return false; }
   std::optional<QString> ChooseCsvFile(const QString&) override { return std::nullopt; }
   std::optional<QString> BrowseForFolder(const QString&) override { return std::nullopt; }
 

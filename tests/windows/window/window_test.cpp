@@ -18,6 +18,7 @@
 
 #include "core/utf.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_text.h"
 #include "relocation/session/window_status.h"
@@ -308,6 +309,32 @@ TEST_F(Window, StatusTellsWhatTheCensusFound) {
   ASSERT_EQ(dialogs.details.size(), 1u);
   EXPECT_NE(dialogs.details[0].find(kOldFolder), std::u16string::npos)
       << Narrow(dialogs.details[0]);
+}
+
+TEST_F(Window, TheOfferTakesTheFolderWhereThePicturesAre) {
+  // The package unpacked under another name than the CSV names.
+  fs::rename(ToPath(shop + u"宝贝 图片"), ToPath(shop + u"宝贝图片"));
+  TForm1& window = Open();
+  WaitForStatus(window);
+  HWND offer = window.statusArea.OfferButton();
+  ASSERT_TRUE(IsWindowVisible(offer)) << Narrow(window.statusArea.Text());
+  EXPECT_EQ(Narrow(WindowText(offer)), Narrow(kUseSuggestion));
+  EXPECT_NE(window.statusArea.Text().find(u"图片在“宝贝图片”下找到 2/2 张"), std::u16string::npos)
+      << Narrow(window.statusArea.Text());
+  // The text ends before the offer.
+  RECT text{}, button{};
+  GetWindowRect(window.statusArea.TextControl(), &text);
+  GetWindowRect(offer, &button);
+  EXPECT_LE(text.right, button.left);
+
+  SendMessageW(offer, BM_CLICK, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(offer));
+  EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(shop + u"宝贝图片"));
+  EXPECT_EQ(Narrow(WindowText(window.edtnum.Edit())), "1");
+  WaitForStatus(window);
+  EXPECT_FALSE(IsWindowVisible(offer));
+  EXPECT_NE(window.statusArea.Text().find(u"找到 2 张，缺少 0 张"), std::u16string::npos)
+      << Narrow(window.statusArea.Text());
 }
 
 TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreyed) {
