@@ -44,6 +44,7 @@
 #include "core/utf16_reader.h"
 #include "relocation/census/census.h"
 #include "relocation/census/picture_check.h"
+#include "relocation/census/picture_search.h"
 #include "relocation/references/detection.h"
 
 namespace picrelink {
@@ -407,6 +408,31 @@ void BM_PictureCheck(benchmark::State& state) {
   }
 }
 
+// The search for the pictures beside the CSV: the proposal (描述图片 beside
+// it) does not exist, the tree 新图片 holds the pictures. The census and the
+// check of the proposal are taken once before, as the window and check have
+// them when the search begins: the search reads the CSV once more for the
+// references' rests and lists the CSV's folder to depth 4.
+void BM_PictureSearch(benchmark::State& state) {
+  const PictureSet& set = Pictures();
+  const std::u16string root = CsvFolder(set.csv);
+  const CheckResult check =
+      CheckCsv(set.csv, u"1", ProposedNewFolder(set.csv, u"D:\\网店\\描述图片"));
+  std::optional<PictureSearch> search;
+  for (auto _ : state) {
+    search.reset();
+    search = SearchPictures(set.csv, check, root);
+  }
+  state.counters["entries"] = static_cast<double>(search->entries);
+  state.counters["found"] = search->suggestion ? static_cast<double>(search->suggestion->found) : 0;
+  state.SetLabel(search->suggestion ? ToUtf8(search->suggestion->newFolder) : "no suggestion");
+  if (!search->suggestion || search->suggestion->newFolder != set.tree ||
+      search->suggestion->found != kReferences - set.missing ||
+      search->stop != SearchStop::Complete) {
+    state.SkipWithError("the search missed the pictures");
+  }
+}
+
 BENCHMARK(BM_CensusListingReadAhead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CensusListingReadInPieces)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CensusListing)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -416,6 +442,7 @@ BENCHMARK(BM_CensusListingCold)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PictureTreeListing)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PictureCsvCensus)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PictureCheck)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PictureSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace picrelink

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Takes a picture of the main window as a Chinese seller sees it on opening,
 # with the status area telling what the census found, and one of the details
-# behind it; writes them to docs/window.png and docs/window-details.png.
+# behind it; writes them to docs/window.png and docs/window-details.png. A
+# third one, docs/window-offer.png, shows the window beside a package whose
+# pictures were unpacked under another name, with the offer "使用此位置".
 # Builds nothing: it starts an already built program under a virtual X
 # display, in a temporary folder beside a small CSV and its picture folder
 # (one picture missing), so that the path edits show what start-up found.
-#   scripts/screenshot.sh [program [picture [details-picture]]]
+#   scripts/screenshot.sh [program [picture [details-picture [offer-picture]]]]
 # Needs xvfb-run (xvfb), xwd (x11-apps), xwininfo (x11-utils), xdotool and
 # convert (imagemagick).
 set -euo pipefail
@@ -14,6 +16,7 @@ cd "$(dirname "$0")/.."
 program=${1:-build/ui/picrelink}
 picture=${2:-docs/window.png}
 details=${3:-docs/window-details.png}
+offer=${4:-docs/window-offer.png}
 
 missing=()
 for tool in xvfb-run xwd xwininfo xdotool convert iconv; do
@@ -30,7 +33,8 @@ if [ ! -x "$program" ]; then
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+offer_work=$(mktemp -d)
+trap 'rm -rf "$work" "$offer_work"' EXIT
 # A copy, not a link: the program looks for the CSV beside its own file.
 cp "$program" "$work/picrelink"
 mkdir -p "$work/pics/item" "$work/pics/detail"
@@ -47,9 +51,17 @@ done
     iconv -f UTF-8 -t UTF-16LE
 } >"$work/goods.csv"
 
-for file in "$picture" "$details"; do mkdir -p "$(dirname "$file")"; done
+# The same package unpacked with its picture folder under another name: the
+# proposal (pics beside the CSV) is missing, the search finds the pictures.
+cp "$program" "$offer_work/picrelink"
+cp "$work/goods.csv" "$offer_work/goods.csv"
+cp -r "$work/pics" "$offer_work/店铺图片"
+printf 'jpg' >"$offer_work/店铺图片/detail/e.jpg"
+
+for file in "$picture" "$details" "$offer"; do mkdir -p "$(dirname "$file")"; done
 target=$(cd "$(dirname "$picture")" && pwd)/$(basename "$picture")
 details_target=$(cd "$(dirname "$details")" && pwd)/$(basename "$details")
+offer_target=$(cd "$(dirname "$offer")" && pwd)/$(basename "$offer")
 
 # A Chinese seller's system: the window's own texts read in Chinese.
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1024x600x24" \
@@ -90,4 +102,25 @@ env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1024x600x24"
     xwd -root -silent | convert xwd:- -crop "640x400${dialog}" +repage "png:$3"
   ' _ "$work" "$target" "$details_target"
 
-echo "wrote $picture and $details"
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1024x600x24" \
+  bash -c '
+    set -euo pipefail
+    cd "$1"
+    env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=zh_CN.UTF-8 ./picrelink &
+    pid=$!
+    trap "kill $pid 2>/dev/null || true" EXIT
+    place=""
+    for _ in $(seq 100); do
+      place=$(xwininfo -root -tree | awk "/ 800x347\\+/ { print \$NF; exit }")
+      [ -n "$place" ] && break
+      sleep 0.1
+    done
+    if [ -z "$place" ]; then
+      echo "the window did not appear" >&2
+      exit 1
+    fi
+    sleep 2  # the census and the search
+    xwd -root -silent | convert xwd:- -crop "800x347${place}" +repage "png:$2"
+  ' _ "$offer_work" "$offer_target"
+
+echo "wrote $picture, $details and $offer"

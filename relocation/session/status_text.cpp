@@ -109,11 +109,13 @@ std::u16string StatusText(const StatusInput& input, Language language) {
                        : u"The CSV holds no picture reference (looked for src=\"\"D:\\...\"\", "
                          u"src=\"\"file:///D:/...\"\" and their other spellings).");
   }
-  text += CensusLine(*input.check, language);
+  // The offer first: of two lines, it is what the seller can act on.
   if (input.search && input.search->suggestion) {
-    text += u"\n" + SuggestionLine(*input.search->suggestion, CsvFolder(input.csv),
-                                   input.check->census.level, language);
+    text += SuggestionLine(*input.search->suggestion, CsvFolder(input.csv),
+                           input.check->census.level, language) +
+            u"\n";
   }
+  text += CensusLine(*input.check, language);
   return text;
 }
 
