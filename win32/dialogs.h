@@ -18,8 +18,10 @@ class Dialogs {
   virtual void ShowInformation(std::u16string_view text, std::u16string_view caption) = 0;
   // The question box: Yes and No, No the default; true for Yes.
   virtual bool AskYesNo(std::u16string_view question, std::u16string_view caption) = 0;
-  // The status details in a read-only text that can be selected and copied.
-  virtual void ShowDetails(std::u16string_view text) = 0;
+  // The status details in a read-only text that can be selected and copied;
+  // with offerRestore also the button "恢复备份", which closes it: true when
+  // the seller closed it so.
+  virtual bool ShowDetails(std::u16string_view text, bool offerRestore) = 0;
   // The open-file dialog: the chosen file's full path, or nothing when it was
   // cancelled or failed.
   virtual std::optional<std::u16string> ChooseCsvFile(std::u16string_view initialName) = 0;

@@ -7,6 +7,7 @@
 // clang-format on
 
 #include "relocation/error_text.h"
+#include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/window_texts.h"
 #include "win32/folder_browser.h"
@@ -58,13 +59,16 @@ std::wstring FilterText() {
 constexpr wchar_t kDetailsClass[] = L"PicRelinkDetails";
 constexpr int kDetailsText = 10;
 constexpr int kDetailsCopy = 11;
+constexpr int kDetailsRestore = 12;
 
 struct DetailsState {
   HWND text = nullptr;
   HWND copy = nullptr;
   HWND close = nullptr;
+  HWND restore = nullptr;  // only when a backup can be put back
   HFONT font = nullptr;
   bool done = false;
+  bool restoreChosen = false;
 };
 
 void CopyToClipboard(HWND owner, const std::wstring& text) {
@@ -96,6 +100,8 @@ void LayOutDetails(HWND window, const DetailsState& state) {
              TRUE);
   MoveWindow(state.copy, client.right - 2 * (margin + buttonWidth), buttonTop, buttonWidth,
              buttonHeight, TRUE);
+  // Apart from the two, at the left: it writes.
+  if (state.restore) MoveWindow(state.restore, margin, buttonTop, buttonWidth, buttonHeight, TRUE);
 }
 
 LRESULT CALLBACK DetailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -113,6 +119,9 @@ LRESULT CALLBACK DetailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       if (!state) break;
       if (LOWORD(wParam) == kDetailsCopy) {
         CopyToClipboard(window, Wide(WindowText(state->text)));
+      } else if (LOWORD(wParam) == kDetailsRestore) {
+        state->restoreChosen = true;
+        state->done = true;
       } else if (LOWORD(wParam) == IDCANCEL) {
         state->done = true;
       }
@@ -193,7 +202,7 @@ std::optional<std::u16string> SystemDialogs::BrowseForFolder(std::u16string_view
   return win32::BrowseForFolder(owner_, initialPath);
 }
 
-void SystemDialogs::ShowDetails(std::u16string_view text) {
+bool SystemDialogs::ShowDetails(std::u16string_view text, bool offerRestore) {
   const StatusAreaTexts& texts = StatusAreaTextsFor(language_);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
@@ -210,7 +219,7 @@ void SystemDialogs::ShowDetails(std::u16string_view text) {
   HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kDetailsClass, title.c_str(),
                                 WS_OVERLAPPEDWINDOW & ~WS_MINIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
                                 0, 0, owner_, nullptr, instance, &state);
-  if (window == nullptr) return;
+  if (window == nullptr) return false;
   const UINT dpi = GetDpiForWindow(window);
   state.font = CreateWindowFont(15, dpi);
   const std::wstring body = WithCrLf(text);
@@ -228,6 +237,14 @@ void SystemDialogs::ShowDetails(std::u16string_view text) {
   state.close = CreateWindowExW(
       0, L"BUTTON", close.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0,
       0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
+  if (offerRestore) {
+    const std::wstring restore = Wide(kRestoreBackup);
+    state.restore = CreateWindowExW(
+        0, L"BUTTON", restore.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0,
+        0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDetailsRestore)), instance,
+        nullptr);
+    SendMessageW(state.restore, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+  }
   for (HWND control : {state.text, state.copy, state.close}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
   }
@@ -256,6 +273,7 @@ void SystemDialogs::ShowDetails(std::u16string_view text) {
   DestroyWindow(window);
   DeleteObject(state.font);
   if (owner_) SetActiveWindow(owner_);
+  return state.restoreChosen;
 }
 
 }  // namespace picrelink::win32

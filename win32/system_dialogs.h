@@ -19,7 +19,7 @@ class SystemDialogs : public Dialogs {
   void ShowError(std::u16string_view message) override;
   void ShowInformation(std::u16string_view text, std::u16string_view caption) override;
   bool AskYesNo(std::u16string_view question, std::u16string_view caption) override;
-  void ShowDetails(std::u16string_view text) override;
+  bool ShowDetails(std::u16string_view text, bool offerRestore) override;
   std::optional<std::u16string> ChooseCsvFile(std::u16string_view initialName) override;
   std::optional<std::u16string> BrowseForFolder(std::u16string_view initialPath) override;
 

@@ -356,7 +356,10 @@ void TForm1::OnCommand(int id, int code) {
       if (code == BN_CLICKED) ShowingErrors([this] { cxButton30Click(cxButton30); });
       break;
     case kIdStatusDetails:
-      if (code == BN_CLICKED) dialogs_.ShowDetails(statusArea.Details());
+      if (code == BN_CLICKED &&
+          dialogs_.ShowDetails(statusArea.Details(), session_->BackupExists())) {
+        ShowingErrors([this] { session_->RestoreBackup(); });
+      }
       break;
     case kIdStatusOffer:
       if (code == BN_CLICKED) ShowingErrors([this] { session_->UseSuggestion(); });

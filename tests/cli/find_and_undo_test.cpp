@@ -5,8 +5,10 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli.h"
@@ -37,6 +39,22 @@ bool Holds(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Paths with Chinese names the same way on every system: made from UTF-8,
+// passed as the program's arguments are, and shown as its output shows them.
+fs::path P(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+std::string Arg(const fs::path& path) { return ToNativeBytes(path.u16string()); }
+std::string Shown(const fs::path& path) { return ToUtf8(path.u16string()); }
+
+std::string Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(Shown(entry.path().filename()));
+  }
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+  return joined;
+}
+
 const std::string kListing = test::Utf16FileBytes(
     u"标题,描述\r\n"
     u"\"宝贝一\",\"<img src=\"\"D:\\旧\\图片\\宝贝\\1.jpg\"\">\"\r\n"
@@ -50,50 +68,50 @@ class FindAndUndoTest : public ::testing::Test {
   }
   void Pictures(const std::vector<std::string>& files) {
     for (const std::string& file : files) {
-      fs::create_directories((shop / file).parent_path());
-      WriteBytes(shop / file, "jpeg");
+      fs::create_directories((shop / P(file)).parent_path());
+      WriteBytes(shop / P(file), "jpeg");
     }
   }
   // The bytes relocate writes with the given folders, on a copy of the CSV.
   std::string RelocatedBytes(const std::string& oldFolder, const fs::path& newFolder) {
     const fs::path copy = dir.path() / "copy.csv";
     WriteBytes(copy, ReadBytes(csv));
-    EXPECT_EQ(Cli({"relocate", copy.string(), oldFolder, newFolder.string()}).status, 0);
+    EXPECT_EQ(Cli({"relocate", Arg(copy), oldFolder, Arg(newFolder)}).status, 0);
     return ReadBytes(copy);
   }
 
   TempDir dir;
-  fs::path shop = dir.path() / "店铺";
+  fs::path shop = dir.path() / P("店铺");
   fs::path csv = shop / "goods.csv";
 };
 
 TEST_F(FindAndUndoTest, CheckSaysWhereThePicturesAre) {
   Pictures({"宝贝图片/宝贝/1.jpg", "宝贝图片/宝贝/2.jpg"});
-  const Result json = Cli({"check", "--json", csv.string()});
+  const Result json = Cli({"check", "--json", Arg(csv)});
   EXPECT_EQ(json.status, 4);
   const Json object = Json::parse(json.out);
   EXPECT_EQ(object["pictures"]["found"], 0);
   const Json& suggestion = object["suggestion"];
   ASSERT_TRUE(suggestion.is_object()) << json.out;
-  EXPECT_EQ(fs::path(suggestion["new_folder"].get<std::string>()), shop / "宝贝图片");
+  EXPECT_EQ(Shown(P(suggestion["new_folder"].get<std::string>())), Shown(shop / P("宝贝图片")));
   EXPECT_EQ(suggestion["level"], 1);
   EXPECT_EQ(suggestion["checked"], 2);
   EXPECT_EQ(suggestion["found"], 2);
 
-  const Result chinese = Cli({"check", csv.string()}, Language::Chinese);
-  EXPECT_TRUE(Holds(chinese.out, "图片在 " + (shop / "宝贝图片").string() + " 下找到 2/2 张"))
+  const Result chinese = Cli({"check", Arg(csv)}, Language::Chinese);
+  EXPECT_TRUE(Holds(chinese.out, "图片在 " + Shown(shop / P("宝贝图片")) + " 下找到 2/2 张"))
       << chinese.out;
-  const Result english = Cli({"check", csv.string()});
-  EXPECT_TRUE(Holds(english.out, "Pictures found under " + (shop / "宝贝图片").string() + ": 2/2"))
+  const Result english = Cli({"check", Arg(csv)});
+  EXPECT_TRUE(Holds(english.out, "Pictures found under " + Shown(shop / P("宝贝图片")) + ": 2/2"))
       << english.out;
 }
 
 TEST_F(FindAndUndoTest, NoSuggestionWhenTheProposalFindsThem) {
   Pictures({"图片/宝贝/1.jpg", "图片/宝贝/2.jpg", "别处/宝贝/1.jpg", "别处/宝贝/2.jpg"});
-  const Result json = Cli({"check", "--json", csv.string()});
+  const Result json = Cli({"check", "--json", Arg(csv)});
   EXPECT_EQ(json.status, 0);
   EXPECT_TRUE(Json::parse(json.out)["suggestion"].is_null()) << json.out;
-  EXPECT_FALSE(Holds(Cli({"check", csv.string()}).out, "Pictures found under"));
+  EXPECT_FALSE(Holds(Cli({"check", Arg(csv)}).out, "Pictures found under"));
 }
 
 struct FoundLayout {
@@ -113,14 +131,14 @@ TEST_P(AutoFindPicturesTest, RewritesToWhereThePicturesAre) {
   const std::string original = ReadBytes(csv);
 
   // Without the flag auto is as it was: the proposal is missing, nothing written.
-  EXPECT_EQ(Cli({"auto", shop.string()}).status, 1);
+  EXPECT_EQ(Cli({"auto", Arg(shop)}).status, 1);
   EXPECT_EQ(ReadBytes(csv), original);
 
-  const std::string expected = RelocatedBytes(layout.oldFolder, shop / layout.folder);
-  const Result r = Cli({"auto", "--find-pictures", shop.string()});
+  const std::string expected = RelocatedBytes(layout.oldFolder, shop / P(layout.folder));
+  const Result r = Cli({"auto", "--find-pictures", Arg(shop)});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(ReadBytes(csv), expected);
-  EXPECT_TRUE(Holds(r.out, "New folder: " + (shop / layout.folder).string() + "\n")) << r.out;
+  EXPECT_TRUE(Holds(r.out, "New folder: " + Shown(shop / P(layout.folder)) + "\n")) << r.out;
   EXPECT_TRUE(Holds(r.out, "Folder named in the CSV: " + layout.oldFolder + "\n")) << r.out;
   EXPECT_TRUE(Holds(r.out, "2/2 pictures there (0 under the proposed folder)")) << r.out;
   EXPECT_EQ(Holds(r.out, "Level: 0\n"), !layout.level.empty()) << r.out;
@@ -144,57 +162,57 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(FindAndUndoTest, RestoreGivesBackTheBytesAndKeepsTheRewrittenOnes) {
   Pictures({"图片/宝贝/1.jpg", "图片/宝贝/2.jpg"});
   const std::string original = ReadBytes(csv);
-  const Result run = Cli({"auto", "--backup", shop.string()});
+  const Result run = Cli({"auto", "--backup", Arg(shop)});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string rewritten = ReadBytes(csv);
   ASSERT_NE(rewritten, original);
   // The run names what undoes it.
-  EXPECT_TRUE(Holds(run.out, "To undo: picrelink-cli restore \"" + csv.string() + "\" (puts " +
-                                 (shop / "goods_备份.csv").string() + " back)"))
+  EXPECT_TRUE(Holds(run.out, "To undo: picrelink-cli restore \"" + Shown(csv) + "\" (puts " +
+                                 Shown(shop / P("goods_备份.csv")) + " back)"))
       << run.out;
 
-  const Result restore = Cli({"restore", csv.string()});
+  const Result restore = Cli({"restore", Arg(csv)});
   EXPECT_EQ(restore.status, 0) << restore.err;
   EXPECT_EQ(ReadBytes(csv), original);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份.csv"), original);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份(2).csv"), rewritten);
-  EXPECT_TRUE(Holds(restore.out, (shop / "goods_备份(2).csv").string())) << restore.out;
-  EXPECT_TRUE(Holds(restore.out, "picrelink-cli restore \"" + csv.string() + "\"")) << restore.out;
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份.csv")), original);
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份(2).csv")), rewritten);
+  EXPECT_TRUE(Holds(restore.out, Shown(shop / P("goods_备份(2).csv")))) << restore.out;
+  EXPECT_TRUE(Holds(restore.out, "picrelink-cli restore \"" + Shown(csv) + "\"")) << restore.out;
 
   // A restore is undone by the next one, and nothing is lost on the way.
-  EXPECT_EQ(Cli({"restore", csv.string()}).status, 0);
+  EXPECT_EQ(Cli({"restore", Arg(csv)}).status, 0);
   EXPECT_EQ(ReadBytes(csv), rewritten);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份(3).csv"), original);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份(2).csv"), rewritten);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份.csv"), original);
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份(3).csv")), original);
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份(2).csv")), rewritten);
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份.csv")), original);
 }
 
 TEST_F(FindAndUndoTest, RestoreWithoutABackupDoesNothing) {
-  const Result r = Cli({"restore", csv.string()});
+  const Result r = Cli({"restore", Arg(csv)});
   EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(Holds(r.err, "no backup of " + csv.string())) << r.err;
+  EXPECT_TRUE(Holds(r.err, "no backup of " + Shown(csv))) << r.err;
   EXPECT_EQ(ReadBytes(csv), kListing);
-  EXPECT_EQ(test::ListNames(shop), "goods.csv");
+  EXPECT_EQ(Names(shop), "goods.csv");
 }
 
 TEST_F(FindAndUndoTest, RestoreOfTheSameBytesWritesNothing) {
-  WriteBytes(shop / "goods_备份.csv", kListing);
-  const Result r = Cli({"restore", csv.string()});
+  WriteBytes(shop / P("goods_备份.csv"), kListing);
+  const Result r = Cli({"restore", Arg(csv)});
   EXPECT_EQ(r.status, 3);
-  EXPECT_EQ(test::ListNames(shop), "goods.csv goods_备份.csv");
+  EXPECT_EQ(Names(shop), "goods.csv goods_备份.csv");
 }
 
 #ifndef _WIN32
 TEST_F(FindAndUndoTest, ReadOnlyCsvIsRefusedAndNothingIsLost) {
-  WriteBytes(shop / "goods_备份.csv", "older bytes");
+  WriteBytes(shop / P("goods_备份.csv"), "older bytes");
   fs::permissions(csv, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const Result r = Cli({"restore", csv.string()});
+  const Result r = Cli({"restore", Arg(csv)});
   fs::permissions(csv, fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Holds(r.err, "Cannot create file")) << r.err;
   EXPECT_EQ(ReadBytes(csv), kListing);
-  EXPECT_EQ(ReadBytes(shop / "goods_备份.csv"), "older bytes");
-  EXPECT_EQ(test::ListNames(shop), "goods.csv goods_备份.csv");
+  EXPECT_EQ(ReadBytes(shop / P("goods_备份.csv")), "older bytes");
+  EXPECT_EQ(Names(shop), "goods.csv goods_备份.csv");
 }
 #endif
 

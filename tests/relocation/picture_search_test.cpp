@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/utf.h"
@@ -44,22 +45,25 @@ struct Layout {
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 
+// A path with Chinese names, made from UTF-8 the same way on every system.
+fs::path P(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
 class PictureSearchTest : public testing::TestWithParam<Layout> {};
 
 TEST_P(PictureSearchTest, FindsThePicturesWhereverTheyAre) {
   const Layout& layout = GetParam();
   TempDir dir;
-  const fs::path shop = dir.path() / "店铺";
+  const fs::path shop = dir.path() / P("店铺");
   fs::create_directories(shop);
   test::WriteBytes(shop / "goods.csv", test::Utf16FileBytes(kListing));
   for (const std::string& file : layout.files) {
-    fs::create_directories((shop / file).parent_path());
-    test::WriteBytes(shop / file, "jpeg");
+    fs::create_directories((shop / P(file)).parent_path());
+    test::WriteBytes(shop / P(file), "jpeg");
   }
   for (const auto& [name, target] : layout.links) {
-    fs::create_directory_symlink(target, shop / name);
+    fs::create_directory_symlink(P(target), shop / P(name));
   }
-  const std::u16string csv = FromUtf8((shop / "goods.csv").string());
+  const std::u16string csv = (shop / "goods.csv").u16string();
   const std::u16string levelText = FromUtf8(layout.level);
 
   // What the check finds in the proposed folder, as the CLI and the window
@@ -80,7 +84,7 @@ TEST_P(PictureSearchTest, FindsThePicturesWhereverTheyAre) {
   }
   ASSERT_TRUE(search.suggestion.has_value());
   const PictureSuggestion& suggestion = *search.suggestion;
-  EXPECT_EQ(fs::path(ToUtf8(suggestion.newFolder)).lexically_relative(shop).generic_string(),
+  EXPECT_EQ(ToUtf8(test::ToPath(suggestion.newFolder).lexically_relative(shop).generic_u16string()),
             layout.folder);
   EXPECT_EQ(suggestion.level, layout.suggestedLevel);
   EXPECT_EQ(suggestion.checked, layout.checked);

@@ -57,8 +57,9 @@ TEST_F(CliOnWindows, ChinesePathsArriveWholeAndTheOutputIsUtf8) {
   EXPECT_EQ(run.exitCode, 0u) << run.err;
   EXPECT_EQ(run.out, "CSV: " + ToUtf8(csv) + "\nFolder named in the CSV: D:\\旧图\\宝贝\n" +
                          "New folder: " + ToUtf8(shop) + "宝贝\n调整成功！\n" +
-                         "Rewritten: 1 path-form and 0 URL-form references.\n" +
-                         "Backup: " + ToUtf8(shop) + "商品_备份.csv\n" +
+                         "Rewritten: 1 path-form and 0 URL-form references.\n" + "Backup: " +
+                         ToUtf8(shop) + "商品_备份.csv\n" + "To undo: picrelink-cli restore \"" +
+                         ToUtf8(csv) + "\" (puts " + ToUtf8(shop) + "商品_备份.csv back)\n" +
                          "Pictures: 1 checked, 1 found, 0 missing\n");
   EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(Listing(shop + u"宝贝\\a.jpg")));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")),

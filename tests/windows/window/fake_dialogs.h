@@ -40,6 +40,8 @@ class FakeDialogs : public Dialogs {
   std::vector<Shown> questions;
   bool questionAnswer = false;  // No, the question box's default
   std::vector<std::u16string> details;
+  bool restoreAnswer = false;        // "恢复备份" chosen in the details
+  std::vector<bool> restoreOffered;  // whether each details window offered it
 
   std::optional<std::u16string> csvAnswer;
   std::vector<std::u16string> csvAsked;  // the initial names passed
@@ -54,7 +56,11 @@ class FakeDialogs : public Dialogs {
     questions.push_back(Snapshot(question, caption));
     return questionAnswer;
   }
-  void ShowDetails(std::u16string_view text) override { details.emplace_back(text); }
+  bool ShowDetails(std::u16string_view text, bool offerRestore) override {
+    details.emplace_back(text);
+    restoreOffered.push_back(offerRestore);
+    return offerRestore && restoreAnswer;
+  }
   std::optional<std::u16string> ChooseCsvFile(std::u16string_view initialName) override {
     csvAsked.emplace_back(initialName);
     return csvAnswer;

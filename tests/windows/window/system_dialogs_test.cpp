@@ -106,7 +106,7 @@ TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) 
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), 0);  // Copy All
     Press(window, IDCANCEL);
   });
-  dialogs.ShowDetails(u"第一行\n第二行 D:\\图片\\a.jpg");
+  EXPECT_FALSE(dialogs.ShowDetails(u"第一行\n第二行 D:\\图片\\a.jpg", false));
   ASSERT_TRUE(answer.Answered());
   EXPECT_EQ(Narrow(shown), "第一行\r\n第二行 D:\\图片\\a.jpg");
   EXPECT_FALSE(ownerEnabled);
@@ -119,6 +119,26 @@ TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) 
   GlobalUnlock(data);
   CloseClipboard();
   EXPECT_EQ(copied, shown);
+}
+
+TEST_F(SystemDialogsTest, DetailsOfferRestoreOnlyWhenAskedAndSayWhenItWasChosen) {
+  bool offered = true;
+  Answerer without(L"PicRelinkDetails", [&](HWND window) {
+    offered = GetDlgItem(window, 12) != nullptr;
+    Press(window, IDCANCEL);
+  });
+  EXPECT_FALSE(dialogs.ShowDetails(u"详情", false));
+  ASSERT_TRUE(without.Answered());
+  EXPECT_FALSE(offered);
+
+  std::u16string label;
+  Answerer with(L"PicRelinkDetails", [&](HWND window) {
+    label = TextOf(GetDlgItem(window, 12));
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(12, BN_CLICKED), 0);
+  });
+  EXPECT_TRUE(dialogs.ShowDetails(u"详情", true));
+  ASSERT_TRUE(with.Answered());
+  EXPECT_EQ(Narrow(label), "恢复备份");
 }
 
 // The file name box of the open-file dialog.

@@ -337,6 +337,25 @@ TEST_F(Window, TheOfferTakesTheFolderWhereThePicturesAre) {
       << Narrow(window.statusArea.Text());
 }
 
+TEST_F(Window, RestoreFromTheDetailsAsksFirstAndPutsTheBackupBack) {
+  TForm1& window = Open();
+  WaitForStatus(window);
+  SendMessageW(window.statusArea.DetailsButton(), BM_CLICK, 0, 0);
+  ASSERT_EQ(dialogs.restoreOffered.size(), 1u);
+  EXPECT_FALSE(dialogs.restoreOffered[0]) << "no backup yet";
+
+  WriteBytes(ToPath(shop + u"商品_备份.csv"), "older");
+  dialogs.restoreAnswer = true;
+  dialogs.questionAnswer = true;
+  SendMessageW(window.statusArea.DetailsButton(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(dialogs.restoreOffered[1]);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  ASSERT_TRUE(PumpUntil(window.Handle(), [&] { return !dialogs.informations.empty(); }));
+  EXPECT_EQ(ReadBytes(ToPath(csv)), "older");
+  EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份(2).csv")), original);
+  EXPECT_NE(dialogs.informations[0].text.find(u"picrelink-cli restore"), std::u16string::npos);
+}
+
 TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreyed) {
   std::vector<bool> enabledDuringRun;
   HWND startButton = nullptr;
@@ -350,6 +369,8 @@ TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreye
   ASSERT_EQ(SendMessageW(window.CheckBox1, BM_GETCHECK, 0, 0), BST_CHECKED);
 
   Start(window);
+  // The status of the rewritten CSV holds it a moment after the run.
+  WaitForStatus(window);
   EXPECT_TRUE(dialogs.questions.empty());
   EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
   ASSERT_EQ(dialogs.informations.size(), 1u);
