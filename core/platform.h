@@ -24,13 +24,24 @@ std::string SystemErrorText(int code);
 // The path made absolute against the current folder, for messages.
 std::u16string AbsolutePath(std::u16string_view path);
 
-// An existing file opened for reading and held exclusively until it is
-// closed: while it is open, no other program can open it through this unit
-// (a non-blocking exclusive lock on POSIX, share mode 0 on Windows).
+// How an InputFile shares its file with other programs while it is open.
+enum class Sharing {
+  // Nobody else may open it (a non-blocking exclusive lock on POSIX, share
+  // mode 0 on Windows): for a file that is about to be rewritten.
+  Exclusive,
+  // Other readers may open it too, writers may not (a shared lock on POSIX,
+  // share-read on Windows): for every read that changes nothing. A file that
+  // a writer holds is tried again a few times, for about a second, before
+  // the open fails.
+  ReadersAllowed,
+};
+
+// An existing file opened for reading and held until it is closed, shared
+// as sharing says.
 class InputFile {
  public:
   // Throws Error "Cannot open file "<absolute path>". <system text>".
-  explicit InputFile(std::u16string_view path);
+  explicit InputFile(std::u16string_view path, Sharing sharing = Sharing::Exclusive);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;

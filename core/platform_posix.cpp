@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -66,10 +68,10 @@ class UniqueFd {
 }
 [[maybe_unused]] const char* StrerrorText(const char* result, const char*) { return result; }
 
-// 0 when the lock is taken, else the error code; EWOULDBLOCK when another
-// open file holds it.
-int LockExclusive(int fd) {
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+// 0 when the lock (LOCK_EX or LOCK_SH) is taken, else the error code;
+// EWOULDBLOCK when another open file holds a lock that excludes it.
+int Lock(int fd, int how) {
+  while (flock(fd, how | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     // A file system without locks cannot keep other programs off, but the
     // file itself is still usable.
@@ -77,6 +79,21 @@ int LockExclusive(int fd) {
     return errno;
   }
   return 0;
+}
+
+int LockExclusive(int fd) { return Lock(fd, LOCK_EX); }
+
+// A reader meets a writer's lock for a moment; it tries again for about a
+// second before it says the file is in use.
+constexpr int kSharedLockAttempts = 6;
+constexpr std::chrono::milliseconds kSharedLockPause{200};
+
+int LockShared(int fd) {
+  for (int attempt = 1;; ++attempt) {
+    const int error = Lock(fd, LOCK_SH);
+    if ((error != EWOULDBLOCK && error != EAGAIN) || attempt == kSharedLockAttempts) return error;
+    std::this_thread::sleep_for(kSharedLockPause);
+  }
 }
 
 // Why a lock could not be taken, in words a user understands: a lock held
@@ -277,7 +294,7 @@ std::u16string AbsolutePath(std::u16string_view path) {
 
 // ---------------------------------------------------------------- InputFile
 
-InputFile::InputFile(std::u16string_view path) : path_(path) {
+InputFile::InputFile(std::u16string_view path, Sharing sharing) : path_(path) {
   const std::string name = ToNativeBytes(path);
   // Devices and FIFOs are refused before they are opened at all: opening
   // some devices has effects of its own.
@@ -296,7 +313,8 @@ InputFile::InputFile(std::u16string_view path) : path_(path) {
   }
   const int flags = fcntl(fd.get(), F_GETFL);
   if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-  if (int error = LockExclusive(fd.get())) throw OpenFileError(path, LockFailureText(error));
+  const int error = sharing == Sharing::Exclusive ? LockExclusive(fd.get()) : LockShared(fd.get());
+  if (error != 0) throw OpenFileError(path, LockFailureText(error));
   handle_ = fd.release();
 }
 

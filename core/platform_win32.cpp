@@ -41,6 +41,11 @@ constexpr size_t kMaxNameInTempName = 200;
 // failed.
 constexpr int kRenameAttempts = 20;
 constexpr DWORD kRenamePauseMs = 50;
+// A reader meets a writer's hold (a listing tool or a spreadsheet saving the
+// CSV) for a moment; it tries again for about a second before it says the
+// file is in use.
+constexpr int kSharedOpenAttempts = 6;
+constexpr DWORD kSharedOpenPauseMs = 200;
 // Paths from this length on get the "\\?\" form, which lifts the MAX_PATH
 // limit of the file APIs (folders are limited to MAX_PATH - 12 units).
 constexpr size_t kLongPathFrom = MAX_PATH - 12;
@@ -252,14 +257,27 @@ std::u16string AbsolutePath(std::u16string_view path) {
 
 // ---------------------------------------------------------------- InputFile
 
-InputFile::InputFile(std::u16string_view path) : path_(path) {
+InputFile::InputFile(std::u16string_view path, Sharing sharing) : path_(path) {
   // Share mode 0: nobody else may read, write, rename or delete the file
   // while it is open here, and a file someone else holds open fails with
-  // the sharing violation. A folder fails with "access denied", as Windows
-  // refuses to open folders as files.
-  UniqueHandle file = Make(CreateFileW(ApiPath(path).c_str(), GENERIC_READ, 0, nullptr,
-                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) throw OpenFileError(path, LastErrorText());
+  // the sharing violation. Share-read lets other readers in and keeps
+  // writers out; it fails beside a writer or an exclusive hold, which a
+  // reader waits out for a while. A folder fails with "access denied", as
+  // Windows refuses to open folders as files.
+  const std::wstring name = ApiPath(path);
+  const bool shared = sharing == Sharing::ReadersAllowed;
+  UniqueHandle file;
+  for (int attempt = 1;; ++attempt) {
+    file = Make(CreateFileW(name.c_str(), GENERIC_READ, shared ? FILE_SHARE_READ : 0, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (file) break;
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!shared || !held || attempt == kSharedOpenAttempts) {
+      throw OpenFileError(path, SystemErrorText(static_cast<int>(error)));
+    }
+    Sleep(kSharedOpenPauseMs);
+  }
   // Consoles, pipes and other devices are no files to read whole.
   if (GetFileType(file.get()) != FILE_TYPE_DISK) throw OpenFileError(path, kNotRegularFile);
   handle_ = ToInt(file.release());

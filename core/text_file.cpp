@@ -18,7 +18,8 @@ constexpr uint64_t kMaxFileSize = uint64_t{1} << 31;
 
 std::u16string ReadUtf16File(std::u16string_view fileName) {
   if (fileName.empty()) return {};
-  Utf16FileReader reader(fileName);
+  // A read that changes nothing lets other readers in.
+  Utf16FileReader reader(fileName, platform::Sharing::ReadersAllowed);
   const uint64_t size = reader.File().Size();
   if (size >= kMaxFileSize) {
     // The portable code of "file too large", whatever the platform's own codes are.

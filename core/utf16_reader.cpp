@@ -4,7 +4,8 @@
 
 namespace picrelink {
 
-Utf16FileReader::Utf16FileReader(std::u16string_view fileName) : file_(fileName) {
+Utf16FileReader::Utf16FileReader(std::u16string_view fileName, platform::Sharing sharing)
+    : file_(fileName, sharing) {
   unsigned char mark[2] = {0, 0};
   hasMark_ = file_.Size() >= 2 && file_.Read(mark, 2) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
 }

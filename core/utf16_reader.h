@@ -11,10 +11,11 @@ namespace picrelink {
 
 class Utf16FileReader {
  public:
-  // Opens the file, holding it exclusively until the reader is destroyed or
-  // the file is closed, and reads the mark. Throws Error "Cannot open file
-  // ..." as the whole-text read does.
-  explicit Utf16FileReader(std::u16string_view fileName);
+  // Opens the file, holding it as sharing says until the reader is destroyed
+  // or the file is closed, and reads the mark. Throws Error "Cannot open
+  // file ..." as the whole-text read does.
+  explicit Utf16FileReader(std::u16string_view fileName,
+                           platform::Sharing sharing = platform::Sharing::Exclusive);
 
   // False for a file shorter than two bytes or without the mark FF FE: its
   // text is empty and Read gives nothing.

@@ -1,11 +1,15 @@
 #include "ui/status_area.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <algorithm>
 #include <cmath>
+#include <string>
 
+#include "relocation/session/band_lines.h"
 #include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_band.h"
@@ -44,13 +48,21 @@ StatusArea::StatusArea(Language language, QWidget* parent)
   QFont font = WindowFont();
   font.setPixelSize(12);
   setFont(font);
+  // The buttons in the controls' face, as the window's other buttons: in the
+  // band's smaller face an enabled button looks greyed.
+  detailsButton_->setFont(WindowFont());
+  cancelButton_->setFont(WindowFont());
+  offerButton_->setFont(WindowFont());
   const int lines = 2 * QFontMetrics(font).lineSpacing();
   const int textWidth = kRight - kLeft - kButtonWidth - kGap;
   setGeometry(kLeft, kTop, kRight - kLeft, std::max(lines, kButtonHeight));
 
   label_->setGeometry(0, 0, textWidth, lines);
   label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label_->setWordWrap(true);
+  // Each line of the status on one line of the label, cut where it is too
+  // long: a wrapped line would push the last ones below the band unseen.
+  label_->setWordWrap(false);
+  label_->setTextFormat(Qt::PlainText);
   // Selectable and copyable; a click gives it the focus, Tab never does.
   label_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   label_->setFocusPolicy(Qt::ClickFocus);
@@ -76,18 +88,31 @@ StatusArea::StatusArea(Language language, QWidget* parent)
 
 void StatusArea::ShowStatus(const QString& text, const QString& details) {
   details_ = details;
-  label_->setText(text);
-  label_->setToolTip(text);
+  Fit(text);
   detailsButton_->setVisible(!details_.isEmpty() && !progress_->isVisible());
 }
 
-void StatusArea::ShowNote(const QString& note) {
-  label_->setText(note);
-  label_->setToolTip(note);
-}
+void StatusArea::ShowNote(const QString& note) { Fit(note); }
 
 void StatusArea::ShowChecking(double share) {
-  label_->setText(ToQString(CheckingText(ProgressSteps(share) / 10, language_)));
+  Fit(ToQString(CheckingText(ProgressSteps(share) / 10, language_)));
+}
+
+void StatusArea::Fit(const QString& whole) {
+  whole_ = whole;
+  const QFontMetrics metrics(label_->font());
+  const std::u16string text(reinterpret_cast<const char16_t*>(whole.utf16()),
+                            static_cast<size_t>(whole.size()));
+  const BandLines fitted = FitBandLines(
+      text, Lines(), label_->contentsRect().width(),
+      [&metrics](std::u16string_view line) { return metrics.horizontalAdvance(ToQString(line)); });
+  label_->setText(ToQString(fitted.text));
+  // The whole status when the pointer rests on it.
+  label_->setToolTip(whole);
+}
+
+int StatusArea::Lines() const {
+  return std::max(1, label_->contentsRect().height() / QFontMetrics(label_->font()).lineSpacing());
 }
 
 void StatusArea::ShowProgress(Stage stage, double share) {
@@ -120,8 +145,10 @@ void StatusArea::ShowOffer(bool shown) {
   // The text gives way to the offer while it is there.
   label_->resize((shown ? kOfferLeft : kRight - kButtonWidth) - kGap - kLeft, label_->height());
   offerButton_->setVisible(shown && !progress_->isVisible());
+  // The lines are cut anew for the new width.
+  Fit(whole_);
 }
 
-QString StatusArea::Text() const { return label_->text(); }
+QString StatusArea::ShownText() const { return label_->text(); }
 
 }  // namespace picrelink::ui

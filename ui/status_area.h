@@ -1,6 +1,6 @@
 #pragma once
 // The band below the start button: what the census found (or why there is
-// none) in one or two lines, a button to its details, and while the start
+// none) in the lines the band has room for, a button to its details, and while the start
 // command works a progress bar with a cancel button. None of it takes the
 // focus by Tab, so the window's tab order stays that of its controls.
 #include <QWidget>
@@ -37,7 +37,13 @@ class StatusArea : public QWidget {
   // The offer "使用此位置" left of the details button, shown or not.
   void ShowOffer(bool shown);
 
-  QString Text() const;
+  // The whole status (or note), and what of it the band shows: each line on
+  // one line of the band, cut with "…" where it is too long; the whole in
+  // the tooltip and the details.
+  const QString& Text() const { return whole_; }
+  QString ShownText() const;
+  // The lines the band has room for.
+  int Lines() const;
   const QString& Details() const { return details_; }
 
   QLabel* Label() const { return label_; }
@@ -58,9 +64,12 @@ class StatusArea : public QWidget {
   QPushButton* cancelButton_;
   QPushButton* offerButton_;
   QShortcut* escape_;
+  void Fit(const QString& whole);
+
   Language language_;
   QString details_;
   bool offered_ = false;
+  QString whole_;
 };
 
 }  // namespace picrelink::ui

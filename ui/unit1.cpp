@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 
 #include "relocation/session/window_texts.h"
@@ -37,6 +39,30 @@ QLabel* MakeLabel(QWidget* parent, std::u16string_view text, int left, int top) 
   label->move(left, top);
   label->adjustSize();
   return label;
+}
+
+// A smaller size of label's face where its text is wider than room, so that
+// the whole text shows on its one line.
+void FitLabelFont(QLabel* label, int room) {
+  QFont font = label->font();
+  const QString text = label->text();
+  const int full = font.pixelSize();
+  while (font.pixelSize() > full / 2 && QFontMetrics(font).horizontalAdvance(text) > room) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  if (font.pixelSize() != full) label->setFont(font);
+}
+
+// The level's label: 234 × 15 at 3, 88 as designed for 宋体, wider where the
+// face's text is, never reaching the level edit at editLeft: it moves left
+// first, and only where that is not enough does its font get smaller.
+void PlaceLevelLabel(QLabel* label, int editLeft) {
+  const int room = editLeft - 1;
+  FitLabelFont(label, room);
+  const QFontMetrics metrics(label->font());
+  const int width = std::max(234, metrics.horizontalAdvance(label->text()));
+  const int left = std::max(0, std::min(3, room - width));
+  label->setGeometry(left, 88, width, std::max(15, metrics.height()));
 }
 
 PathEdit* MakePathEdit(QWidget* parent, int left, int top) {
@@ -142,9 +168,11 @@ TForm1::TForm1(Dialogs& dialogs, ProgramFolderSource programFolder, WindowSettin
   // system adds one, the client area gives way so that the outer size stays.
   resize(kOuterSize);
   CentreOnScreen(this, kOuterSize);
+  FitTip(kOuterSize.width());
   WhenFrameKnown(this, [this](QSize frame) {
     resize(kOuterSize - frame);
     CentreOnScreen(this, kOuterSize);
+    FitTip(kOuterSize.width() - frame.width());
   });
 
   ShowingErrors([this] { FormCreate(); });
@@ -157,6 +185,14 @@ TForm1::~TForm1() {
   delete jobs_;
 }
 
+void TForm1::FitTip(int clientWidth) {
+  // The tip runs along the whole window; where the face is too wide for the
+  // client area, a smaller size of it keeps the tip inside.
+  cxLabel4->setFont(font());
+  FitLabelFont(cxLabel4, clientWidth - cxLabel4->x() - 2);
+  cxLabel4->adjustSize();
+}
+
 void TForm1::CreateControls() {
   cxLabel4 = MakeLabel(this, kTipText, 11, 13);
   QPalette blue = cxLabel4->palette();
@@ -167,9 +203,9 @@ void TForm1::CreateControls() {
   btn1 = MakePathEdit(this, 138, 44);
 
   Label8 = new QLabel(ToQString(kLevelLabelText), this);
-  Label8->setGeometry(3, 88, 234, 15);
   edtnum = new LevelEdit(this);
   edtnum->setGeometry(239, 84, 58, 23);
+  PlaceLevelLabel(Label8, edtnum->x());
   cxButton1 = MakeButton(this, kRedetectText, 322, 83);
 
   cxLabel3 = MakeLabel(this, kOldFolderLabelText, 3, 128);

@@ -96,6 +96,8 @@ class TForm1 : public QWidget {
  private:
   class Host;
 
+  // Fits the tip into a client area clientWidth wide.
+  void FitTip(int clientWidth);
   void CreateControls();
   void ConnectHandlers();
   // Runs a handler; an error that escapes it is shown in the error box.

@@ -19,8 +19,10 @@ enum ControlId : int {
   kIdCheckBox1 = 111,
   kIdCxButton30 = 112,
   kIdCxLabel1 = 113,
-  // The browse button inside each path edit is the edit's child.
-  kIdBrowse = 120,
+  // The browse buttons over the right ends of btn1, btn2 and btn3.
+  kIdBtn1Browse = 120,
+  kIdBtn2Browse = 121,
+  kIdBtn3Browse = 122,
   // The band below the start button.
   kIdStatusText = 130,
   kIdStatusDetails = 131,

@@ -19,19 +19,35 @@ bool CtrlDown() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
 }  // namespace
 
-void PathEdit::Create(HWND parent, int id, std::function<void()> onBrowse) {
+void PathEdit::Create(HWND parent, int id, int buttonId, std::function<void()> onBrowse) {
   onBrowse_ = std::move(onBrowse);
   HINSTANCE instance = GetModuleHandleW(nullptr);
   edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | WS_CLIPCHILDREN, 0,
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | WS_CLIPSIBLINGS, 0,
                           0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                           instance, nullptr);
   const std::wstring dots = Wide(kBrowseText);
   // Not a tab stop of its own: the edit's Ctrl+Enter reaches it.
-  button_ = CreateWindowExW(0, L"BUTTON", dots.c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
-                            0, 0, edit_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdBrowse)),
-                            instance, nullptr);
+  button_ = CreateWindowExW(
+      0, L"BUTTON", dots.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 0, 0, 0,
+      0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonId)), instance, nullptr);
+  KeepButtonAbove();
   SetWindowSubclass(edit_, EditProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void PathEdit::KeepButtonAbove() {
+  // Just above the edit: the edit's place among the tab stops stays as it is.
+  HWND above = GetWindow(edit_, GW_HWNDPREV);
+  if (above == button_) return;
+  SetWindowPos(button_, above ? above : HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void PathEdit::Clicked() {
+  // A click gives a push button the focus; typing goes on in the edit, and
+  // the edit is where the focus comes back after the dialog.
+  if (GetFocus() != edit_) SetFocus(edit_);
+  if (onBrowse_) onBrowse_();
 }
 
 void PathEdit::Place(int left, int top, int width, UINT dpi, HFONT font) {
@@ -43,11 +59,13 @@ void PathEdit::Place(int left, int top, int width, UINT dpi, HFONT font) {
 }
 
 void PathEdit::PlaceButton() {
+  // Over the right end of the edit's client area, inside its border.
   RECT client{};
   GetClientRect(edit_, &client);
+  MapWindowPoints(edit_, GetParent(edit_), reinterpret_cast<POINT*>(&client), 2);
   const int height = client.bottom - client.top;
   const int width = height + height / 3;
-  MoveWindow(button_, client.right - width, 0, width, height, TRUE);
+  MoveWindow(button_, client.right - width, client.top, width, height, TRUE);
   // The text stops short of the button.
   SendMessageW(edit_, EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(0, width + 2));
 }
@@ -56,12 +74,6 @@ LRESULT CALLBACK PathEdit::EditProc(HWND window, UINT message, WPARAM wParam, LP
                                     UINT_PTR /*id*/, DWORD_PTR selfPointer) {
   auto* self = reinterpret_cast<PathEdit*>(selfPointer);
   switch (message) {
-    case WM_COMMAND:
-      if (LOWORD(wParam) == kIdBrowse && HIWORD(wParam) == BN_CLICKED) {
-        if (self->onBrowse_) self->onBrowse_();
-        return 0;
-      }
-      break;
     case WM_GETDLGCODE: {
       // Ctrl+Enter is the edit's own, not the dialog keys'.
       const auto* key = reinterpret_cast<const MSG*>(lParam);
@@ -72,7 +84,7 @@ LRESULT CALLBACK PathEdit::EditProc(HWND window, UINT message, WPARAM wParam, LP
     }
     case WM_KEYDOWN:
       if (wParam == VK_RETURN && CtrlDown()) {
-        if (self->onBrowse_) self->onBrowse_();
+        self->Clicked();
         return 0;
       }
       break;
@@ -81,6 +93,7 @@ LRESULT CALLBACK PathEdit::EditProc(HWND window, UINT message, WPARAM wParam, LP
       if (wParam == L'\n' || wParam == L'\r') return 0;
       break;
     case WM_SIZE:
+    case WM_MOVE:
       self->PlaceButton();
       break;
     case WM_NCDESTROY:

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "relocation/session/band_lines.h"
 #include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_band.h"
@@ -71,13 +72,22 @@ void StatusArea::Create(HWND parent, Language language) {
   tool.uId = reinterpret_cast<UINT_PTR>(cancelButton_);
   tool.lpszText = hint_.data();
   SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // The whole status, when the pointer rests on its text.
+  tip_.assign(1, L' ');
+  tool.uId = reinterpret_cast<UINT_PTR>(text_);
+  tool.lpszText = tip_.data();
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void StatusArea::Place(UINT dpi, HFONT font) {
+void StatusArea::Place(UINT dpi, HFONT font, HFONT buttonFont, int bottom) {
   dpi_ = dpi;
-  for (HWND control :
-       {text_, detailsButton_, progress_, progressText_, cancelButton_, offerButton_}) {
+  font_ = font;
+  for (HWND control : {text_, progress_, progressText_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  // The buttons in the controls' face, as the window's other buttons.
+  for (HWND control : {detailsButton_, cancelButton_, offerButton_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont), FALSE);
   }
   const int line = LineHeight(font);
   const int top = Scaled(kTop, dpi);
@@ -87,7 +97,9 @@ void StatusArea::Place(UINT dpi, HFONT font) {
   const int textWidth = Scaled(kRight - kLeft - kButtonWidth - kGap, dpi);
   const int shownWidth = offered_ ? Scaled(kOfferLeft - kGap - kLeft, dpi) : textWidth;
   const int buttonLeft = Scaled(kRight - kButtonWidth, dpi);
-  MoveWindow(text_, left, top, shownWidth, 2 * line, TRUE);
+  // As many whole lines as there is room for down to the bottom.
+  lines_ = std::max(1, (bottom - top) / line);
+  MoveWindow(text_, left, top, shownWidth, lines_ * line, TRUE);
   MoveWindow(offerButton_, Scaled(kOfferLeft, dpi), top, buttonWidth, buttonHeight, TRUE);
   MoveWindow(detailsButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
   MoveWindow(cancelButton_, buttonLeft, top, buttonWidth, buttonHeight, TRUE);
@@ -95,22 +107,54 @@ void StatusArea::Place(UINT dpi, HFONT font) {
   MoveWindow(progressText_, left, top + (buttonHeight - line) / 2, progressTextWidth, line, TRUE);
   MoveWindow(progress_, left + progressTextWidth, top + Scaled(2, dpi),
              textWidth - progressTextWidth, buttonHeight - Scaled(4, dpi), TRUE);
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scaled(kRight - kLeft, dpi));
+  Fit();
+}
+
+void StatusArea::Fit() {
+  if (text_ == nullptr) return;
+  RECT format{};
+  SendMessageW(text_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  // A pixel spare: the edit breaks a line that fills its width exactly.
+  const int width = format.right - format.left - 1;
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font_);
+  const BandLines fitted = FitBandLines(whole_, lines_, width, [screen](std::u16string_view line) {
+    SIZE size{};
+    GetTextExtentPoint32W(screen, reinterpret_cast<const wchar_t*>(line.data()),
+                          static_cast<int>(line.size()), &size);
+    return static_cast<int>(size.cx);
+  });
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  const std::wstring shown = WithCrLf(fitted.text);
+  SetWindowTextW(text_, shown.c_str());
+  tip_ = WithCrLf(whole_);
+  if (tip_.empty()) tip_.assign(1, L' ');
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(text_);
+  tool.uId = reinterpret_cast<UINT_PTR>(text_);
+  tool.lpszText = tip_.data();
+  SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void StatusArea::ShowStatus(std::u16string_view text, std::u16string_view details) {
   details_ = details;
-  const std::wstring shown = WithCrLf(text);
-  SetWindowTextW(text_, shown.c_str());
+  whole_ = text;
+  Fit();
   ShowWindow(detailsButton_, !details_.empty() && !progressShown_ ? SW_SHOWNA : SW_HIDE);
 }
 
 void StatusArea::ShowNote(std::u16string_view note) {
-  const std::wstring shown = WithCrLf(note);
-  SetWindowTextW(text_, shown.c_str());
+  whole_ = note;
+  Fit();
 }
 
 void StatusArea::ShowChecking(double share) {
-  SetWindowText(text_, CheckingText(ProgressSteps(share) / 10, language_));
+  whole_ = CheckingText(ProgressSteps(share) / 10, language_);
+  Fit();
 }
 
 void StatusArea::ShowProgress(Stage stage, double share) {
@@ -148,6 +192,8 @@ void StatusArea::ShowOffer(bool shown) {
   SetWindowPos(text_, nullptr, 0, 0, width, rect.bottom - rect.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(offerButton_, shown && !progressShown_ ? SW_SHOWNA : SW_HIDE);
+  // The lines are cut anew for the new width.
+  Fit();
 }
 
 }  // namespace picrelink::win32

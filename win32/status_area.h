@@ -1,6 +1,8 @@
 #pragma once
 // The band below the start button: what the census found (or why there is
-// none) in one or two lines with a button to its details, and while the
+// none) in the lines the band has room for, each line of the status on one
+// line of the band (cut with "…" where it is too long, the whole status in
+// its tooltip and its details), with a button to its details, and while the
 // start command works a progress bar with a cancel button. None of it is a
 // tab stop, so the window's tab order stays that of its controls; its
 // buttons send their clicks to the window.
@@ -16,8 +18,9 @@ class StatusArea {
   enum class Stage { Checking, Adjusting };
 
   void Create(HWND parent, Language language);
-  // Lays the band out at dpi in font.
-  void Place(UINT dpi, HFONT font);
+  // Lays the band out at dpi: its text in font, down to bottom (pixels of
+  // the client area), its buttons in buttonFont.
+  void Place(UINT dpi, HFONT font, HFONT buttonFont, int bottom);
 
   void ShowStatus(std::u16string_view text, std::u16string_view details);
   // A short note in place of the status; the details stay as they were.
@@ -33,7 +36,11 @@ class StatusArea {
   // gives way to it.
   void ShowOffer(bool shown);
 
-  std::u16string Text() const { return WindowText(text_); }
+  // The whole status (or note), and what of it the band shows.
+  const std::u16string& Text() const { return whole_; }
+  std::u16string ShownText() const { return WindowText(text_); }
+  // The lines the band has room for.
+  int Lines() const { return lines_; }
   const std::u16string& Details() const { return details_; }
 
   HWND TextControl() const { return text_; }
@@ -42,6 +49,7 @@ class StatusArea {
   HWND ProgressText() const { return progressText_; }
   HWND CancelButton() const { return cancelButton_; }
   HWND OfferButton() const { return offerButton_; }
+  HWND Tooltip() const { return tooltip_; }
 
  private:
   HWND text_ = nullptr;
@@ -50,8 +58,15 @@ class StatusArea {
   HWND progressText_ = nullptr;
   HWND cancelButton_ = nullptr;
   HWND offerButton_ = nullptr;
+  // Shows whole_ in the band's lines, the whole in the tooltip.
+  void Fit();
+
   HWND tooltip_ = nullptr;  // owned by the window, which destroys it
   std::wstring hint_;
+  std::wstring tip_;  // the whole status, for the tooltip of the text
+  std::u16string whole_;
+  HFONT font_ = nullptr;
+  int lines_ = 2;
   Language language_ = Language::Chinese;
   std::u16string details_;
   bool progressShown_ = false;

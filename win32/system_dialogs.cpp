@@ -6,53 +6,18 @@
 #include <commdlg.h>
 // clang-format on
 
+#include <algorithm>
+
 #include "relocation/error_text.h"
 #include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/window_texts.h"
 #include "win32/folder_browser.h"
+#include "win32/open_file_dialog.h"
 #include "win32/window_font.h"
 
 namespace picrelink::win32 {
 namespace {
-
-// ---------------------------------------------------------------- open file
-
-// Places the open-file dialog on the main window's monitor: centred across
-// it, with a third of the free height above it.
-UINT_PTR CALLBACK PlaceOpenDialog(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    const auto* options = reinterpret_cast<const OPENFILENAMEW*>(lParam);
-    SetWindowLongPtrW(hook, GWLP_USERDATA, static_cast<LONG_PTR>(options->lCustData));
-  } else if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE) {
-    HWND dialog = GetParent(hook);
-    auto* owner = reinterpret_cast<HWND>(GetWindowLongPtrW(hook, GWLP_USERDATA));
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromWindow(owner ? owner : dialog, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    RECT box{};
-    GetWindowRect(dialog, &box);
-    const RECT& screen = monitor.rcMonitor;
-    const LONG width = box.right - box.left;
-    const LONG height = box.bottom - box.top;
-    SetWindowPos(dialog, nullptr, screen.left + (screen.right - screen.left - width) / 2,
-                 screen.top + (screen.bottom - screen.top - height) / 3, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  return 0;
-}
-
-std::wstring FilterText() {
-  std::wstring filter;
-  for (const FileFilter& entry : kCsvFileFilters) {
-    filter += Wide(entry.name);
-    filter += L'\0';
-    filter += Wide(entry.pattern);
-    filter += L'\0';
-  }
-  filter += L'\0';
-  return filter;
-}
 
 // ----------------------------------------------------------- details window
 
@@ -135,6 +100,22 @@ LRESULT CALLBACK DetailsProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A window of width × height centred on owner (or, without one, on the
+// monitor of window), kept inside the work area of the owner's monitor.
+RECT CentredOn(HWND owner, HWND window, int width, int height) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(owner ? owner : window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& area = monitor.rcWork;
+  RECT around = area;
+  if (owner) GetWindowRect(owner, &around);
+  LONG left = around.left + (around.right - around.left - width) / 2;
+  LONG top = around.top + (around.bottom - around.top - height) / 2;
+  left = std::max(area.left, std::min(left, area.right - width));
+  top = std::max(area.top, std::min(top, area.bottom - height));
+  return {left, top, left + width, top + height};
+}
+
 }  // namespace
 
 std::u16string ProgramPath() {
@@ -159,7 +140,14 @@ void SystemDialogs::ShowError(std::u16string_view message) {
   const std::wstring caption = Wide(ErrorBoxCaption(programPath_));
   // Task-modal and without an owner: it can come before the window exists,
   // and it still keeps the window from taking input while it is open.
+  HWND active = GetActiveWindow();
   MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+  // A box of no window gives the activation back to none: the window that
+  // was active takes it again, and with it its focus.
+  if (active != nullptr && IsWindow(active) && IsWindowVisible(active)) {
+    SetForegroundWindow(active);
+    SetActiveWindow(active);
+  }
 }
 
 void SystemDialogs::ShowInformation(std::u16string_view text, std::u16string_view caption) {
@@ -176,26 +164,7 @@ bool SystemDialogs::AskYesNo(std::u16string_view question, std::u16string_view c
 }
 
 std::optional<std::u16string> SystemDialogs::ChooseCsvFile(std::u16string_view initialName) {
-  // Room for a path of 259 characters and its end.
-  std::wstring file(MAX_PATH + 1, L'\0');
-  const std::wstring initial = Wide(initialName.substr(0, MAX_PATH));
-  std::copy(initial.begin(), initial.end(), file.begin());
-  const std::wstring filter = FilterText();
-
-  OPENFILENAMEW options{};
-  options.lStructSize = sizeof(options);
-  options.hwndOwner = owner_;
-  options.lpstrFilter = filter.c_str();
-  options.nFilterIndex = 1;
-  options.lpstrFile = file.data();
-  options.nMaxFile = MAX_PATH;
-  options.Flags =
-      OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_ENABLEHOOK;
-  options.lpfnHook = PlaceOpenDialog;
-  options.lCustData = reinterpret_cast<LPARAM>(owner_);
-  if (!GetOpenFileNameW(&options)) return std::nullopt;  // cancelled, or failed
-  file.resize(wcslen(file.c_str()));
-  return U16(file);
+  return ChooseOpenFile(owner_, initialName);
 }
 
 std::optional<std::u16string> SystemDialogs::BrowseForFolder(std::u16string_view initialPath) {
@@ -248,8 +217,9 @@ bool SystemDialogs::ShowDetails(std::u16string_view text, bool offerRestore) {
   for (HWND control : {state.text, state.copy, state.close}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
   }
-  SetWindowPos(window, nullptr, 0, 0, Scaled(640, dpi), Scaled(400, dpi),
-               SWP_NOMOVE | SWP_NOZORDER);
+  const RECT place = CentredOn(owner_, window, Scaled(640, dpi), Scaled(400, dpi));
+  SetWindowPos(window, nullptr, place.left, place.top, place.right - place.left,
+               place.bottom - place.top, SWP_NOZORDER);
   LayOutDetails(window, state);
 
   // Modal over the owner: the owner takes no input until the window closes.

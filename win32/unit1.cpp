@@ -6,6 +6,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -40,8 +41,10 @@ HWND MakeControl(HWND parent, const wchar_t* kind, std::u16string_view text, DWO
                          GetModuleHandleW(nullptr), nullptr);
 }
 
+// Every label is one line: it is as wide as its text, and a label that
+// wrapped would lose its second line.
 HWND MakeLabel(HWND parent, std::u16string_view text, int id) {
-  return MakeControl(parent, L"STATIC", text, SS_LEFT | SS_NOPREFIX, id);
+  return MakeControl(parent, L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, id);
 }
 
 HWND MakeButton(HWND parent, std::u16string_view text, int id) {
@@ -58,6 +61,24 @@ void PlaceLabel(HWND label, int left, int top, UINT dpi, HFONT font) {
   const std::wstring text = Wide(WindowText(label));
   const SIZE size = TextExtent(font, text);
   MoveWindow(label, Scaled(left, dpi), Scaled(top, dpi), size.cx, size.cy, TRUE);
+}
+
+// The frame around the client area of window at dpi.
+RECT FrameOf(HWND window, UINT dpi) {
+  RECT frame{};
+  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
+  return frame;
+}
+
+// The client area's size with the window at its designed outer size at dpi.
+int DesignedClientWidth(HWND window, UINT dpi) {
+  const RECT frame = FrameOf(window, dpi);
+  return Scaled(kOuterWidth, dpi) - (frame.right - frame.left);
+}
+int DesignedClientHeight(HWND window, UINT dpi) {
+  const RECT frame = FrameOf(window, dpi);
+  return Scaled(kOuterHeight, dpi) - (frame.bottom - frame.top);
 }
 
 void Place(HWND control, int left, int top, int width, int height, UINT dpi, HFONT font) {
@@ -200,7 +221,7 @@ void TForm1::Show(int showCommand) {
 void TForm1::CreateControls() {
   cxLabel4 = MakeLabel(window_, kTipText, kIdCxLabel4);
   cxLabel2 = MakeLabel(window_, kCsvLabelText, kIdCxLabel2);
-  btn1.Create(window_, kIdBtn1, [this] {
+  btn1.Create(window_, kIdBtn1, kIdBtn1Browse, [this] {
     ShowingErrors([this] { cxButtonEdit2PropertiesButtonClick(btn1); });
     session_->RefreshStatus(true);
   });
@@ -208,12 +229,12 @@ void TForm1::CreateControls() {
   edtnum.Create(window_, kIdEdtnum, kIdEdtnumUpDown, settings_.decimalSeparator);
   cxButton1 = MakeButton(window_, kRedetectText, kIdCxButton1);
   cxLabel3 = MakeLabel(window_, kOldFolderLabelText, kIdCxLabel3);
-  btn2.Create(window_, kIdBtn2, [this] {
+  btn2.Create(window_, kIdBtn2, kIdBtn2Browse, [this] {
     ShowingErrors([this] { btn2PropertiesButtonClick(btn2); });
     session_->RefreshStatus(true);
   });
   cxLabel30 = MakeLabel(window_, kNewFolderLabelText, kIdCxLabel30);
-  btn3.Create(window_, kIdBtn3, [this] {
+  btn3.Create(window_, kIdBtn3, kIdBtn3Browse, [this] {
     ShowingErrors([this] { btn2PropertiesButtonClick(btn3); });
     session_->RefreshStatus(true);
   });
@@ -232,6 +253,7 @@ void TForm1::CreateControls() {
     SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     after = control;
   }
+  for (PathEdit* edit : {&btn1, &btn2, &btn3}) edit->KeepButtonAbove();
 }
 
 void TForm1::Layout() {
@@ -240,15 +262,15 @@ void TForm1::Layout() {
   font_ = CreateWindowFont(kFontPixels, dpi_);
   statusFont_ = CreateWindowFont(kStatusFontPixels, dpi_);
 
-  PlaceLabel(cxLabel4, 11, 13, dpi_, font_);
+  // The tip runs along the whole window; where the face is too wide for the
+  // client area at this dpi, a smaller size of it keeps the tip inside.
+  const int tipLeft = Scaled(11, dpi_);
+  tipFont_.reset(CreateFittingFont(kFontPixels, dpi_, Wide(kTipText),
+                                   DesignedClientWidth(window_, dpi_) - tipLeft - Scaled(2, dpi_)));
+  PlaceLabel(cxLabel4, 11, 13, dpi_, tipFont_ ? tipFont_.get() : font_);
   PlaceLabel(cxLabel2, 32, 45, dpi_, font_);
   btn1.Place(138, 44, 636, dpi_, font_);
-  // 234 × 15, taller only where the face's lines are, so that no line is cut.
-  Place(Label8, 3, 88, 234, 15, dpi_, font_);
-  if (LineHeight(font_) > Scaled(15, dpi_)) {
-    SetWindowPos(Label8, nullptr, 0, 0, Scaled(234, dpi_), LineHeight(font_),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  PlaceLevelLabel();
   edtnum.Place(239, 84, 58, 23, dpi_, font_);
   Place(cxButton1, 322, 83, 109, 25, dpi_, font_);
   PlaceLabel(cxLabel3, 3, 128, dpi_, font_);
@@ -260,11 +282,28 @@ void TForm1::Layout() {
              LineHeight(font_) + Scaled(4, dpi_), TRUE);
   Place(cxButton30, 20, 244, 109, 25, dpi_, font_);
   PlaceLabel(cxLabel1, 139, 247, dpi_, font_);
-  statusArea.Place(dpi_, statusFont_);
+  statusArea.Place(dpi_, statusFont_, font_, DesignedClientHeight(window_, dpi_));
 
   InvalidateRect(window_, nullptr, TRUE);
   if (oldFont) DeleteObject(oldFont);
   if (oldStatusFont) DeleteObject(oldStatusFont);
+}
+
+void TForm1::PlaceLevelLabel() {
+  // 234 × 15 as designed for 宋体, wider where the face's text is (and so at
+  // most dpi settings, which do not scale a face's widths evenly), never
+  // reaching the level edit: it moves left first, and only where even that
+  // is not enough does its font get smaller.
+  const std::wstring text = Wide(kLevelLabelText);
+  const int editLeft = Scaled(239, dpi_);
+  const int room = editLeft - 1;
+  labelFont_.reset(CreateFittingFont(kFontPixels, dpi_, text, room));
+  HFONT font = labelFont_ ? labelFont_.get() : font_;
+  SetFont(Label8, font);
+  const int width = std::max(Scaled(234, dpi_), static_cast<int>(TextExtent(font, text).cx));
+  const int left = std::max(0, std::min(Scaled(3, dpi_), room - width));
+  MoveWindow(Label8, left, Scaled(88, dpi_), width, std::max(Scaled(15, dpi_), LineHeight(font)),
+             TRUE);
 }
 
 LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -354,6 +393,15 @@ void TForm1::OnCommand(int id, int code) {
       break;
     case kIdCxButton30:
       if (code == BN_CLICKED) ShowingErrors([this] { cxButton30Click(cxButton30); });
+      break;
+    case kIdBtn1Browse:
+      if (code == BN_CLICKED) btn1.Clicked();
+      break;
+    case kIdBtn2Browse:
+      if (code == BN_CLICKED) btn2.Clicked();
+      break;
+    case kIdBtn3Browse:
+      if (code == BN_CLICKED) btn3.Clicked();
       break;
     case kIdStatusDetails:
       if (code == BN_CLICKED &&

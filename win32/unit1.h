@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "relocation/form_values.h"
@@ -95,6 +96,7 @@ class TForm1 {
 
   void CreateControls();
   void Layout();
+  void PlaceLevelLabel();
   // Runs a handler; an error that escapes it is shown in the error box.
   void ShowingErrors(const std::function<void()>& handler);
   void Close();
@@ -106,6 +108,13 @@ class TForm1 {
   UINT dpi_ = 96;
   HFONT font_ = nullptr;
   HFONT statusFont_ = nullptr;
+  // Smaller sizes of the window's face for the tip and the level's label,
+  // where the face is too wide for their room at this dpi; null otherwise.
+  struct FontDeleter {
+    void operator()(HFONT font) const { DeleteObject(font); }
+  };
+  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> tipFont_;
+  std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> labelFont_;
   HWND focus_ = nullptr;  // the control that had the focus when the window was left
   std::unique_ptr<FormAdapter> values_;
   std::unique_ptr<ButtonTrigger> startTrigger_;

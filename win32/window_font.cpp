@@ -40,12 +40,34 @@ std::wstring WindowFontFace() {
   return face;
 }
 
-HFONT CreateWindowFont(int pixels, UINT dpi) {
+namespace {
+
+HFONT CreateFaceFont(int height) {
   const std::wstring face = WindowFontFace();
   // A negative height is the character height, without the internal leading.
-  return CreateFontW(-Scaled(pixels, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+}  // namespace
+
+HFONT CreateWindowFont(int pixels, UINT dpi) { return CreateFaceFont(Scaled(pixels, dpi)); }
+
+HFONT CreateFittingFont(int pixels, UINT dpi, std::wstring_view text, int room) {
+  const int full = Scaled(pixels, dpi);
+  for (int height = full; height >= full / 2; --height) {
+    HFONT font = CreateFaceFont(height);
+    if (TextExtent(font, text).cx <= room || height == full / 2) {
+      if (height == full) {
+        DeleteObject(font);
+        return nullptr;
+      }
+      return font;
+    }
+    DeleteObject(font);
+  }
+  return nullptr;
 }
 
 SIZE TextExtent(HFONT font, std::wstring_view text) {

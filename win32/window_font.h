@@ -16,6 +16,12 @@ std::wstring WindowFontFace();
 // dpi; the caller deletes it.
 HFONT CreateWindowFont(int pixels, UINT dpi);
 
+// A font of the window's face no taller than pixels at 96 dpi in which text
+// is at most room pixels wide: one pixel smaller at a time, down to half
+// the height. Null when the window's own font (pixels at dpi) fits already;
+// else the caller deletes it.
+HFONT CreateFittingFont(int pixels, UINT dpi, std::wstring_view text, int room);
+
 // Width and height of text drawn in font.
 SIZE TextExtent(HFONT font, std::wstring_view text);
 // The height of a line of font.

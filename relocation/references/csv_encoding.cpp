@@ -104,7 +104,7 @@ CsvEncoding SniffCsvEncoding(std::u16string_view path) {
   std::string bytes(kCsvSniffBytes + 1, '\0');
   size_t got = 0;
   {
-    platform::InputFile file(path);
+    platform::InputFile file(path, platform::Sharing::ReadersAllowed);
     got = file.Read(bytes.data(), bytes.size());
   }
   const bool complete = got <= kCsvSniffBytes;

@@ -13,8 +13,9 @@ namespace picrelink {
 
 class CsvPieces {
  public:
-  // Opens the CSV (holding it until destroyed) and starts reading. Throws
-  // Error "Cannot open file ..." as the whole-text read does.
+  // Opens the CSV (holding it against writers, not against other readers,
+  // until destroyed) and starts reading. Throws Error "Cannot open file ..."
+  // as the whole-text read does.
   explicit CsvPieces(std::u16string_view csvPath);
   // The next piece, valid until the next call; empty once the text ended.
   std::u16string_view Next() { return ahead_.Next(); }

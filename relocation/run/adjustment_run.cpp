@@ -130,7 +130,8 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   const Language language = options.language;
 
   const std::u16string csv = values.Btn1();
-  if (csv.empty()) return report;  // NoCsv
+  // Without a CSV the start command would do nothing without a word.
+  if (csv.empty()) throw Error(NoCsvMessage(language));
   report.csv = platform::AbsolutePath(csv);
 
   Utf16FileReader reader(csv);

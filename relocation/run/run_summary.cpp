@@ -4,11 +4,13 @@
 
 #include "core/platform.h"
 #include "core/utf.h"
+#include "relocation/grouped_number.h"
 
 namespace picrelink {
 namespace {
 
-std::u16string Number(int64_t n) { return FromUtf8(std::to_string(n)); }
+// Written as the status and the question write them.
+std::u16string Number(int64_t n) { return GroupedNumber(n); }
 
 // The first few texts of a list, for a line that names examples.
 std::u16string Examples(const std::vector<std::u16string>& texts, Language language) {
@@ -28,12 +30,15 @@ std::u16string UndoCommand(const RunReport& report) {
 }
 
 std::u16string Chinese(const RunReport& report) {
-  std::u16string text = u"已改写路径形式 " + Number(report.occurrences[kPathForm]) +
-                        u" 处，网址形式 " + Number(report.occurrences[kUrlForm]) + u" 处";
+  // Counted where the old folder occurs, unlike the status, which counts
+  // the picture references to every folder: the words say so.
+  std::u16string text = u"已改写原目录出现的位置：路径形式 " +
+                        Number(report.occurrences[kPathForm]) + u" 处，网址形式 " +
+                        Number(report.occurrences[kUrlForm]) + u" 处";
   if (report.respelledTotal > 0) {
     text += u"，另有其他写法的网址 " + Number(report.respelledTotal) + u" 处";
   }
-  text += u"。";
+  text += u"（按出现次数计，图片引用之外的文字里的也在内）。";
   if (!report.backup.empty()) {
     text += u"\n备份：" + platform::AbsolutePath(report.backup);
     text += u"\n撤销此次调整：在“详情…”中点“恢复备份”，或运行 " + UndoCommand(report) + u"。";
@@ -64,12 +69,13 @@ std::u16string Chinese(const RunReport& report) {
 }
 
 std::u16string English(const RunReport& report) {
-  std::u16string text = u"Rewritten: " + Number(report.occurrences[kPathForm]) +
-                        u" in path form, " + Number(report.occurrences[kUrlForm]) + u" in URL form";
+  std::u16string text = u"Rewritten where the old folder occurs: " +
+                        Number(report.occurrences[kPathForm]) + u" in path form, " +
+                        Number(report.occurrences[kUrlForm]) + u" in URL form";
   if (report.respelledTotal > 0) {
     text += u", and " + Number(report.respelledTotal) + u" URLs spelled otherwise";
   }
-  text += u".";
+  text += u" (counted by occurrence, text outside picture references included).";
   if (!report.backup.empty()) {
     text += u"\nBackup: " + platform::AbsolutePath(report.backup);
     text += u"\nTo undo this run: 恢复备份 in the details (详情…), or run " + UndoCommand(report) +

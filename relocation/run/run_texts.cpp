@@ -4,6 +4,14 @@
 
 namespace picrelink {
 
+std::string NoCsvMessage(Language language) {
+  if (language == Language::Chinese) {
+    return "没有选择 CSV 文件：请点“…”选择要调整的 CSV 文件，或把程序放到 CSV 文件旁边";
+  }
+  return "No CSV file is chosen: choose the CSV file to adjust with \"...\", or put the program "
+         "beside the CSV file";
+}
+
 std::string NoOldFolderMessage(Language language) {
   if (language == Language::Chinese) {
     return "没有要替换的目录：“CSV中描述图片位置”为空。CSV 中没有找到图片引用"

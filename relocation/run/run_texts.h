@@ -8,6 +8,8 @@
 
 namespace picrelink {
 
+// No CSV (btn1 is empty): nothing to adjust.
+std::string NoCsvMessage(Language language);
 // The old folder (btn2) is empty: the CSV names no picture folder.
 std::string NoOldFolderMessage(Language language);
 // The old folder is only a separator.

@@ -49,10 +49,10 @@ bool IsOwnerFile(std::u16string_view name) { return name.starts_with(u"~$"); }
 
 // Whether the file begins with FF FE, the mark of the text the run reads. A
 // file that cannot be opened or read (held by another program, gone) has no
-// mark. The file is held exclusively only for the two bytes.
+// mark. Other readers may read it meanwhile.
 bool HasUtf16LeMark(std::u16string_view path) {
   try {
-    platform::InputFile file(path);
+    platform::InputFile file(path, platform::Sharing::ReadersAllowed);
     unsigned char mark[2] = {};
     return file.Read(mark, sizeof mark) == sizeof mark && mark[0] == 0xFF && mark[1] == 0xFE;
   } catch (const std::exception&) {

@@ -81,12 +81,6 @@ std::u16string CensusLine(const CheckResult& check, Language language) {
 
 }  // namespace
 
-std::u16string GroupedNumber(int64_t number) {
-  std::string digits = std::to_string(number < 0 ? -number : number);
-  for (size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
-  return FromUtf8((number < 0 ? "-" : "") + digits);
-}
-
 std::u16string StatusText(const StatusInput& input, Language language) {
   std::u16string text;
   if (input.csv.empty()) {

@@ -10,6 +10,7 @@
 
 #include "relocation/census/census.h"
 #include "relocation/census/picture_search.h"
+#include "relocation/grouped_number.h"
 #include "relocation/language.h"
 #include "relocation/references/csv_encoding.h"
 
@@ -44,8 +45,5 @@ std::u16string DetailsText(const CheckResult& check, Language language);
 // most of the pictures are missing there; nothing when everything resolves
 // well enough to go on without asking.
 std::optional<std::u16string> QuestionBeforeRun(const CheckResult& check, Language language);
-
-// 12345 as "12,345".
-std::u16string GroupedNumber(int64_t number);
 
 }  // namespace picrelink

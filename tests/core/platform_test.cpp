@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -119,6 +123,60 @@ TEST(InputFile, ReadsToTheEndAndHoldsTheFileUntilDestroyed) {
   }
   EXPECT_TRUE(test::OtherProcessCanLock(file));
 }
+
+#ifndef _WIN32
+// Another open of the file, holding a flock of its own (LOCK_SH or LOCK_EX)
+// until released, as a second program would.
+class OtherHold {
+ public:
+  OtherHold(const fs::path& file, int how) : fd_(open(file.c_str(), O_RDONLY | O_CLOEXEC)) {
+    EXPECT_GE(fd_, 0);
+    EXPECT_EQ(flock(fd_, how | LOCK_NB), 0);
+  }
+  ~OtherHold() { Release(); }
+  void Release() {
+    if (fd_ >= 0) close(std::exchange(fd_, -1));
+  }
+
+ private:
+  int fd_;
+};
+
+TEST(InputFile, ReadersAllowedGoesOnBesideAnotherReaderWhereTheExclusiveOpenIsRefused) {
+  TempDir dir;
+  const fs::path file = dir.path() / "in.csv";
+  WriteBytes(file, "0123456789");
+  OtherHold reader(file, LOCK_SH);
+  InputFile shared(dir.File("in.csv"), Sharing::ReadersAllowed);
+  char buffer[16];
+  EXPECT_EQ(shared.Read(buffer, sizeof buffer), 10u);
+  EXPECT_EQ(ErrorOf([&] { InputFile exclusive(dir.File("in.csv")); }),
+            "Cannot open file \"" + Normal(file) +
+                "\". It is being changed by another run or program (" +
+                SystemErrorText(EWOULDBLOCK) + ")");
+}
+
+TEST(InputFile, ReadersAllowedWaitsOutAWritersShortHoldButNotALongOne) {
+  TempDir dir;
+  const fs::path file = dir.path() / "in.csv";
+  WriteBytes(file, "0123456789");
+  {
+    OtherHold writer(file, LOCK_EX);
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      writer.Release();
+    });
+    EXPECT_EQ(ErrorOf([&] { InputFile shared(dir.File("in.csv"), Sharing::ReadersAllowed); }),
+              "(no error)");
+    release.join();
+  }
+  OtherHold writer(file, LOCK_EX);
+  EXPECT_EQ(ErrorOf([&] { InputFile shared(dir.File("in.csv"), Sharing::ReadersAllowed); }),
+            "Cannot open file \"" + Normal(file) +
+                "\". It is being changed by another run or program (" +
+                SystemErrorText(EWOULDBLOCK) + ")");
+}
+#endif
 
 // ---------------------------------------------------------- ReplacementFile
 

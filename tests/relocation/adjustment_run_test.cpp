@@ -10,6 +10,7 @@
 #include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/run/run_summary.h"
+#include "relocation/run/run_texts.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 
@@ -94,7 +95,8 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   EXPECT_EQ(report.leftovers, 0);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(ToUtf8(messages.shown[0].text),
-            "调整成功！\n已改写路径形式 2 处，网址形式 1 处。\n注意：另有 2 "
+            "调整成功！\n已改写原目录出现的位置：路径形式 2 处，网址形式 1 "
+            "处（按出现次数计，图片引用之外的文字里的也在内）。\n注意：另有 2 "
             "处引用指向其他目录，未作改动（"
             "D:\\old）。");
   EXPECT_EQ(messages.shown[0].caption, u"调整CSV文件宝贝描述图片位置");
@@ -154,11 +156,16 @@ TEST_F(AdjustmentRunTest, EmptyFoldersAreRefusedBeforeAnythingIsMade) {
   }
 }
 
-TEST_F(AdjustmentRunTest, EmptyCsvPathDoesNothingAtAll) {
+TEST_F(AdjustmentRunTest, EmptyCsvPathIsAnErrorThatTouchesNothing) {
   values.btn1.clear();
   values.backup = true;
 
-  EXPECT_EQ(Run().outcome, RunOutcome::NoCsv);
+  try {
+    Run();
+    FAIL() << "no error without a CSV";
+  } catch (const Error& error) {
+    EXPECT_EQ(std::string(error.what()), NoCsvMessage(Language::Chinese));
+  }
 
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(test::ListNames(dir.path()), "");

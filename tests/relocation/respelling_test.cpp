@@ -99,8 +99,8 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
   EXPECT_EQ(ToUtf8(report.otherFolders[0]), "E:\\旧电脑");
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(ToUtf8(messages.shown[0].text),
-            "调整成功！\n已改写路径形式 2 处，网址形式 2 "
-            "处，另有其他写法的网址 5 处。\n"
+            "调整成功！\n已改写原目录出现的位置：路径形式 2 处，网址形式 2 "
+            "处，另有其他写法的网址 5 处（按出现次数计，图片引用之外的文字里的也在内）。\n"
             "注意：另有 1 处引用指向其他目录，未作改动（E:\\旧电脑）。");
 }
 

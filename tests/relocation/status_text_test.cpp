@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/utf.h"
+#include "relocation/run/run_summary.h"
 
 namespace picrelink {
 namespace {
@@ -98,6 +99,29 @@ TEST(DetailsText, ListsTheFoldersAndTheMissingPictures) {
   EXPECT_NE(spellings.find("写法：百分号编码 1, 标准 2"), std::string::npos) << spellings;
   EXPECT_EQ(ToUtf8(GroupedNumber(1234567)), "1,234,567");
   EXPECT_EQ(ToUtf8(GroupedNumber(999)), "999");
+  EXPECT_EQ(ToUtf8(GroupedNumber(-1000)), "-1,000");
+}
+
+// The success message writes its counts as the status and the question do.
+TEST(SuccessMessage, WritesEveryCountGroupedAsTheStatusDoes) {
+  RunReport report;
+  report.outcome = RunOutcome::Written;
+  report.occurrences[kPathForm] = 1347268;
+  report.occurrences[kUrlForm] = 41300;
+  report.otherFolderReferences = 1000;
+  report.otherFolders = {u"E:\\别处"};
+  PictureTally pictures;
+  pictures.found = 1347000;
+  pictures.missing = 1268;
+  pictures.missingExamples = {u"/srv/店铺/图片/1.jpg"};
+  report.pictures = pictures;
+  for (const Language language : {Language::Chinese, Language::English}) {
+    const std::string text = ToUtf8(SuccessMessage(report, language));
+    for (const char* number : {"1,347,268", "41,300", "1,000", "1,347,000", "1,268"}) {
+      EXPECT_NE(text.find(number), std::string::npos) << number << "\n" << text;
+    }
+    EXPECT_EQ(text.find("1347268"), std::string::npos) << text;
+  }
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <filesystem>
 
 #include "core/error.h"
@@ -368,7 +370,6 @@ TEST_F(MainWindowTest, ControlsSitWhereTheWindowDesignPutsThem) {
        "找不到时请手动选择！"},
       {form->cxLabel2, {32, 45, 0, 0}, "请选择CSV文件"},
       {form->btn1, {138, 44, 636, 0}, nullptr},
-      {form->Label8, {3, 88, 234, 15}, "CSV中描述图片位置倒推几层目录："},
       {form->edtnum, {239, 84, 58, 23}, nullptr},
       {form->cxButton1, {322, 83, 109, 25}, "重新检测"},
       {form->cxLabel3, {3, 128, 0, 0}, "CSV中描述图片位置"},
@@ -405,6 +406,22 @@ TEST_F(MainWindowTest, ControlsSitWhereTheWindowDesignPutsThem) {
       }
     }
   }
+
+  // The level's label: 234 × 15 at 3, 88, wider and further left where the
+  // face's text needs it, whole on its line, and never over the level edit.
+  const QRect label8 = form->Label8->geometry();
+  const QFontMetrics label8Metrics(form->Label8->font());
+  EXPECT_EQ(form->Label8->text(), QStringLiteral("CSV中描述图片位置倒推几层目录："));
+  EXPECT_FALSE(form->Label8->wordWrap());
+  EXPECT_LE(label8.left(), 3);
+  EXPECT_EQ(label8.top(), 88);
+  EXPECT_GE(label8.width(), std::max(234, label8Metrics.horizontalAdvance(form->Label8->text())));
+  EXPECT_GE(label8.height(), std::max(15, label8Metrics.height()));
+  EXPECT_LT(label8.right(), form->edtnum->x());
+  // The tip ends inside the client area.
+  EXPECT_GE(form->cxLabel4->width(),
+            QFontMetrics(form->cxLabel4->font()).horizontalAdvance(form->cxLabel4->text()));
+  EXPECT_LE(form->cxLabel4->geometry().right(), form->width());
 
   // The controls stay put when the window is resized.
   form->resize(1000, 600);

@@ -2,6 +2,7 @@
 // thread: progress, cancel, and closing the window while it works.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "core/utf.h"
 #include "relocation/references/csv_encoding.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/run_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
 #include "ui/level_edit.h"
@@ -129,6 +131,43 @@ class WindowStatusTest : public testing::Test {
   FakeDialogs dialogs;
   std::unique_ptr<RunGate> gate = std::make_unique<RunGate>();
 };
+
+TEST_F(WindowStatusTest, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetails) {
+  // Three CSVs beside the program and pictures missing: two long lines.
+  WriteCsv(Pictures(40));
+  for (const char* name : {"goods - spring 2026 new arrivals with detail pictures.csv",
+                           "goods - summer 2026 new arrivals with detail pictures.csv"}) {
+    WriteBytes(dir->path() / name, Utf16FileBytes(CsvNaming(Pictures(1))));
+  }
+  WritePictures(dir->path(), 30);
+  auto form = ShowForm();
+  const QString whole = StatusOf(*form);
+  ASSERT_TRUE(whole.contains(u'\n')) << whole.toStdString();
+  StatusArea& area = *form->statusArea;
+  const QString shown = area.ShownText();
+  const QStringList lines = shown.split(u'\n');
+  EXPECT_LE(lines.size(), area.Lines());
+  const QFontMetrics metrics(area.Label()->font());
+  for (const QString& line : lines) {
+    EXPECT_LE(metrics.horizontalAdvance(line), area.Label()->contentsRect().width())
+        << line.toStdString();
+  }
+  EXPECT_GE(area.Label()->height(), area.Lines() * metrics.lineSpacing());
+  EXPECT_LE(area.geometry().top() + area.Label()->geometry().bottom(), form->height());
+  // The start of every line of the status is seen; what is cut ends in "…".
+  const QStringList wholeLines = whole.split(u'\n');
+  for (qsizetype i = 0; i < wholeLines.size(); ++i) {
+    if (i >= lines.size()) {
+      EXPECT_TRUE(shown.endsWith(QStringLiteral("…"))) << shown.toStdString();
+      break;
+    }
+    EXPECT_TRUE(lines[i].startsWith(wholeLines[i].left(8))) << lines[i].toStdString();
+    if (lines[i] != wholeLines[i]) EXPECT_TRUE(lines[i].endsWith(QStringLiteral("…")));
+  }
+  EXPECT_EQ(area.Label()->toolTip(), whole);
+  EXPECT_TRUE(area.Details().startsWith(whole));
+  EXPECT_TRUE(area.DetailsButton()->isVisible());
+}
 
 TEST_F(WindowStatusTest, TellsWhatTheCensusFoundOrWhyThereIsNone) {
   struct Case {
@@ -270,6 +309,18 @@ TEST_F(WindowStatusTest, QuestionBeforeWritingToAMissingFolderDefaultsToNo) {
       EXPECT_EQ(ReadBytes(CsvPath()), before);
     }
   }
+}
+
+TEST_F(WindowStatusTest, StartWithoutACsvSaysSoInTheErrorBox) {
+  auto form = MakeForm();
+  StatusOf(*form);
+  ASSERT_TRUE(form->btn1->text().isEmpty());
+  form->cxButton30->click();
+  WaitForTheEnd(*form);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(dialogs.errors[0].text, QString::fromStdString(NoCsvMessage(Language::English)));
+  EXPECT_TRUE(dialogs.informations.empty());
+  EXPECT_TRUE(form->cxButton30->isEnabled());
 }
 
 TEST_F(WindowStatusTest, StartWhileTheCensusRunsAsksOnItsResult) {

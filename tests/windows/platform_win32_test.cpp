@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -109,6 +110,72 @@ TEST(InputFile, ReadsToTheEndAndKeepsOtherProgramsOffUntilClosed) {
     in.Close();
     EXPECT_EQ(OtherProgramOpenError(file), 0u);
   }
+}
+
+// A second handle on the file, as a spreadsheet or the listing tool holds it:
+// reading with others allowed to read (share-read), or share mode 0.
+class SecondHandle {
+ public:
+  SecondHandle(const fs::path& file, DWORD share)
+      : handle_(CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << GetLastError();
+  }
+  ~SecondHandle() { Release(); }
+  void Release() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// 0 when a handle of this access sharing everything opens the file now, else
+// the error it gets.
+DWORD OpenErrorFor(const fs::path& file, DWORD access) {
+  HANDLE handle =
+      CreateFileW(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  CloseHandle(handle);
+  return 0;
+}
+
+TEST(InputFile, ReadersAllowedLetsReadersInAndKeepsWritersOut) {
+  TempDir dir;
+  const fs::path file = dir.path() / "in.csv";
+  WriteBytes(file, "0123456789");
+  const std::u16string name = dir.File("in.csv");
+  {
+    SecondHandle reader(file, FILE_SHARE_READ);
+    InputFile shared(name, Sharing::ReadersAllowed);
+    char buffer[16];
+    EXPECT_EQ(shared.Read(buffer, sizeof buffer), 10u);
+    EXPECT_EQ(OpenErrorFor(file, GENERIC_READ), 0u);
+    EXPECT_EQ(OpenErrorFor(file, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // The run's hold is refused beside a reader.
+    EXPECT_EQ(ErrorOf([&] { InputFile exclusive(name); }),
+              OpenError(name, ERROR_SHARING_VIOLATION));
+  }
+  EXPECT_EQ(OpenErrorFor(file, GENERIC_WRITE), 0u);
+}
+
+TEST(InputFile, ReadersAllowedWaitsOutAShortExclusiveHoldButNotALongOne) {
+  TempDir dir;
+  const fs::path file = dir.path() / "in.csv";
+  WriteBytes(file, Utf16FileBytes(u"x"));
+  const std::u16string name = dir.File("in.csv");
+  {
+    SecondHandle holder(file, 0);
+    std::thread release([&] {
+      Sleep(150);
+      holder.Release();
+    });
+    EXPECT_EQ(ErrorOf([&] { ReadUtf16File(name); }), "(no error)");
+    release.join();
+  }
+  SecondHandle holder(file, 0);
+  EXPECT_EQ(ErrorOf([&] { ReadUtf16File(name); }), OpenError(name, ERROR_SHARING_VIOLATION));
 }
 
 TEST(ReadUtf16File, OpenFailuresNameTheAbsolutePathAndTheSystemsReason) {

@@ -97,11 +97,40 @@ TEST_F(SystemDialogsTest, QuestionAnswersYesOnlyForYesAndNoIsItsDefault) {
   }
 }
 
+TEST_F(SystemDialogsTest, EveryBoxGivesTheActivationBackToTheWindowThatHadIt) {
+  const struct {
+    const char* name;
+    const wchar_t* kind;
+    int button;
+    std::function<void()> open;
+  } boxes[] = {
+      {"error", L"#32770", IDOK, [&] { dialogs.ShowError(u"出错了"); }},
+      {"information", L"#32770", IDOK, [&] { dialogs.ShowInformation(u"调整成功！", u"标题"); }},
+      {"question", L"#32770", IDNO, [&] { dialogs.AskYesNo(u"仍要改写吗？", u"标题"); }},
+      {"details", L"PicRelinkDetails", IDCANCEL, [&] { dialogs.ShowDetails(u"第一行"); }},
+  };
+  for (const auto& box : boxes) {
+    SCOPED_TRACE(box.name);
+    SetForegroundWindow(owner);
+    SetActiveWindow(owner);
+    ASSERT_EQ(GetActiveWindow(), owner);
+    Answerer answer(box.kind, [&](HWND shown) { Press(shown, box.button); });
+    box.open();
+    ASSERT_TRUE(answer.Answered());
+    EXPECT_EQ(GetActiveWindow(), owner);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+  }
+}
+
 TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) {
+  // The owner away from the screen's middle: the details come over it.
+  MoveWindow(owner, 300, 200, 800, 500, TRUE);
   std::u16string shown;
   bool ownerEnabled = true;
+  RECT placed{};
   Answerer answer(L"PicRelinkDetails", [&](HWND window) {
     shown = TextOf(GetDlgItem(window, 10));
+    GetWindowRect(window, &placed);
     ownerEnabled = IsWindowEnabled(owner) != FALSE;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED), 0);  // Copy All
     Press(window, IDCANCEL);
@@ -109,6 +138,9 @@ TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) 
   EXPECT_FALSE(dialogs.ShowDetails(u"第一行\n第二行 D:\\图片\\a.jpg", false));
   ASSERT_TRUE(answer.Answered());
   EXPECT_EQ(Narrow(shown), "第一行\r\n第二行 D:\\图片\\a.jpg");
+  // Centred on the owner.
+  EXPECT_NEAR((placed.left + placed.right) / 2, 300 + 800 / 2, 1);
+  EXPECT_NEAR((placed.top + placed.bottom) / 2, 200 + 500 / 2, 1);
   EXPECT_FALSE(ownerEnabled);
   EXPECT_TRUE(IsWindowEnabled(owner));
 

@@ -9,15 +9,19 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/utf.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/run_texts.h"
 #include "relocation/session/offer_texts.h"
 #include "relocation/session/status_area_texts.h"
 #include "relocation/session/status_text.h"
@@ -148,7 +152,7 @@ TEST_F(Window, ControlsCarryTheirTexts) {
 RECT ClientRectOf(HWND control) {
   RECT box{};
   GetWindowRect(control, &box);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+  MapWindowPoints(nullptr, GetAncestor(control, GA_ROOT), reinterpret_cast<POINT*>(&box), 2);
   return box;
 }
 
@@ -165,7 +169,6 @@ void ExpectDesignedPlaces(TForm1& window, UINT dpi) {
       {"cxLabel4", window.cxLabel4, 11, 13, 0, 0},
       {"cxLabel2", window.cxLabel2, 32, 45, 0, 0},
       {"btn1", window.btn1.Edit(), 138, 44, 636, 0},
-      {"Label8", window.Label8, 3, 88, 234, 0},
       {"cxButton1", window.cxButton1, 322, 83, 109, 25},
       {"cxLabel3", window.cxLabel3, 3, 128, 0, 0},
       {"btn2", window.btn2.Edit(), 138, 126, 636, 0},
@@ -187,10 +190,15 @@ void ExpectDesignedPlaces(TForm1& window, UINT dpi) {
       EXPECT_EQ(box.bottom - box.top, at(control.height));
     }
   }
-  // Label8 is 234 × 15, or as tall as a line where the face needs more.
+  // Label8 is 234 × 15 at 3, 88, or wider and further left where its text
+  // needs it, and as tall as a line where the face needs more.
   const auto font = reinterpret_cast<HFONT>(SendMessageW(window.btn2.Edit(), WM_GETFONT, 0, 0));
+  const auto labelFont = reinterpret_cast<HFONT>(SendMessageW(window.Label8, WM_GETFONT, 0, 0));
   const RECT label8 = ClientRectOf(window.Label8);
-  EXPECT_EQ(label8.bottom - label8.top, std::max(at(15), LineHeight(font)));
+  EXPECT_LE(label8.left, at(3));
+  EXPECT_EQ(label8.top, at(88));
+  EXPECT_GE(label8.right - label8.left, at(234));
+  EXPECT_EQ(label8.bottom - label8.top, std::max(at(15), LineHeight(labelFont)));
   // The level edit and its buttons together.
   RECT edit = ClientRectOf(window.edtnum.Edit());
   RECT buttons = ClientRectOf(window.edtnum.UpDown());
@@ -232,6 +240,148 @@ TEST_F(Window, AMonitorOfAnotherDpiScalesEverything) {
   EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left);
   EXPECT_EQ(outer.bottom - outer.top, suggested.bottom - suggested.top);
   ExpectDesignedPlaces(window, 144);
+}
+
+// The window's client area as it is drawn, read back from its surface.
+class Drawn {
+ public:
+  explicit Drawn(HWND window) {
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpUntil(window, [] { return true; });
+    RECT client{};
+    GetClientRect(window, &client);
+    width_ = client.right;
+    height_ = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC source = GetDC(window);
+    HDC copy = CreateCompatibleDC(source);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(copy, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, width_, height_, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    pixels_.assign(pixels, pixels + static_cast<size_t>(width_) * height_);
+    SelectObject(copy, old);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(window, source);
+  }
+
+  // The pixels in box (client coordinates) dark enough to be a glyph's ink
+  // on a light ground.
+  int Ink(RECT box) const {
+    int count = 0;
+    for (LONG y = std::max<LONG>(box.top, 0); y < std::min<LONG>(box.bottom, height_); ++y) {
+      for (LONG x = std::max<LONG>(box.left, 0); x < std::min<LONG>(box.right, width_); ++x) {
+        const uint32_t pixel = pixels_[static_cast<size_t>(y) * width_ + x];
+        const int sum = (pixel & 0xFF) + ((pixel >> 8) & 0xFF) + ((pixel >> 16) & 0xFF);
+        if (sum < 3 * 128) ++count;
+      }
+    }
+    return count;
+  }
+
+ private:
+  LONG width_ = 0;
+  LONG height_ = 0;
+  std::vector<uint32_t> pixels_;
+};
+
+RECT Inset(RECT box, int by) {
+  return {box.left + by, box.top + by, box.right - by, box.bottom - by};
+}
+
+class WindowAtDpi : public Window, public ::testing::WithParamInterface<UINT> {
+ protected:
+  // The window laid out for GetParam() dpi, as after a move to a monitor of
+  // that scale, shown.
+  TForm1& OpenAtDpi() {
+    TForm1& window = Open();
+    const UINT dpi = GetParam();
+    if (dpi != GetDpiForWindow(window.Handle())) {
+      RECT suggested{0, 0, Scaled(800, dpi), Scaled(347, dpi)};
+      SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+    }
+    WaitForStatus(window);
+    return window;
+  }
+};
+
+TEST_P(WindowAtDpi, TheBrowseButtonsDrawTheirDotsInsideThePathEdits) {
+  TForm1& window = OpenAtDpi();
+  const UINT dpi = GetParam();
+  const Drawn drawn(window.Handle());
+  for (PathEdit* edit : {&window.btn1, &window.btn2, &window.btn3}) {
+    SCOPED_TRACE(Narrow(WindowText(edit->Edit())));
+    const RECT button = ClientRectOf(edit->Button());
+    const RECT box = ClientRectOf(edit->Edit());
+    // At the edit's right end, inside its border.
+    EXPECT_GT(button.left, box.left + (box.right - box.left) / 2);
+    EXPECT_LE(button.right, box.right);
+    EXPECT_GE(button.top, box.top);
+    EXPECT_LE(button.bottom, box.bottom);
+    // Its face inside its frame shows the dots' ink.
+    EXPECT_GE(drawn.Ink(Inset(button, Scaled(4, dpi))), 3);
+  }
+}
+
+TEST_P(WindowAtDpi, TheLevelLabelAndTheTipAreWholeAndInTheirPlaces) {
+  TForm1& window = OpenAtDpi();
+  const Drawn drawn(window.Handle());
+  RECT client{};
+  GetClientRect(window.Handle(), &client);
+  for (HWND label : {window.cxLabel4, window.Label8}) {
+    const std::wstring text = Wide(WindowText(label));
+    SCOPED_TRACE(ToUtf8(WindowText(label)));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    const RECT box = ClientRectOf(label);
+    // One line, as wide as the text at least, inside the client area.
+    EXPECT_EQ(GetWindowLongPtrW(label, GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP);
+    EXPECT_GE(box.right - box.left, TextExtent(font, text).cx);
+    EXPECT_GE(box.bottom - box.top, LineHeight(font));
+    EXPECT_GE(box.left, 0);
+    EXPECT_LE(box.right, client.right);
+    // Its last two characters are drawn on its one line.
+    const int before = TextExtent(font, text.substr(0, text.size() - 2)).cx;
+    const RECT last{box.left + before, box.top, box.left + TextExtent(font, text).cx,
+                    box.top + LineHeight(font)};
+    EXPECT_GE(drawn.Ink(last), 4);
+  }
+  // The level's label ends before the level edit.
+  EXPECT_LE(ClientRectOf(window.Label8).right, ClientRectOf(window.edtnum.Edit()).left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, WindowAtDpi, ::testing::Values(96u, 120u, 144u));
+
+TEST_F(Window, AClickOnAButtonLeavesTheFocusOnAVisibleControl) {
+  TForm1& window = Open();
+  window.Show(SW_SHOWNORMAL);
+  WaitForStatus(window);
+  const struct {
+    HWND button;
+    HWND focus;  // where the focus is after the click
+  } clicks[] = {
+      {window.btn1.Button(), window.btn1.Edit()},
+      {window.btn2.Button(), window.btn2.Edit()},
+      {window.btn3.Button(), window.btn3.Edit()},
+      {window.cxButton1, window.cxButton1},
+  };
+  for (const auto& click : clicks) {
+    SCOPED_TRACE(Narrow(WindowText(click.button)));
+    SetFocus(window.edtnum.Edit());
+    // The button's own messages for a click, as the mouse gives them.
+    SendMessageW(click.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(click.button, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    PumpUntil(window.Handle(), [] { return true; });
+    EXPECT_EQ(GetFocus(), click.focus);
+    EXPECT_TRUE(IsWindowVisible(GetFocus()));
+  }
+  EXPECT_EQ(dialogs.csvAsked.size(), 1u);
+  EXPECT_EQ(dialogs.folderAsked.size(), 2u);
 }
 
 TEST_F(Window, OnlyTheTipIsBlueAndNoLabelPaintsABackgroundOfItsOwn) {
@@ -356,6 +506,61 @@ TEST_F(Window, RestoreFromTheDetailsAsksFirstAndPutsTheBackupBack) {
   EXPECT_NE(dialogs.informations[0].text.find(u"picrelink-cli restore"), std::u16string::npos);
 }
 
+TEST_F(Window, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetails) {
+  // Three CSVs beside the program, and pictures missing: the status has two
+  // long lines.
+  for (const char16_t* name : {u"商品 二（2026 年春季上新，含详情页图片）.csv",
+                               u"商品 三（2026 年夏季上新，含详情页图片）.csv"}) {
+    WriteBytes(ToPath(shop + name), original);
+  }
+  fs::remove(ToPath(shop + u"宝贝 图片\\item1\\细节.jpg"));
+  TForm1& window = Open();
+  WaitForStatus(window);
+  const std::u16string whole = window.statusArea.Text();
+  ASSERT_NE(whole.find(u'\n'), std::u16string::npos) << Narrow(whole);
+
+  HWND text = window.statusArea.TextControl();
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
+  std::u16string shown = window.statusArea.ShownText();
+  std::erase(shown, u'\r');
+  // Each shown line is one line of the edit, all of them inside the band.
+  const auto lines = std::count(shown.begin(), shown.end(), u'\n') + 1;
+  EXPECT_EQ(SendMessageW(text, EM_GETLINECOUNT, 0, 0), lines) << Narrow(shown);
+  EXPECT_LE(lines, window.statusArea.Lines());
+  RECT box = ClientRectOf(text);
+  RECT client{};
+  GetClientRect(window.Handle(), &client);
+  EXPECT_GE(box.bottom - box.top, window.statusArea.Lines() * LineHeight(font));
+  EXPECT_LE(box.bottom, client.bottom);
+  // The start of every line of the status is seen; what is cut ends in "…".
+  size_t shownAt = 0;
+  for (size_t start = 0, end = 0; start < whole.size(); start = end + 1) {
+    end = std::min(whole.find(u'\n', start), whole.size());
+    const std::u16string line = whole.substr(start, std::min<size_t>(end - start, 8));
+    SCOPED_TRACE(Narrow(line));
+    if (shownAt >= shown.size()) {
+      EXPECT_TRUE(shown.ends_with(u"…")) << Narrow(shown);
+      break;
+    }
+    EXPECT_EQ(shown.compare(shownAt, line.size(), line), 0) << Narrow(shown);
+    shownAt = std::min(shown.find(u'\n', shownAt), shown.size()) + 1;
+  }
+  // The whole status in the tooltip and at the head of the details.
+  std::wstring tip(4096, L'\0');
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = window.Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(text);
+  tool.lpszText = tip.data();
+  SendMessageW(window.statusArea.Tooltip(), TTM_GETTEXTW, tip.size(),
+               reinterpret_cast<LPARAM>(&tool));
+  tip.resize(wcslen(tip.c_str()));
+  std::erase(tip, L'\r');
+  EXPECT_EQ(Narrow(U16(tip)), Narrow(whole));
+  EXPECT_TRUE(window.statusArea.Details().starts_with(whole));
+  EXPECT_TRUE(IsWindowVisible(window.statusArea.DetailsButton()));
+}
+
 TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreyed) {
   std::vector<bool> enabledDuringRun;
   HWND startButton = nullptr;
@@ -369,7 +574,8 @@ TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreye
   ASSERT_EQ(SendMessageW(window.CheckBox1, BM_GETCHECK, 0, 0), BST_CHECKED);
 
   Start(window);
-  // The status of the rewritten CSV holds it a moment after the run.
+  // The CSV now names other folders: the census after the run reads it; the
+  // bytes are read here once it has ended.
   WaitForStatus(window);
   EXPECT_TRUE(dialogs.questions.empty());
   EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
@@ -385,6 +591,42 @@ TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreye
   const std::u16string pictures = shop + u"宝贝 图片";
   EXPECT_EQ(ReadBytes(ToPath(csv)), Utf16FileBytes(ItemListing(pictures, UrlOf(pictures))));
   EXPECT_EQ(ReadBytes(ToPath(shop + u"商品_备份.csv")), original);
+}
+
+TEST_F(Window, ACsvThatAnotherProgramReadsIsCountedButNotRewritten) {
+  // A spreadsheet reading the CSV: others may read it too, nobody may write.
+  HANDLE reader = CreateFileW(ToPath(csv).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  TForm1& window = Open();
+  WaitForStatus(window);
+  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
+  StatusRequest request{csv, u"1", shop + u"宝贝 图片", {csv}};
+  std::u16string shown = window.statusArea.Text();
+  std::erase(shown, u'\r');
+  EXPECT_EQ(Narrow(shown), Narrow(StatusText(TakeStatus(request), Language::Chinese)));
+
+  Start(window);
+  EXPECT_TRUE(dialogs.informations.empty());
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.errors[0].text),
+            "Cannot open file \"" + Narrow(csv) + "\". " +
+                picrelink::test::SystemText(ERROR_SHARING_VIOLATION));
+  CloseHandle(reader);
+  EXPECT_EQ(ReadBytes(ToPath(csv)), original);
+  EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
+}
+
+TEST_F(Window, StartWithoutACsvSaysSoInTheErrorBox) {
+  fs::remove(ToPath(csv));
+  TForm1& window = Open();
+  WaitForStatus(window);
+  ASSERT_EQ(WindowText(window.btn1.Edit()), u"");
+  Start(window);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(Narrow(dialogs.errors[0].text), NoCsvMessage(Language::Chinese));
+  EXPECT_TRUE(dialogs.informations.empty());
+  EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
 }
 
 TEST_F(Window, NoAnswerToTheQuestionLeavesTheCsvAlone) {
