@@ -12,7 +12,7 @@ source scripts/setup.sh
 build_dir=${1:-build-win}
 
 picrelink_install_packages cmake ninja-build g++-mingw-w64-x86-64-posix googletest \
-  nlohmann-json3-dev wine wine64 xvfb xauth
+  nlohmann-json3-dev wine wine64 xvfb xauth fonts-noto-cjk
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -37,6 +37,23 @@ wineboot --init >/dev/null 2>&1 || true
 # seconds at every hiding for an answer that never comes. Wine manages the
 # windows itself.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+# Windows' Chinese fonts are not there: their names stand for Noto Sans CJK,
+# whose characters are wider and taller than 宋体's, so that the window's
+# tests see its controls drawn with a face wider than the one it was
+# designed for, as on a Windows that lacks 宋体 or scales it unevenly. The
+# file is UTF-16LE, as regedit reads a version 5 file with Chinese names.
+fonts_reg="$WINEPREFIX/fonts.reg"
+{
+  printf '\xff\xfe'
+  {
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]'
+    for name in 宋体 SimSun 新宋体 NSimSun 微软雅黑 "Microsoft YaHei" "Microsoft YaHei UI"; do
+      printf '"%s"="%s"\r\n' "$name" "Noto Sans CJK SC"
+    done
+  } | iconv -f UTF-8 -t UTF-16LE
+} >"$fonts_reg"
+wine regedit /S "$(winepath -w "$fonts_reg" 2>/dev/null)" >/dev/null 2>&1 || true
 # The server writes the new prefix's registry when it ends.
 wineserver -w
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
