@@ -107,7 +107,7 @@ TEST_F(SystemDialogsTest, EveryBoxGivesTheActivationBackToTheWindowThatHadIt) {
       {"error", L"#32770", IDOK, [&] { dialogs.ShowError(u"出错了"); }},
       {"information", L"#32770", IDOK, [&] { dialogs.ShowInformation(u"调整成功！", u"标题"); }},
       {"question", L"#32770", IDNO, [&] { dialogs.AskYesNo(u"仍要改写吗？", u"标题"); }},
-      {"details", L"PicRelinkDetails", IDCANCEL, [&] { dialogs.ShowDetails(u"第一行"); }},
+      {"details", L"PicRelinkDetails", IDCANCEL, [&] { dialogs.ShowDetails(u"第一行", false); }},
   };
   for (const auto& box : boxes) {
     SCOPED_TRACE(box.name);
