@@ -224,6 +224,22 @@ TEST_F(AdjustmentRunTest, BackupNeverOverwritesOtherBytes) {
             "goods.csv goods_备份(2).csv goods_备份(3).csv goods_备份.csv");
 }
 
+// Only the same bytes make an older file the backup: one of the CSV's size
+// that holds other bytes is kept as it is.
+TEST_F(AdjustmentRunTest, AnOlderBackupOfTheSameSizeWithOtherBytesIsKept) {
+  WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
+  const std::string original = CsvBytes();
+  std::string older = original;
+  older[older.size() - 4] ^= 1;
+  WriteBytes(dir.path() / u8"goods_备份.csv", older);
+  values.backup = true;
+
+  EXPECT_EQ(Run().backup, dir.File("goods_备份(2).csv"));
+
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份.csv"), older);
+  EXPECT_EQ(ReadBytes(dir.path() / u8"goods_备份(2).csv"), original);
+}
+
 TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
   if (dir.path().string().find('.') != std::string::npos) {
     GTEST_SKIP() << "the temporary folder's path holds a dot";
@@ -471,8 +487,8 @@ TEST_F(RunMendsTest, TheDryRunIsAPreflight) {
 namespace picrelink {
 namespace {
 
-// A cancel at any piece leaves the CSV and its folder as they were; the
-// progress goes forward to the whole text.
+// A cancel at any piece, the last one included, leaves the CSV and its
+// folder as they were; the progress goes forward to the whole text.
 TEST(RunCancelTest, ACancelledRunLeavesEverythingAsItWas) {
   TempDir dir;
   const std::u16string csv = dir.File("goods.csv");
@@ -489,7 +505,8 @@ TEST(RunCancelTest, ACancelledRunLeavesEverythingAsItWas) {
   RecordingTrigger trigger;
   RecordingMessages messages{&trigger};
 
-  for (const int cancelAt : {1, 5, 1000}) {
+  // 0: the call that reports the whole text read, the last one.
+  for (const int cancelAt : {1, 5, 1000, 0}) {
     std::atomic<bool> cancel{false};
     int calls = 0;
     uint64_t last = 0;
@@ -500,7 +517,7 @@ TEST(RunCancelTest, ACancelledRunLeavesEverythingAsItWas) {
       EXPECT_GT(read, last);
       EXPECT_LE(read, total);
       last = read;
-      if (++calls == cancelAt) cancel = true;
+      if (++calls == cancelAt || (cancelAt == 0 && read == total)) cancel = true;
     };
     EXPECT_THROW(RunAdjustment(values, trigger, messages, options), Cancelled) << cancelAt;
     EXPECT_EQ(ReadBytes(ToPath(csv)), before);

@@ -11,6 +11,7 @@
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/utf.h"
+#include "relocation/references/detection.h"
 #include "relocation/references/reference_spelling.h"
 #include "tests/support/test_files.h"
 
@@ -185,6 +186,44 @@ TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
   EXPECT_TRUE(own.folders[0].detected);
 }
 
+// The census reads the CSV in pieces; a reference that the end of the first
+// piece cuts, anywhere up to its folder, is counted once and under its own
+// folder, as if the text were read whole.
+TEST_F(CheckCsvTest, AReferenceCutByTheEndOfAPieceIsCountedUnderItsFolder) {
+  const std::u16string head = Row(u"D:\\店铺\\图片\\item1\\a.jpg") + u"<p>";
+  const std::u16string tag = u"<img src=\"\"";
+  const std::u16string cut = u"D:\\店铺\\图片\\item2\\b.jpg";
+  const std::u16string tail = u"\"\">" + Row(u"file:///D:/店铺/图片/item3/c.jpg");
+  // Units of the cut reference's value in the first piece: none (the piece
+  // ends inside its src="" or right behind it), the drive, half of the first
+  // folder's name, up to a separator, into the picture's own folder.
+  for (const int before : {-2, 0, 2, 4, 6, 13}) {
+    SCOPED_TRACE(before);
+    const size_t filler = kDetectionBufferUnits - head.size() - tag.size() - before;
+    WriteCsv(head + std::u16string(filler, u'x') + tag + cut + tail);
+    const Census census = CheckCsv(csv, u"0", std::nullopt).census;
+    EXPECT_EQ(census.references, 3);
+    EXPECT_EQ(census.byForm[kPathForm], 2);
+    ASSERT_EQ(census.folders.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(ToUtf8(census.folders[i].folder), "D:\\店铺\\图片\\item" + std::to_string(i + 1));
+      EXPECT_EQ(census.folders[i].references, 1);
+    }
+  }
+}
+
+// Detection reads a level below 0 as 0: the census groups by the pictures'
+// own folders then too, and marks the folder that detection returns.
+TEST_F(CheckCsvTest, ALevelBelowZeroGroupsAsLevelZero) {
+  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"D:\\店铺\\图片\\item2\\b.jpg"));
+  const Census census = CheckCsv(csv, u"-1", std::nullopt).census;
+  EXPECT_EQ(ToUtf8(census.detected), "D:\\店铺\\图片\\item1");
+  ASSERT_EQ(census.folders.size(), 2u);
+  EXPECT_EQ(ToUtf8(census.folders[0].folder), "D:\\店铺\\图片\\item1");
+  EXPECT_TRUE(census.folders[0].detected);
+  EXPECT_EQ(census.folders[0].references, 1);
+}
+
 TEST_F(CheckCsvTest, NothingToCountAndALevelThatIsNoInteger) {
   WriteCsv(u"\"标题\"\r\n" + Row(u"http://example.com/a.jpg"));
   Census census = CheckCsv(csv, u"abc", std::nullopt).census;
@@ -205,7 +244,10 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   MakeFile("图片/item1/a.jpg");
   MakeFile("图片/item1/b.jpg");
   MakeFile("图片/item2/Case.JPG");
+  MakeFile("图片/item2/图.jpg");
   WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:///D:/店铺/图片/item1/b.jpg") +
+           Row(u"file:///D:/店铺/图片/item2/%E5%9B%BE.jpg") +  // the name's escapes decoded
+
            Row(u"D:\\店铺\\图片\\item1/a.jpg") +  // mixed separators
            Row(u"D:\\店铺\\图片\\item2\\case.jpg") + Row(u"D:\\店铺\\图片\\item3\\gone.jpg") +
            Row(u"E:\\别处\\图片\\x\\y.jpg"));
@@ -214,14 +256,14 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   ASSERT_TRUE(result.pictures.has_value());
   const PictureTally& p = *result.pictures;
   EXPECT_TRUE(p.folderExists);
-  EXPECT_EQ(p.checked, 5);
+  EXPECT_EQ(p.checked, 6);
   EXPECT_EQ(p.notChecked, 1);
   EXPECT_EQ(p.missing, 1);
 #ifdef _WIN32
-  EXPECT_EQ(p.found, 4);
+  EXPECT_EQ(p.found, 5);
   EXPECT_EQ(p.foundIgnoringCase, 0);
 #else
-  EXPECT_EQ(p.found, 3);
+  EXPECT_EQ(p.found, 4);
   EXPECT_EQ(p.foundIgnoringCase, 1);
 #endif
   ASSERT_EQ(p.missingExamples.size(), 1u);
@@ -232,8 +274,8 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   // A new folder that is not there: every checked picture is missing.
   const PictureTally absent = *CheckCsv(csv, u"1", dir.Folder() + u"没有").pictures;
   EXPECT_FALSE(absent.folderExists);
-  EXPECT_EQ(absent.missing, 5);
-  EXPECT_EQ(absent.missingExamples.size(), 5u);
+  EXPECT_EQ(absent.missing, 6);
+  EXPECT_EQ(absent.missingExamples.size(), 6u);
 }
 
 #ifndef _WIN32

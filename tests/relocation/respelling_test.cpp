@@ -67,6 +67,9 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
        u"file://localhost/E:/新%20店/图片/item1/e.jpg"},
       {u"FILE://LOCALHOST/d:/店铺/图片/h.jpg", u"FILE://LOCALHOST/E:/新%20店/图片/h.jpg"},
       {u"file:/D:/店铺/图片/item1/f.jpg", u"file:/E:/新%20店/图片/item1/f.jpg"},
+      // Backslashes stay backslashes, in the new folder's part too.
+      {u"file:///D:\\%E5%BA%97%E9%93%BA\\%E5%9B%BE%E7%89%87\\i.jpg",
+       u"file:///E:\\%E6%96%B0%20%E5%BA%97\\%E5%9B%BE%E7%89%87\\i.jpg"},
       // Other folders are left alone.
       {u"file:///E:/旧电脑/图片/x.jpg", u"file:///E:/旧电脑/图片/x.jpg"},
       {u"file:///D:/店铺/图片2%/y.jpg", u"file:///E:/新%20店/图片2%/y.jpg"},
@@ -89,8 +92,9 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
   EXPECT_EQ(test::ReadBytes(test::ToPath(csv)), test::Utf16FileBytes(after));
   EXPECT_EQ(report.occurrences[kPathForm], 2);
   EXPECT_EQ(report.occurrences[kUrlForm], 2);
-  EXPECT_EQ(report.respelledTotal, 5);
-  EXPECT_EQ(report.respelled.at("percent-encoded"), 2);
+  EXPECT_EQ(report.respelledTotal, 6);
+  EXPECT_EQ(report.respelled.at("percent-encoded"), 3);
+  EXPECT_EQ(report.respelled.at("backslashes"), 1);
   EXPECT_EQ(report.respelled.at("localhost"), 2);
   EXPECT_EQ(report.respelled.at("file:/"), 1);
   EXPECT_EQ(report.leftovers, 0);
@@ -100,7 +104,7 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(ToUtf8(messages.shown[0].text),
             "调整成功！\n已改写原目录出现的位置：路径形式 2 处，网址形式 2 "
-            "处，另有其他写法的网址 5 处（按出现次数计，图片引用之外的文字里的也在内）。\n"
+            "处，另有其他写法的网址 6 处（按出现次数计，图片引用之外的文字里的也在内）。\n"
             "注意：另有 1 处引用指向其他目录，未作改动（E:\\旧电脑）。");
 }
 
@@ -123,15 +127,17 @@ TEST_F(RespellingRunTest, PicturesOfTheRewrittenReferencesAreLookedForWhenTheNew
   std::filesystem::create_directories(pictures / "item1");
   test::WriteBytes(pictures / "item1" / "a.jpg", "jpg");
   test::WriteBytes(pictures / "item1" / "b.jpg", "jpg");
+  test::WriteBytes(pictures / "item1" / std::filesystem::u8path("图.jpg"), "jpg");
   WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:/D:/店铺/图片/item1/b.jpg") +
+           Row(u"file:///D:/%E5%BA%97%E9%93%BA/图片/item1/%E5%9B%BE.jpg") +
            Row(u"D:\\店铺\\图片\\item1\\c.jpg") + Row(u"E:\\别处\\d.jpg"));
   values.btn3 = dir.Folder() + u"图片";
   const RunReport report = Run();
   ASSERT_TRUE(report.pictures.has_value());
-  EXPECT_EQ(report.pictures->checked, 3);
-  EXPECT_EQ(report.pictures->found, 2);
+  EXPECT_EQ(report.pictures->checked, 4);
+  EXPECT_EQ(report.pictures->found, 3);
   EXPECT_EQ(report.pictures->missing, 1);
-  EXPECT_NE(ToUtf8(messages.shown.at(0).text).find("新目录下找到图片 2 张，缺少 1 张"),
+  EXPECT_NE(ToUtf8(messages.shown.at(0).text).find("新目录下找到图片 3 张，缺少 1 张"),
             std::string::npos);
 }
 
