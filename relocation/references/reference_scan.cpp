@@ -63,6 +63,31 @@ void ReferenceScanner::Emit() {
   truncated_ = false;
 }
 
+bool ReferenceScanner::TakeWhole(std::u16string_view piece, uint64_t base, size_t& i) {
+  const size_t start = i;
+  const size_t n = piece.size();
+  const size_t headEnd = std::min(n, start + kValueHeadUnits);
+  size_t quote = FindUnit(piece.data(), headEnd, u'"', start);
+  int kind = kNotAReference;
+  if (quote == headEnd) {
+    if (headEnd - start < kValueHeadUnits) return false;  // the piece ends in the head
+    kind = classify_(piece.substr(start, kValueHeadUnits));
+    if (kind == kNotAReference) return true;  // the search goes on right behind src=""
+    quote = FindUnit(piece.data(), n, u'"', headEnd);
+    if (quote == n) return false;  // the value goes on in the next piece
+  } else {
+    kind = classify_(piece.substr(start, quote - start));
+    if (kind == kNotAReference) return true;
+  }
+  const size_t length = quote - start;
+  const size_t kept = std::min(length, maxValueUnits_);
+  i = quote + 1;  // the closing quotation mark belongs to the reference
+  fed_ = base + i;
+  const FoundReference found{base + start, length, kind, piece.substr(start, kept), kept < length};
+  if (sink_(found)) stopped_ = true;
+  return true;
+}
+
 void ReferenceScanner::Feed(std::u16string_view piece) {
   const uint64_t base = fed_;
   const size_t n = piece.size();
@@ -84,13 +109,15 @@ void ReferenceScanner::Feed(std::u16string_view piece) {
           break;
         }
         const size_t found = FindOccurrence(piece.data(), n, kSrcHead, false, i);
-        if (found != kNoOccurrence) {
-          i = found + kSrcHead.size();
-          BeginValue(base + i);
-        } else {
+        if (found == kNoOccurrence) {
           partial_ = TailBeginningHead(piece.substr(i));
           i = n;
+          break;
         }
+        i = found + kSrcHead.size();
+        // Most values lie whole in the piece: decided and reported from the
+        // piece itself. A value that the piece's end cuts is gathered.
+        if (!TakeWhole(piece, base, i)) BeginValue(base + i);
         break;
       }
       case State::Head: {

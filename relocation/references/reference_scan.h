@@ -71,6 +71,10 @@ class ReferenceScanner {
  private:
   enum class State { Searching, Head, Value };
 
+  // The value that begins at piece[i], when the piece holds enough of it to
+  // decide: reported, or found to be none, and i moved on. False when the
+  // piece ends too early; nothing is changed then.
+  bool TakeWhole(std::u16string_view piece, uint64_t base, size_t& i);
   void BeginValue(uint64_t position);
   // Classifies the gathered head; on no match, scans its units again.
   void Decide();

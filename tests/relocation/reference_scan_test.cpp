@@ -91,8 +91,10 @@ std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt1993
 // Texts from pieces that make and break references at every place.
 std::u16string RandomText(std::mt19937& rng) {
   static const std::u16string kParts[] = {
-      u"src=\"\"", u"src=",     u"\"",      u"\"\"", u"D", u"q",  u":",    u"\\",
-      u"/",        u"file:///", u"file://", u"s",    u"x", u"图", u"\r\n", u"src=\"\"D:\\"};
+      u"src=\"\"", u"src=", u"\"", u"\"\"", u"D", u"q", u":", u"\\", u"/", u"file:///", u"file://",
+      u"s", u"x", u"图", u"\r\n", u"src=\"\"D:\\",
+      // Long enough that a value's head ends before its closing mark.
+      u"0123456789abcdefghij"};
   std::u16string text;
   const size_t parts = rng() % 24;
   for (size_t i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
