@@ -51,7 +51,7 @@ class CensusTaker {
     if (!ParseReference(value, parsed_)) return;
     ++census_.references;
     ++census_.byForm[parsed_.form];
-    CountSpellings(census_.spellings, parsed_.spelling);
+    ++bySpelling_[parsed_.spelling & kSpellingMask];
     const std::u16string_view folder =
         std::u16string_view(parsed_.path).substr(0, PictureFolderLength(parsed_, oneHigher_));
     CensusFolder* entry = EntryFor(folder);
@@ -62,6 +62,15 @@ class CensusTaker {
       ++census_.foldersNotListed;
     }
     if (checker_ != nullptr) checker_->Check(parsed_);
+  }
+
+  // Puts the counts by spelling under their names.
+  void Finish() {
+    for (unsigned spelling = 0; spelling < bySpelling_.size(); ++spelling) {
+      if (bySpelling_[spelling] > 0) {
+        CountSpellings(census_.spellings, spelling, bySpelling_[spelling]);
+      }
+    }
   }
 
  private:
@@ -90,6 +99,11 @@ class CensusTaker {
   }
 
   static constexpr size_t kNone = static_cast<size_t>(-1);
+  // Every combination of the spelling bits, counted as a number; the names
+  // are counted once at the end, not looked up per reference.
+  static constexpr unsigned kSpellingMask = 31;
+  static_assert(kSpellingNames.back().first * 2 - 1 == kSpellingMask);
+  std::array<int64_t, kSpellingMask + 1> bySpelling_{};
   Census& census_;
   bool oneHigher_;
   PictureChecker* checker_;
@@ -165,6 +179,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
     }
     scanner.Finish();
   }
+  taker.Finish();
   Order(census);
   if (checker) result.pictures = checker->Tally();
   return result;

@@ -107,13 +107,13 @@ bool HasEscape(std::u16string_view text) {
 
 }  // namespace
 
-void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling) {
+void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, int64_t times) {
   if (spelling == 0) {
-    ++counts[std::string(kStandardSpelling)];
+    counts[std::string(kStandardSpelling)] += times;
     return;
   }
   for (const auto& [bit, name] : kSpellingNames) {
-    if ((spelling & bit) != 0) ++counts[std::string(name)];
+    if ((spelling & bit) != 0) counts[std::string(name)] += times;
   }
 }
 
@@ -151,13 +151,28 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
   return true;
 }
 
+namespace {
+
+// The last unit of path[0, length) that is a separator, or npos. A plain
+// loop: the paths are short, and find_last_of over a set of two costs a
+// call per unit.
+template <typename IsSeparatorUnit>
+size_t LastSeparator(std::u16string_view path, size_t length, IsSeparatorUnit isSeparator) {
+  while (length > 0) {
+    if (isSeparator(path[--length])) return length;
+  }
+  return std::u16string_view::npos;
+}
+
+}  // namespace
+
 size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
     // Up to the last separator; the root keeps its "/".
     size_t length = path.size();
     for (int step = 0; step < (oneHigher ? 2 : 1); ++step) {
-      const size_t last = path.substr(0, length).find_last_of(u"/\\");
+      const size_t last = LastSeparator(path, length, IsSeparator);
       if (last == std::u16string_view::npos) return 0;
       length = last == 0 ? 1 : last;
     }
@@ -166,7 +181,8 @@ size_t PictureFolderLength(const ParsedReference& reference, bool oneHigher) {
   // The rule of ExtractFileDir, once or twice.
   size_t length = path.size();
   for (int step = 0; step < (oneHigher ? 2 : 1); ++step) {
-    const size_t last = path.substr(0, length).find_last_of(u"\\:");
+    const size_t last =
+        LastSeparator(path, length, [](char16_t c) { return c == u'\\' || c == u':'; });
     if (last == std::u16string_view::npos) return 0;
     length = last + 1;
     if (last > 0 && path[last] == u'\\' && path[last - 1] != u'\\' && path[last - 1] != u':') {

@@ -42,9 +42,9 @@ struct ParsedReference {
   std::u16string path;
 };
 
-// Counts a reference under each spelling name it has (kStandardSpelling
-// for none).
-void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling);
+// Counts a reference (or times references of one spelling) under each
+// spelling name it has (kStandardSpelling for none).
+void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, int64_t times = 1);
 
 // For the reference scan: the form of kReferenceForms that a value head
 // belongs to in any spelling, or kNotAReference.
