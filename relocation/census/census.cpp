@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "relocation/references/csv_pieces.h"
 #include "relocation/references/detection.h"
+#include "relocation/references/folder_memo.h"
 #include "relocation/references/reference_scan.h"
 #include "relocation/run/adjustment_run.h"
 #include "relocation/session/startup.h"
@@ -48,20 +49,42 @@ class CensusTaker {
       : census_(census), oneHigher_(oneHigher), checker_(checker) {}
 
   void Take(std::u16string_view value) {
+    size_t form = 0;
+    unsigned spelling = 0;
+    if (memo_.Matches(value, form, spelling)) {
+      // The folder just seen, in the same spelling: counted without reading
+      // the value further.
+      Count(form, spelling, memoIndex_);
+      if (checker_ != nullptr) checker_->CountNotChecked();
+      return;
+    }
     if (!ParseReference(value, parsed_)) return;
-    ++census_.references;
-    ++census_.byForm[parsed_.form];
-    ++bySpelling_[parsed_.spelling & kSpellingMask];
-    const std::u16string_view folder =
-        std::u16string_view(parsed_.path).substr(0, PictureFolderLength(parsed_, oneHigher_));
+    const size_t folderLength = PictureFolderLength(parsed_, oneHigher_);
+    const std::u16string_view folder = std::u16string_view(parsed_.path).substr(0, folderLength);
     CensusFolder* entry = EntryFor(folder);
-    if (entry != nullptr) {
-      ++entry->references;
-      ++entry->byForm[parsed_.form];
+    const size_t index = entry != nullptr ? lastIndex_ : kNone;
+    Count(parsed_.form, parsed_.spelling, index);
+    if (checker_ != nullptr) checker_->Check(parsed_);
+    // Remembered only where the picture check, if any, leaves every
+    // reference to the folder unchecked whatever its rest.
+    if (checker_ == nullptr || checker_->NeverChecks(parsed_, folderLength)) {
+      memo_.Remember(value, parsed_, folderLength, oneHigher_);
+      memoIndex_ = index;
+    } else {
+      memo_.Forget();
+    }
+  }
+
+  void Count(size_t form, unsigned spelling, size_t index) {
+    ++census_.references;
+    ++census_.byForm[form];
+    ++bySpelling_[spelling & kSpellingMask];
+    if (index != kNone) {
+      ++census_.folders[index].references;
+      ++census_.folders[index].byForm[form];
     } else {
       ++census_.foldersNotListed;
     }
-    if (checker_ != nullptr) checker_->Check(parsed_);
   }
 
   // Puts the counts by spelling under their names.
@@ -108,6 +131,8 @@ class CensusTaker {
   bool oneHigher_;
   PictureChecker* checker_;
   ParsedReference parsed_;
+  FolderMemo memo_;
+  size_t memoIndex_ = kNone;  // the remembered folder's entry
   std::unordered_map<std::u16string, size_t> index_;
   std::u16string lastFolder_;
   bool lastLocal_ = false;

@@ -127,6 +127,16 @@ const PictureIndex* PictureChecker::IndexFor(const std::u16string& folder) {
   return localIndexes_.back().get();
 }
 
+bool PictureChecker::NeverChecks(const ParsedReference& reference, size_t folderLength) const {
+  // Local references are looked for wherever they point.
+  if ((reference.spelling & kSpellingLocal) != 0) return false;
+  // Whether the path begins with the old folder is said by its first
+  // folderLength units and the separator behind them only when the old
+  // folder is not longer.
+  if (oldFolder_.size() > folderLength) return false;
+  return oldFolder_.empty() || !PathBeginsWithFolder(reference.path, oldFolder_, true);
+}
+
 void PictureChecker::Check(const ParsedReference& reference) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {

@@ -62,6 +62,12 @@ class PictureChecker {
  public:
   PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder);
   void Check(const ParsedReference& reference);
+  // Whether Check passes over every reference whose path begins with the
+  // first folderLength units of reference's path and a separator (as
+  // another folder's, not checked).
+  bool NeverChecks(const ParsedReference& reference, size_t folderLength) const;
+  // One more reference that Check would pass over.
+  void CountNotChecked() { ++tally_.notChecked; }
   const PictureTally& Tally() const { return tally_; }
 
  private:

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <random>
 #include <string>
 
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/references/detection.h"
+#include "relocation/references/reference_scan.h"
 #include "relocation/references/reference_spelling.h"
 #include "tests/support/test_files.h"
 
@@ -297,6 +300,83 @@ TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
   EXPECT_EQ(p.missing, 1);
 }
 #endif
+
+// The census counts most references from the folder it saw last without
+// reading them again. Against the plain count (every value read and its
+// folder taken by the level rule), over texts that spell folders in every
+// way that could mislead that shortcut, at both levels, with and without the
+// picture check's tally of what it passes over.
+TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
+  static const std::u16string kParts[] = {u"src=\"\"D:\\a\\",
+                                          u"src=\"\"d:\\A\\",
+                                          u"src=\"\"file:///D:/a/",
+                                          u"src=\"\"file:///D:\\a\\",
+                                          u"src=\"\"file:/D:/a/",
+                                          u"src=\"\"/srv/a/",
+                                          u"src=\"\"file:///srv/a/",
+                                          u"src=\"\"D:\\a:",
+                                          u"b",
+                                          u"c.jpg",
+                                          u"\\",
+                                          u"/",
+                                          u"%41",
+                                          u"%5C",
+                                          u":",
+                                          u"&#92;",
+                                          u"\"\"",
+                                          u"\\\\",
+                                          u"x\"\" "};
+  std::mt19937 rng(2020u);
+  TempDir dir;
+  const std::u16string csv = dir.File("a.csv");
+  int withMany = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::u16string text;
+    const int parts = static_cast<int>(rng() % 60);
+    for (int i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
+    test::WriteBytes(test::ToPath(csv), test::Utf16FileBytes(text));
+    for (const char16_t* level : {u"0", u"1"}) {
+      const bool oneHigher = level[0] == u'1';
+      // The plain count.
+      int64_t references = 0;
+      std::map<std::string, int64_t> spellings;
+      std::map<std::u16string, int64_t> byFolder;
+      ScanReferences(text, ClassifySpelledHead, [&](const FoundReference& found) {
+        ParsedReference parsed;
+        if (!ParseReference(found.value, parsed)) return false;
+        ++references;
+        CountSpellings(spellings, parsed.spelling);
+        std::u16string folder = parsed.path.substr(0, PictureFolderLength(parsed, oneHigher));
+        if ((parsed.spelling & kSpellingLocal) == 0) {
+          for (char16_t& c : folder) c = c == u'/' ? u'\\' : FoldAscii(c);
+        }
+        ++byFolder[folder];
+        return false;
+      });
+      withMany += references > 5;
+      const std::optional<std::u16string> newFolder =
+          rng() % 2 == 0 ? std::optional<std::u16string>(dir.Folder() + u"新") : std::nullopt;
+      const CheckResult result = CheckCsv(csv, level, newFolder);
+      const Census& census = result.census;
+      SCOPED_TRACE(ToUtf8(text) + " level " + ToUtf8(level));
+      ASSERT_EQ(census.references, references);
+      ASSERT_EQ(census.spellings, spellings);
+      std::map<std::u16string, int64_t> counted;
+      for (const CensusFolder& folder : census.folders) {
+        std::u16string key = folder.folder;
+        if (!folder.local) {
+          for (char16_t& c : key) c = c == u'/' ? u'\\' : FoldAscii(c);
+        }
+        counted[key] += folder.references;
+      }
+      ASSERT_EQ(counted, byFolder);
+      if (result.pictures) {
+        ASSERT_EQ(result.pictures->checked + result.pictures->notChecked, references);
+      }
+    }
+  }
+  EXPECT_GT(withMany, 200);
+}
 
 TEST(ProposedNewFolderTest, TheFolderBesideTheCsvAsStartUpProposesIt) {
   TempDir dir;

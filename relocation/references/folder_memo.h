@@ -1,0 +1,38 @@
+#pragma once
+// A reference's folder remembered by the units that spell it, so that the
+// next references to the same folder, which mostly follow one another, are
+// known from those units and the picture's name alone, without reading each
+// of them again (no decoding, no path built). Whatever it cannot vouch for it
+// leaves to ParseReference and PictureFolderLength, whose result it repeats.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "relocation/references/reference_spelling.h"
+
+namespace picrelink {
+
+class FolderMemo {
+ public:
+  // Remembers the folder of value (as ParseReference read it into parsed,
+  // folderLength units of parsed.path under the level rule with oneHigher),
+  // or forgets the last one when value's spelling of it cannot be vouched for.
+  void Remember(std::u16string_view value, const ParsedReference& parsed, size_t folderLength,
+                bool oneHigher);
+  void Forget() { valid_ = false; }
+
+  // Whether value names the remembered folder, exactly as ParseReference and
+  // PictureFolderLength would say; its form and spelling then.
+  bool Matches(std::u16string_view value, size_t& form, unsigned& spelling) const;
+
+ private:
+  bool valid_ = false;
+  std::u16string prefix_;  // the value's units up to the folder's end
+  size_t form_ = 0;
+  unsigned spelling_ = 0;  // of the prefix: without escapes, backslashes as in it
+  bool local_ = false;     // a local folder: "/" and "\" separate
+  bool urlPath_ = false;   // a file URL of a drive: "/" turns into "\"
+  int separators_ = 0;     // in the rest: 0 for the picture's own folder, 1 one higher
+};
+
+}  // namespace picrelink
