@@ -307,25 +307,13 @@ TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
 // way that could mislead that shortcut, at both levels, with and without the
 // picture check's tally of what it passes over.
 TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
-  static const std::u16string kParts[] = {u"src=\"\"D:\\a\\",
-                                          u"src=\"\"d:\\A\\",
-                                          u"src=\"\"file:///D:/a/",
-                                          u"src=\"\"file:///D:\\a\\",
-                                          u"src=\"\"file:/D:/a/",
-                                          u"src=\"\"/srv/a/",
-                                          u"src=\"\"file:///srv/a/",
-                                          u"src=\"\"D:\\a:",
-                                          u"b",
-                                          u"c.jpg",
-                                          u"\\",
-                                          u"/",
-                                          u"%41",
-                                          u"%5C",
-                                          u":",
-                                          u"&#92;",
-                                          u"\"\"",
-                                          u"\\\\",
-                                          u"x\"\" "};
+  static const std::u16string kParts[] = {
+      u"src=\"\"D:\\a\\", u"src=\"\"d:\\A\\", u"src=\"\"file:///D:/a/", u"src=\"\"file:///D:\\a\\",
+      u"src=\"\"file:/D:/a/", u"src=\"\"/srv/a/", u"src=\"\"file:///srv/a/", u"src=\"\"D:\\a:",
+      u"b", u"c.jpg", u"\\", u"/", u"%41", u"%5C", u":", u"&#92;", u"\"\"", u"\\\\", u"x\"\" ",
+      // Whole rests: one folder deep,
+      // none, an empty component.
+      u"b\\c.jpg\"\" ", u"\\c.jpg\"\" ", u"c.jpg\"\" "};
   std::mt19937 rng(2020u);
   TempDir dir;
   const std::u16string csv = dir.File("a.csv");
