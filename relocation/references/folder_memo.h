@@ -26,8 +26,12 @@ class FolderMemo {
   bool Matches(std::u16string_view value, size_t& form, unsigned& spelling) const;
 
  private:
+  bool BeginsWithPrefix(std::u16string_view value) const;
+
   bool valid_ = false;
-  std::u16string prefix_;  // the value's units up to the folder's end
+  // The value's units up to the folder's end; ASCII letters small but for a
+  // local folder.
+  std::u16string prefix_;
   size_t form_ = 0;
   unsigned spelling_ = 0;  // of the prefix: without escapes, backslashes as in it
   bool local_ = false;     // a local folder: "/" and "\" separate
