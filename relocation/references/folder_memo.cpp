@@ -2,11 +2,6 @@
 
 #include "relocation/references/reference_forms.h"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define PICRELINK_MEMO_SSE2 1
-#endif
-
 namespace picrelink {
 namespace {
 
@@ -50,36 +45,11 @@ void FolderMemo::Remember(std::u16string_view value, const ParsedReference& pars
   valid_ = true;
 }
 
-bool FolderMemo::BeginsWithPrefix(std::u16string_view value) const {
-  const size_t end = prefix_.size();
-  const char16_t* units = value.data();
-  size_t i = 0;
-#ifdef PICRELINK_MEMO_SSE2
-  // Eight units at a time, capitals turned small first unless the folder is
-  // local. The compare is signed, so units from U+8000 up stay as they are.
-  const __m128i beforeA = _mm_set1_epi16(u'A' - 1);
-  const __m128i afterZ = _mm_set1_epi16(u'Z' + 1);
-  const __m128i toSmall = _mm_set1_epi16(local_ ? 0 : 32);
-  for (; i + 8 <= end; i += 8) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-    const __m128i capital =
-        _mm_and_si128(_mm_cmpgt_epi16(block, beforeA), _mm_cmpgt_epi16(afterZ, block));
-    block = _mm_add_epi16(block, _mm_and_si128(capital, toSmall));
-    const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix_.data() + i));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, want)) != 0xFFFF) return false;
-  }
-#endif
-  for (; i < end; ++i) {
-    if ((local_ ? units[i] : FoldAscii(units[i])) != prefix_[i]) return false;
-  }
-  return true;
-}
-
 bool FolderMemo::Matches(std::u16string_view value, size_t& form, unsigned& spelling) const {
   if (!valid_) return false;
   const size_t end = prefix_.size();
   if (value.size() <= end + 1) return false;
-  if (!BeginsWithPrefix(value)) return false;
+  if (!BeginsWithSmall(value, prefix_, !local_)) return false;
   // The rest: a separator, then non-empty components, separators_ more
   // separators between them, nothing that decoding could turn into one.
   bool backslash = value[end] == u'\\';

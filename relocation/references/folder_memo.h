@@ -26,8 +26,6 @@ class FolderMemo {
   bool Matches(std::u16string_view value, size_t& form, unsigned& spelling) const;
 
  private:
-  bool BeginsWithPrefix(std::u16string_view value) const;
-
   bool valid_ = false;
   // The value's units up to the folder's end; ASCII letters small but for a
   // local folder.

@@ -5,6 +5,11 @@
 #include "relocation/references/reference_forms.h"
 #include "relocation/references/reference_scan.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PICRELINK_SPELLING_SSE2 1
+#endif
+
 namespace picrelink {
 namespace {
 
@@ -196,6 +201,32 @@ bool BeginsFolded(std::u16string_view text, std::u16string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
     if (text[i] != prefix[i] && FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+bool BeginsWithSmall(std::u16string_view text, std::u16string_view smallPrefix, bool fold) {
+  const size_t end = smallPrefix.size();
+  if (text.size() < end) return false;
+  const char16_t* units = text.data();
+  size_t i = 0;
+#ifdef PICRELINK_SPELLING_SSE2
+  // Capitals turned small first (unless fold is off). The compare is signed,
+  // so units from U+8000 up stay as they are.
+  const __m128i beforeA = _mm_set1_epi16(u'A' - 1);
+  const __m128i afterZ = _mm_set1_epi16(u'Z' + 1);
+  const __m128i toSmall = _mm_set1_epi16(fold ? 32 : 0);
+  for (; i + 8 <= end; i += 8) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    const __m128i capital =
+        _mm_and_si128(_mm_cmpgt_epi16(block, beforeA), _mm_cmpgt_epi16(afterZ, block));
+    block = _mm_add_epi16(block, _mm_and_si128(capital, toSmall));
+    const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(smallPrefix.data() + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, want)) != 0xFFFF) return false;
+  }
+#endif
+  for (; i < end; ++i) {
+    if ((fold ? FoldAscii(units[i]) : units[i]) != smallPrefix[i]) return false;
   }
   return true;
 }

@@ -71,6 +71,11 @@ inline char16_t FoldAscii(char16_t c) {
 // Whether text begins with prefix, ASCII letters folded.
 bool BeginsFolded(std::u16string_view text, std::u16string_view prefix);
 
+// The same for a prefix whose ASCII letters are already small (FoldAscii),
+// eight units at a time: for a prefix that many values are compared with.
+// fold false compares exactly.
+bool BeginsWithSmall(std::u16string_view text, std::u16string_view smallPrefix, bool fold = true);
+
 // Whether path begins with folder, the ASCII letters folded as the run's
 // replacement folds them; for a Windows path "/" and "\" count alike.
 // boundary: the folder must be followed by a separator or the path's end.

@@ -73,7 +73,10 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
           ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
           kLongestPath) {
   const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
-  for (size_t form = 0; form < kFormCount; ++form) newTexts_[form] = texts[form].replacement;
+  for (size_t form = 0; form < kFormCount; ++form) {
+    newTexts_[form] = texts[form].replacement;
+    for (char16_t& c : newTexts_[form]) c = FoldAscii(c);
+  }
   foldersApart_ = !newFolder_.empty() && !PathBeginsWithFolder(newFolder_, oldFolder_, false) &&
                   !PathBeginsWithFolder(oldFolder_, newFolder_, false);
 }
@@ -81,7 +84,7 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
 bool RespellingPass::Take(const FoundReference& found) {
   if (foldersApart_ && checker_ == nullptr) {
     for (const std::u16string& text : newTexts_) {
-      if (!text.empty() && BeginsFolded(found.value, text)) return false;
+      if (!text.empty() && BeginsWithSmall(found.value, text)) return false;
     }
   }
   if (!ParseReference(found.value, parsed_)) return false;

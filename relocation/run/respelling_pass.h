@@ -46,6 +46,7 @@ class RespellingPass : public TextSink {
   // begins with one of them names the new folder, and when the two folders
   // are apart (neither begins the other) and no picture is looked for, it
   // needs no further reading. Most references are such after the passes.
+  // Kept with ASCII letters small, as they are compared.
   std::array<std::u16string, kFormCount> newTexts_;
   bool foldersApart_ = false;
   TextSink& next_;

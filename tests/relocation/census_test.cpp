@@ -129,6 +129,39 @@ TEST(ReferenceSpellingTest, FolderBeginningFoldsAsciiAndTakesEitherSeparator) {
   EXPECT_FALSE(PathBeginsWithFolder(u"D:\\a.jpg", u"", false));
 }
 
+// The vector compare against the unit-by-unit one, over units next to the
+// ASCII letters' edges and units whose low byte looks like a letter.
+TEST(ReferenceSpellingProperty, BeginsWithSmallIsBeginsFolded) {
+  static const char16_t kUnits[] = {u'A', u'a',      u'Z',      u'z',      u'@',
+                                    u'[', u'`',      u'{',      u'\\',     u'/',
+                                    u'é', u'\u0161', u'\uFF41', u'\u8041', u'\uC15A'};
+  std::mt19937 rng(31u);
+  const auto randomText = [&](size_t length) {
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i) text += kUnits[rng() % std::size(kUnits)];
+    return text;
+  };
+  int matches = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::u16string prefix = randomText(rng() % 20);
+    // Often the prefix itself in other letter case, then anything.
+    std::u16string text = prefix;
+    for (char16_t& c : text) {
+      if (rng() % 2 == 0 && ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))) c ^= 0x20;
+    }
+    if (rng() % 4 == 0 && !text.empty())
+      text[rng() % text.size()] = kUnits[rng() % std::size(kUnits)];
+    text += randomText(rng() % 5);
+    if (rng() % 8 == 0) text.resize(rng() % (text.size() + 1));
+    std::u16string small = prefix;
+    for (char16_t& c : small) c = FoldAscii(c);
+    ASSERT_EQ(BeginsWithSmall(text, small), BeginsFolded(text, prefix)) << ToUtf8(text);
+    ASSERT_EQ(BeginsWithSmall(text, prefix, false), text.starts_with(prefix)) << ToUtf8(text);
+    matches += BeginsFolded(text, prefix) && prefix.size() >= 8;
+  }
+  EXPECT_GT(matches, 1000);
+}
+
 // ---------------------------------------------------------------------------
 
 std::u16string Row(std::u16string_view reference) {
