@@ -809,7 +809,8 @@ TEST_F(BatchTest, OneLineForEachFolderAndTheWorstStatus) {
     int status;
   };
   const Case cases[] = {
-      {{"done", "done"}, 0},          {{"empty", "done"}, 3},        {{"empty", "gone"}, 1},
+      {{"done", "done"}, 0},          {{"empty", "done"}, 3},
+      {{"empty", "gone"}, 1},  // the error, though nothing to do comes first
       {{"done", "look", "empty"}, 4}, {{"look", "gone", "done"}, 1},
   };
   for (const Case& c : cases) {
