@@ -261,7 +261,7 @@ int Check(const CommandLine& line, const MemoryFormValues& values, Language lang
   }
   int64_t elsewhere = census.foldersNotListed;
   for (const CensusFolder& folder : census.folders) {
-    if (!folder.detected) elsewhere += folder.references;
+    if (!folder.detected && !folder.inNewFolder) elsewhere += folder.references;
   }
   if (elsewhere > 0) {
     concerns.push_back(
@@ -412,13 +412,30 @@ Package Relocate(const MemoryFormValues& values, const CommandLine& line, Langua
     concerns.push_back(
         SayCounted(language, report.leftovers, Text::StillNamesOldOne, Text::StillNamesOldMore));
   }
-  if (report.pictures && report.pictures->missing > 0) {
-    concerns.push_back(SayCounted(language, report.pictures->missing, Text::PictureMissingUnderOne,
-                                  Text::PictureMissingUnderMore,
-                                  {ToUtf8(report.pictures->folder)}));
+  if (report.leftAlone.inMissingFolders > 0) {
+    concerns.push_back(SayCounted(language, report.leftAlone.inMissingFolders,
+                                  Text::MissingFolderRefsOne, Text::MissingFolderRefsMore));
   }
-  // Written with --force into a folder that is not there.
-  if (proposal != nullptr && !report.pictures) {
+  if (report.leftAlone.inOtherKind > 0) {
+    concerns.push_back(SayCounted(language, report.leftAlone.inOtherKind, Text::OtherKindOne,
+                                  Text::OtherKindMore));
+  }
+  if (report.pictures) {
+    const int64_t elsewhere = report.pictures->missingElsewhere;
+    const int64_t underNew = report.pictures->missing - elsewhere;
+    if (underNew > 0) {
+      concerns.push_back(SayCounted(language, underNew, Text::PictureMissingUnderOne,
+                                    Text::PictureMissingUnderMore,
+                                    {ToUtf8(report.pictures->folder)}));
+    }
+    if (elsewhere > 0) {
+      concerns.push_back(SayCounted(language, elsewhere, Text::PictureMissingElsewhereOne,
+                                    Text::PictureMissingElsewhereMore));
+    }
+  }
+  // Written into a folder that is not there: relocate as asked, auto with
+  // --force.
+  if (report.newFolderMissing || (proposal != nullptr && !report.pictures)) {
     concerns.push_back(Say(language, Text::NewFolderMissing, {ToUtf8(values.btn3)}));
   }
   if (!concerns.empty()) {

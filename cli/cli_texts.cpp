@@ -158,6 +158,18 @@ constexpr Entry kTexts[] = {
     {Text::NotCheckedMore, "{} references were not checked", "{} 处引用未检查"},
     {Text::StillNamesOldOne, "{} reference still names the old folder", "{} 处引用仍指向原目录"},
     {Text::StillNamesOldMore, "{} references still name the old folder", "{} 处引用仍指向原目录"},
+    {Text::MissingFolderRefsOne, "{} reference names a folder that does not exist",
+     "{} 处引用指向不存在的目录"},
+    {Text::MissingFolderRefsMore, "{} references name folders that do not exist",
+     "{} 处引用指向不存在的目录"},
+    {Text::OtherKindOne, "{} reference names the pictures' old folder in another form",
+     "{} 处引用以另一种形式指向原图片目录"},
+    {Text::OtherKindMore, "{} references name the pictures' old folder in another form",
+     "{} 处引用以另一种形式指向原图片目录"},
+    {Text::PictureMissingElsewhereOne, "{} picture is missing in other folders",
+     "其他目录中缺少 {} 张图片"},
+    {Text::PictureMissingElsewhereMore, "{} pictures are missing in other folders",
+     "其他目录中缺少 {} 张图片"},
 
     {Text::AutoEmptyOperand,
      "The folder operand is empty: auto takes the folder that holds the CSV",
@@ -216,6 +228,20 @@ constexpr Entry kTexts[] = {
      "Left alone: {} reference to other folders:", "未改动：{} 处引用指向其他目录："},
     {Text::LeftAloneMore,
      "Left alone: {} references to other folders:", "未改动：{} 处引用指向其他目录："},
+    {Text::LeftAloneMissing,
+     "  of them, {} name a folder that does not exist here ({}): their pictures cannot load; "
+     "rewrite them with relocate CSV <that folder> NEW",
+     "  其中 {} 处指向本机不存在的目录（{}），图片无法显示；请用 relocate CSV <该目录> NEW "
+     "改写"},
+    {Text::LeftAloneOtherKind,
+     "  of them, {} name the pictures' old folder in another form ({}); rewrite them with "
+     "relocate CSV <that folder> NEW",
+     "  其中 {} 处以另一种形式指向原图片目录（{}）；请用 relocate CSV <该目录> NEW 改写"},
+    {Text::NewFolderMissingLine,
+     "Warning: the new folder does not exist: the references now point there, but their "
+     "pictures cannot load. Put the pictures there, or relocate again with the right folder.",
+     "注意：新目录不存在：引用已改为指向它，但图片无法显示。请把图片放到那里，或用正确的"
+     "目录再运行 relocate。"},
 
     {Text::CheckCsvLine, "CSV: {} (level {})", "CSV 文件：{}（层级 {}）"},
     {Text::References, "References: {}", "引用：{}"},
@@ -224,6 +250,7 @@ constexpr Entry kTexts[] = {
     {Text::FoldersNamed, "Folders named:", "引用的目录："},
     {Text::LocalFolder, "   (a folder of this machine)", "   （本机目录）"},
     {Text::DetectedMark, "   <- detected", "   <- 检测结果"},
+    {Text::InNewFolderMark, "   <- in the new folder", "   <- 在新目录中"},
     {Text::MoreFolders, "    ... {} more folders with {} references",
      "    …… 另有 {} 个目录，共 {} 处引用"},
     {Text::FurtherFolders, "    ... {} references to further folders, too many to count one by one",

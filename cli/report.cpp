@@ -137,7 +137,8 @@ void PrintFolders(std::ostream& out, const Census& census, Language language) {
         << Padded(count, count.size(), countWidth, true) << " ("
         << FormsText(folder.byForm, language) << ")"
         << (folder.local ? Say(language, Text::LocalFolder) : "")
-        << (folder.detected ? Say(language, Text::DetectedMark) : "") << '\n';
+        << (folder.detected ? Say(language, Text::DetectedMark) : "")
+        << (folder.inNewFolder ? Say(language, Text::InNewFolderMark) : "") << '\n';
   }
   if (census.folders.size() > listed) {
     int64_t references = 0;
@@ -210,6 +211,7 @@ Json PicturesJson(const PictureTally& tally) {
   object["found"] = tally.found;
   object["found_ignoring_case"] = tally.foundIgnoringCase;
   object["missing"] = tally.missing;
+  object["missing_elsewhere"] = tally.missingElsewhere;
   object["not_checked"] = tally.notChecked;
   object["missing_examples"] = Utf8List(tally.missingExamples);
   object["unreadable_folders"] = tally.unreadableFolders;
@@ -257,6 +259,7 @@ Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16strin
     entry.update(FormsJson(folder.references, folder.byForm, "references"));
     entry["detected"] = folder.detected;
     entry["local"] = folder.local;
+    entry["in_new_folder"] = folder.inNewFolder;
     folders.push_back(std::move(entry));
   }
   object["folders"] = std::move(folders);
@@ -350,6 +353,11 @@ Json RunJson(const RunReport& report, const FormValues& values,
                          {"examples", Utf8List(report.leftoverExamples)}};
   object["other_folders"] = {{"references", report.otherFolderReferences},
                              {"folders", Utf8List(report.otherFolders)}};
+  object["left_alone"] = {{"in_missing_folders", report.leftAlone.inMissingFolders},
+                          {"missing_folders", Utf8List(report.leftAlone.missingFolders)},
+                          {"in_other_form", report.leftAlone.inOtherKind},
+                          {"other_form_folders", Utf8List(report.leftAlone.otherKindFolders)}};
+  object["new_folder_missing"] = report.newFolderMissing;
   object["pictures"] = report.pictures ? PicturesJson(*report.pictures) : Json();
   return object;
 }
@@ -392,6 +400,28 @@ void PrintRunDetails(std::ostream& out, const RunReport& report, Language langua
                       Text::LeftAloneMore)
         << '\n';
     for (const auto& folder : report.otherFolders) out << "  " << Utf8(folder) << '\n';
+  }
+  const auto listed = [&](const std::vector<std::u16string>& folders) {
+    std::string text;
+    for (const auto& folder : folders) {
+      if (!text.empty()) text += Say(language, Text::ListComma);
+      text += Utf8(folder);
+    }
+    return text;
+  };
+  const LeftAloneTally& alone = report.leftAlone;
+  if (alone.inMissingFolders > 0) {
+    out << Say(language, Text::LeftAloneMissing,
+               {Grouped(alone.inMissingFolders), listed(alone.missingFolders)})
+        << '\n';
+  }
+  if (alone.inOtherKind > 0) {
+    out << Say(language, Text::LeftAloneOtherKind,
+               {Grouped(alone.inOtherKind), listed(alone.otherKindFolders)})
+        << '\n';
+  }
+  if (report.newFolderMissing) {
+    out << Say(language, Text::NewFolderMissingLine) << '\n';
   }
   if (report.pictures) PrintPictures(out, *report.pictures, language);
 }

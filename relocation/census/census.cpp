@@ -139,11 +139,24 @@ class CensusTaker {
   size_t lastIndex_ = kNone;
 };
 
-void Order(Census& census) {
+void Order(Census& census, const std::optional<std::u16string>& newFolder) {
   if (!census.detected.empty()) {
+    // A drive folder compares as the run's replacement folds it; a local one
+    // (detected where the CSV names no drive) as this system compares names.
+    const bool localDetected = IsLocalFolder(census.detected);
     const std::u16string detectedKey = FoldedKey(census.detected);
     for (CensusFolder& folder : census.folders) {
-      if (!folder.local && FoldedKey(folder.folder) == detectedKey) folder.detected = true;
+      if (folder.local != localDetected) continue;
+      folder.detected = localDetected ? folder.folder == census.detected
+                                      : FoldedKey(folder.folder) == detectedKey;
+    }
+  }
+  // Folders in the new folder are where the pictures are now: a run wrote
+  // them there, so they belong with the detected folder.
+  if (newFolder && !newFolder->empty()) {
+    for (CensusFolder& folder : census.folders) {
+      folder.inNewFolder =
+          !folder.detected && PathBeginsWithFolder(folder.folder, *newFolder, true);
     }
   }
   std::stable_sort(census.folders.begin(), census.folders.end(),
@@ -205,7 +218,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
     scanner.Finish();
   }
   taker.Finish();
-  Order(census);
+  Order(census, newFolder);
   if (checker) result.pictures = checker->Tally();
   return result;
 }

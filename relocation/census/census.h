@@ -36,6 +36,9 @@ struct CensusFolder {
   std::u16string folder;  // as first met: a Windows path, or a local one
   bool local = false;     // a folder of this machine (after a run on POSIX systems)
   bool detected = false;  // the folder that detection picks
+  // It lies in the new folder the pictures were looked for in (after a run
+  // there): it counts with the detected folder, not as another one.
+  bool inNewFolder = false;
   int64_t references = 0;
   std::array<int64_t, kFormCount> byForm{};
 };

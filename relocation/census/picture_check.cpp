@@ -109,6 +109,7 @@ void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
       break;
   }
   ++tally_.missing;
+  if (&index != &newIndex_) ++tally_.missingElsewhere;
   if (tally_.missingExamples.size() < kMissingExamples) {
     std::u16string key;
     Normalise(rest, key);
@@ -140,10 +141,18 @@ bool PictureChecker::NeverChecks(const ParsedReference& reference, size_t folder
 void PictureChecker::Check(const ParsedReference& reference) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
-    // Already pointing at a folder of this machine: under the new folder, or
-    // wherever it points.
-    if (PathBeginsWithFolder(path, tally_.folder, true)) {
+    // Already pointing at a folder of this machine: under the new folder, in
+    // the old one (a local folder a run here wrote, the package moved since)
+    // as under the new one, or wherever it points. When one of the two lies
+    // inside the other, the longer one is what the path names.
+    const bool inNew = PathBeginsWithFolder(path, tally_.folder, true);
+    const bool inOld = !oldFolder_.empty() && PathBeginsWithFolder(path, oldFolder_, true);
+    if (inNew && (!inOld || tally_.folder.size() >= oldFolder_.size())) {
       Look(newIndex_, path.substr(std::min(path.size(), tally_.folder.size())));
+      return;
+    }
+    if (inOld) {
+      Look(newIndex_, path.substr(std::min(path.size(), oldFolder_.size())));
       return;
     }
     const size_t length = PictureFolderLength(reference, true);

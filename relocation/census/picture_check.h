@@ -24,6 +24,9 @@ struct PictureTally {
   // Windows names compare without case anyway and count as found)
   int64_t foundIgnoringCase = 0;
   int64_t missing = 0;
+  // of them, looked for outside the folder above (where a reference to
+  // another folder of this machine points)
+  int64_t missingElsewhere = 0;
   int64_t notChecked = 0;                       // references to other folders
   std::vector<std::u16string> missingExamples;  // the first kMissingExamples, as local paths
   int64_t unreadableFolders = 0;                // folders of the tree that could not be listed

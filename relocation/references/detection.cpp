@@ -8,6 +8,7 @@
 #include "core/utf.h"
 #include "relocation/references/csv_pieces.h"
 #include "relocation/references/detection_stream.h"
+#include "relocation/references/reference_spelling.h"
 #include "relocation/references/regexpr.h"
 
 namespace picrelink {
@@ -102,6 +103,16 @@ std::u16string FolderOfReferences(const FirstReferences& found, const FormValues
   const size_t form = found.Form();
   if (form < kFormCount) {
     return kReferenceForms[form].folderOf(found.first[form], LevelToInt(values.LevelText()) > 0);
+  }
+  // No drive anywhere: the local folder that a run here wrote, under the
+  // same level rule, so that a package moved again is still found.
+  const size_t localForm = found.LocalForm();
+  if (localForm < kFormCount) {
+    ParsedReference parsed;
+    if (ParseReference(found.local[localForm], parsed)) {
+      const bool oneHigher = LevelToInt(values.LevelText()) > 0;
+      return parsed.path.substr(0, PictureFolderLength(parsed, oneHigher));
+    }
   }
   // Nothing found: the empty text still takes the URL form's road.
   return FileUrlToPath(u"");

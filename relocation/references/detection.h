@@ -24,7 +24,9 @@ std::u16string ExtractFileDir(std::u16string_view path);
 int32_t LevelToInt(std::u16string_view text);
 
 // The folder that the CSV's first reference names, in path form or else in
-// URL form, one level higher when the level text is above 0. Reads the level
+// URL form, one level higher when the level text is above 0. Where neither
+// form occurs, the same for the local folder that a run on this system wrote
+// (a POSIX path, or file:////...), so a package can move again and again. Reads the level
 // text (values.LevelText()) at most once and only after a reference was found.
 // The file is read once, in pieces of up to kDetectionBufferUnits code units
 // (the next one read while the last is searched), and no further than the piece

@@ -6,12 +6,20 @@
 
 #include "core/cache_line.h"
 #include "relocation/references/reference_scan.h"
+#include "relocation/references/reference_spelling.h"
 
 namespace picrelink {
 
 size_t FirstReferences::Form() const {
   for (size_t form = 0; form < kFormCount; ++form) {
     if (!first[form].empty()) return form;
+  }
+  return kFormCount;
+}
+
+size_t FirstReferences::LocalForm() const {
+  for (size_t form = 0; form < kFormCount; ++form) {
+    if (!local[form].empty()) return form;
   }
   return kFormCount;
 }
@@ -40,6 +48,29 @@ FirstReferences FindFirstReferences(const PieceSource& nextPiece) {
         });
   }
 
+  // The local folders a run here wrote, searched alongside: they count only
+  // when no form matches anywhere, so their searches read as far as the
+  // others do.
+  std::array<std::optional<ReferenceScanner>, kFormCount> localSearches;
+  if (LocalFoldersHere()) {
+    for (size_t form = 0; form < kFormCount; ++form) {
+      localSearches[form].emplace(
+          [form](std::u16string_view head) {
+            return ClassifyLocalHead(head) == static_cast<int>(form) ? 0 : kNotAReference;
+          },
+          [&found, form](const FoundReference& reference) {
+            found.local[form] = reference.value;
+            return true;
+          });
+    }
+  }
+  const auto localSettled = [&](size_t form) {
+    for (size_t earlier = 0; earlier <= form; ++earlier) {
+      if (localSearches[earlier]->Stopped()) return true;
+    }
+    return false;
+  };
+
   // Whether a form's result is settled: it matched, or an earlier form did
   // (which makes it count for nothing).
   const auto settled = [&](size_t form) {
@@ -56,10 +87,19 @@ FirstReferences FindFirstReferences(const PieceSource& nextPiece) {
     for (size_t form = 0; form < kFormCount; ++form) {
       if (!settled(form)) searches[form]->Feed(piece);
     }
+    if (found.Form() == kFormCount && LocalFoldersHere()) {
+      for (size_t form = 0; form < kFormCount; ++form) {
+        if (!localSettled(form)) localSearches[form]->Feed(piece);
+      }
+    }
   }
   // Only the first match of the earliest form that matched counts.
   const size_t taken = found.Form();
   for (size_t form = taken + 1; form < kFormCount; ++form) found.first[form].clear();
+  const size_t localTaken = found.LocalForm();
+  for (size_t form = 0; form < kFormCount; ++form) {
+    if (taken < kFormCount || form > localTaken) found.local[form].clear();
+  }
   return found;
 }
 

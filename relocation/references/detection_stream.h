@@ -27,10 +27,16 @@ struct FirstReferences {
   // result only while every earlier form has matched nowhere; after a form
   // that matched, the later ones stay empty.
   std::array<std::u16string, kFormCount> first;
+  // Only when no form matched anywhere: per form, the first value that names
+  // a local folder as a run on this system writes it (ClassifyLocalHead),
+  // with the same precedence among the forms. Empty on Windows.
+  std::array<std::u16string, kFormCount> local;
 
   // The form that detection takes: the first one that matched; kFormCount
   // when none did.
   size_t Form() const;
+  // The same among the local values.
+  size_t LocalForm() const;
 };
 
 // Reads the text from source through a buffer of bufferUnits code units

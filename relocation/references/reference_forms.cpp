@@ -35,6 +35,38 @@ const std::array<ReferenceForm, kFormCount> kReferenceForms = {{
     {"url", kUrlPattern, u"file:///", u'/', UrlFolderOf, UrlFolderText},
 }};
 
+std::u16string EscapeUrlPath(std::u16string_view path) {
+  std::u16string out;
+  out.reserve(path.size());
+  for (const char16_t c : path) {
+    switch (c) {
+      case u'%':
+        out += u"%25";
+        break;
+      case u' ':
+        out += u"%20";
+        break;
+      case u'#':
+        out += u"%23";
+        break;
+      case u'?':
+        out += u"%3F";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::u16string LoadableUrlFolderText(std::u16string_view folder) {
+  std::u16string path = TrimTrailingChar(TrimFolderSeparator(folder), u'/');
+  for (char16_t& c : path) {
+    if (c == u'\\') c = u'/';
+  }
+  return u"file:///" + EscapeUrlPath(path);
+}
+
 bool IsDriveRoot(std::u16string_view folder) {
   return (folder.size() == 2 ||
           (folder.size() == 3 && (folder[2] == u'\\' || folder[2] == u'/'))) &&
@@ -52,7 +84,8 @@ std::array<FormTexts, kFormCount> FindAndReplacementTexts(std::u16string_view ol
   for (size_t form = 0; form < kFormCount; ++form) {
     const ReferenceForm& row = kReferenceForms[form];
     texts[form].find = row.folderText(oldFolder);
-    texts[form].replacement = row.folderText(newFolder);
+    texts[form].replacement =
+        form == kUrlForm ? LoadableUrlFolderText(newFolder) : row.folderText(newFolder);
     if (!root) continue;
     texts[form].find += row.driveSeparator;
     const char16_t separator =

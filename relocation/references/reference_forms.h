@@ -39,12 +39,22 @@ struct FormTexts {
 };
 
 // The texts of every form from the two folder values (btn2, btn3): each
-// form's folderText. When the old folder is a drive root (D:, D:\), the find
-// texts keep its separator (D:\ and file:///D:/), so that the "d:" of
-// "Brand: Nike" is never taken for it, and the replacements end in a
-// separator as well.
+// form's folderText, the URL form's replacement escaped by EscapeUrlPath (the
+// find text stays as the listing tool writes it). When the old folder is a drive root (D:, D:\),
+// the find texts keep its separator (D:\ and file:///D:/), so that the "d:" of "Brand: Nike" is
+// never taken for it, and the replacements end in a separator as well.
 std::array<FormTexts, kFormCount> FindAndReplacementTexts(std::u16string_view oldFolder,
                                                           std::u16string_view newFolder);
+
+// The characters of a folder that a file URL written by the run escapes so
+// that a browser follows it: "%" as %25, the space as %20, "#" as %23 and
+// "?" as %3F (a browser cuts a URL at "#" and "?"). Every other character
+// stays as it is, so a folder without them reads as PathToFileUrl writes it.
+std::u16string EscapeUrlPath(std::u16string_view path);
+
+// A folder value's URL form as the run writes it: file:/// and the folder
+// with "/" separators, one trailing separator off, escaped by EscapeUrlPath.
+std::u16string LoadableUrlFolderText(std::u16string_view folder);
 
 // A drive letter and ":", with or without one separator after it.
 bool IsDriveRoot(std::u16string_view folder);

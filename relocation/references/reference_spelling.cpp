@@ -122,6 +122,18 @@ void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, i
   }
 }
 
+bool LocalFoldersHere() { return kLocalPaths; }
+
+bool IsLocalFolder(std::u16string_view folder) {
+  return kLocalPaths && !folder.empty() && folder[0] == u'/';
+}
+
+int ClassifyLocalHead(std::u16string_view head) {
+  if (LocalAt(head)) return kPathForm;
+  if (head.starts_with(u"file:///") && LocalAt(head.substr(8))) return kUrlForm;
+  return kNotAReference;
+}
+
 int ClassifySpelledHead(std::u16string_view head) {
   if (FitsForm(kReferenceForms[kPathForm], head) || LocalAt(head)) return kPathForm;
   UrlShape shape{};

@@ -50,6 +50,19 @@ void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, i
 // belongs to in any spelling, or kNotAReference.
 int ClassifySpelledHead(std::u16string_view head);
 
+// Whether this system writes local folders into a CSV (POSIX systems, whose
+// paths have no drive); on Windows every local path is a drive path.
+bool LocalFoldersHere();
+// Whether a folder value names a local folder in that sense (a POSIX path).
+bool IsLocalFolder(std::u16string_view folder);
+
+// For detection, which looks for a local folder only where the CSV names no
+// drive: the form that a value head has in what a run here writes, a local
+// path (/srv/pics\item\1.jpg) or its file URL (file:////srv/pics/item/1.jpg),
+// "file:" in lower case as detection's patterns have it; kNotAReference for
+// any other head, and always on Windows.
+int ClassifyLocalHead(std::u16string_view head);
+
 // Reads the value (the text after src="", up to the closing quotation mark)
 // in any spelling into out, reusing its storage; false when it names no
 // picture.

@@ -19,6 +19,7 @@
 #include "relocation/references/reference_scan.h"
 #include "relocation/references/reference_spelling.h"
 #include "relocation/run/backup.h"
+#include "relocation/run/first_of_replacer.h"
 #include "relocation/run/respelling_pass.h"
 #include "relocation/run/run_summary.h"
 #include "relocation/run/run_texts.h"
@@ -86,24 +87,68 @@ int64_t CountFolded(std::u16string_view text, std::u16string_view find) {
   return count;
 }
 
+// The sweep over a local old folder: its URL form as the run writes it
+// (escaped), as earlier runs wrote it (only spaces escaped), then its path
+// form, which occurs inside both.
+std::vector<FirstOfReplacer::Pattern> LocalFolderPatterns(
+    std::u16string_view oldFolder, const std::array<FormTexts, kFormCount>& texts) {
+  std::vector<FirstOfReplacer::Pattern> patterns;
+  const std::u16string escaped = LoadableUrlFolderText(oldFolder);
+  patterns.push_back({escaped, texts[kUrlForm].replacement});
+  if (texts[kUrlForm].find != escaped) {
+    patterns.push_back({texts[kUrlForm].find, texts[kUrlForm].replacement});
+  }
+  patterns.push_back({texts[kPathForm].find, texts[kPathForm].replacement});
+  return patterns;
+}
+
+// Per form, from the sweep's counts per pattern: the last pattern is the
+// path form, the others the URL form.
+std::array<int64_t, kFormCount> LocalFolderCounts(const std::vector<int64_t>& perPattern) {
+  std::array<int64_t, kFormCount> counts{};
+  for (size_t i = 0; i + 1 < perPattern.size(); ++i) counts[kUrlForm] += perPattern[i];
+  counts[kPathForm] = perPattern.back();
+  return counts;
+}
+
 // Counts, in the text as it is read, the occurrences of each form's find
 // text that lie inside src="" values: the rest of what the passes replace
-// stands in other text, which the seller is warned about.
+// stands in other text, which the seller is warned about. With a sweep's
+// patterns (a local old folder), the occurrences that the sweep takes.
 class OccurrencesInReferences {
  public:
-  explicit OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts)
+  OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts,
+                          const std::vector<FirstOfReplacer::Pattern>* sweep)
       : texts_(texts),
+        sweep_(sweep),
         scanner_([](std::u16string_view) { return 0; },
                  [this](const FoundReference& found) {
-                   for (const FormTexts& form : texts_)
-                     total_ += CountFolded(found.value, form.find);
+                   if (sweep_ != nullptr) {
+                     total_ += CountSwept(found.value);
+                   } else {
+                     for (const FormTexts& form : texts_)
+                       total_ += CountFolded(found.value, form.find);
+                   }
                    return false;
                  }) {}
   void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
   int64_t Total() const { return total_; }
 
  private:
+  int64_t CountSwept(std::u16string_view value) const {
+    struct Discard : TextSink {
+      void Append(const char16_t*, size_t) override {}
+    } discard;
+    FirstOfReplacer counter(*sweep_, discard, value.size());
+    counter.Append(value.data(), value.size());
+    counter.Finish();
+    int64_t count = 0;
+    for (const int64_t n : counter.Occurrences()) count += n;
+    return count;
+  }
+
   const std::array<FormTexts, kFormCount>& texts_;
+  const std::vector<FirstOfReplacer::Pattern>* sweep_;
   ReferenceScanner scanner_;
   int64_t total_ = 0;
 };
@@ -168,7 +213,11 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   // folder exists; its tree is listed once, before the text streams.
   std::optional<PictureChecker> checker;
   checker.emplace(newFolder, newFolder);
-  if (!checker->Tally().folderExists) checker.reset();
+  if (!checker->Tally().folderExists) {
+    checker.reset();
+    // A Windows path on a POSIX system names a folder of another machine.
+    report.newFolderMissing = !LocalFoldersHere() || IsLocalFolder(newFolder);
+  }
   RespellingPass respelling(oldFolder, newFolder,
                             options.dryRun ? static_cast<TextSink&>(counter) : writer, report,
                             checker ? &*checker : nullptr);
@@ -177,36 +226,63 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   std::optional<BackgroundSink> background;
   if (!options.dryRun) background.emplace(respelling, options.bufferUnits);
   TextSink& out = options.dryRun ? static_cast<TextSink&>(respelling) : *background;
-  // Built from the last pass to the first, each handing on to the next.
+  // Built from the last pass to the first, each handing on to the next. A
+  // local old folder's path form occurs inside its URL form, so there the
+  // forms are replaced in one sweep instead (FirstOfReplacer).
+  const bool localOld = IsLocalFolder(oldFolder);
   std::array<std::optional<StreamReplacer>, kFormCount> passes;
-  TextSink* next = &out;
-  for (size_t form = kFormCount; form-- > 0;) {
-    passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
-                         options.bufferUnits);
-    next = &*passes[form];
+  std::optional<FirstOfReplacer> oneSweep;
+  std::vector<FirstOfReplacer::Pattern> sweep;
+  if (localOld) {
+    sweep = LocalFolderPatterns(oldFolder, texts);
+    oneSweep.emplace(sweep, out, options.bufferUnits);
+  } else {
+    TextSink* next = &out;
+    for (size_t form = kFormCount; form-- > 0;) {
+      passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
+                           options.bufferUnits);
+      next = &*passes[form];
+    }
   }
   std::optional<OccurrencesInReferences> inReferences;
-  if (options.dryRun) inReferences.emplace(texts);
-  StreamReplacer& firstPass = *passes[0];
+  if (options.dryRun) inReferences.emplace(texts, localOld ? &sweep : nullptr);
   if (inReferences) inReferences->Feed(std::u16string_view(&first, 1));
-  firstPass.Append(&first, 1);
-  // The rest is read straight into the first pass's buffer.
   // The text's units: the file's, less the mark's.
   const uint64_t totalUnits = reader.File().Size() / sizeof(char16_t) - 1;
   uint64_t readUnits = 1;
-  size_t got = 0;
-  while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
-    if (inReferences) inReferences->Feed(std::u16string_view(firstPass.FreeSpace(), got));
-    firstPass.Appended(got);
-    readUnits += got;
-    StopIfCancelled(options, language);
-    if (options.progress) options.progress(readUnits, totalUnits);
-  }
   int64_t occurrences = 0;
-  for (size_t form = 0; form < kFormCount; ++form) {
-    passes[form]->Finish();
-    report.occurrences[form] = passes[form]->Occurrences();
-    occurrences += report.occurrences[form];
+  if (oneSweep) {
+    oneSweep->Append(&first, 1);
+    std::u16string buffer(std::max<size_t>(options.bufferUnits, 1), u'\0');
+    size_t got = 0;
+    while ((got = reader.Read(buffer.data(), buffer.size())) > 0) {
+      if (inReferences) inReferences->Feed(std::u16string_view(buffer.data(), got));
+      oneSweep->Append(buffer.data(), got);
+      readUnits += got;
+      StopIfCancelled(options, language);
+      if (options.progress) options.progress(readUnits, totalUnits);
+    }
+    oneSweep->Finish();
+    report.occurrences = LocalFolderCounts(oneSweep->Occurrences());
+    for (const int64_t count : report.occurrences) occurrences += count;
+  } else {
+    StreamReplacer& firstPass = *passes[0];
+    firstPass.Append(&first, 1);
+    // The rest is read straight into the first pass's buffer, which moves on
+    // as it fills.
+    size_t got = 0;
+    while ((got = reader.Read(firstPass.FreeSpace(), firstPass.FreeUnits())) > 0) {
+      if (inReferences) inReferences->Feed(std::u16string_view(firstPass.FreeSpace(), got));
+      firstPass.Appended(got);
+      readUnits += got;
+      StopIfCancelled(options, language);
+      if (options.progress) options.progress(readUnits, totalUnits);
+    }
+    for (size_t form = 0; form < kFormCount; ++form) {
+      passes[form]->Finish();
+      report.occurrences[form] = passes[form]->Occurrences();
+      occurrences += report.occurrences[form];
+    }
   }
   if (background) background->Finish();
   respelling.Finish();

@@ -25,6 +25,7 @@
 #include "relocation/form_values.h"
 #include "relocation/language.h"
 #include "relocation/references/reference_forms.h"
+#include "relocation/run/left_alone.h"
 
 namespace picrelink {
 
@@ -95,6 +96,12 @@ struct RunReport {
   // and the first few of those folders.
   int64_t otherFolderReferences = 0;
   std::vector<std::u16string> otherFolders;
+  // Of those, the ones whose folder on this machine does not exist and the
+  // ones naming the old folder's pictures in the other kind of folder.
+  LeftAloneTally leftAlone;
+  // The new folder is a folder of this machine that does not exist: the CSV
+  // was written as asked, but its pictures cannot load.
+  bool newFolderMissing = false;
   // When the new folder exists: whether the pictures that the rewritten
   // references name are there.
   std::optional<PictureTally> pictures;

@@ -69,6 +69,7 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
       next_(next),
       report_(report),
       checker_(checker),
+      leftAlone_(oldFolder),
       scanner_(
           ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
           kLongestPath) {
@@ -126,6 +127,10 @@ bool RespellingPass::Take(const FoundReference& found) {
           report_.otherFolders.end()) {
     report_.otherFolders.push_back(folder);
   }
+  leftAlone_.Take(parsed_, folder, report_.leftAlone);
+  // A folder of this machine: its picture is looked for where it points, so
+  // that one left behind is counted missing, never passed over.
+  if (checker_ != nullptr && (parsed_.spelling & kSpellingLocal) != 0) checker_->Check(parsed_);
   return false;
 }
 
@@ -157,7 +162,7 @@ std::u16string RespellingPass::Respell(std::u16string_view value) {
   if (oldPart.find(u'%') != std::u16string_view::npos) {
     AppendPercentEncoded(result, folderText, separator);
   } else {
-    std::u16string plain = EncodeSpaces(folderText);
+    std::u16string plain = EscapeUrlPath(folderText);
     for (char16_t& c : plain) {
       if (c == u'\\' || c == u'/') c = separator;
     }

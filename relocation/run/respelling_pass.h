@@ -16,6 +16,7 @@
 #include "relocation/references/reference_scan.h"
 #include "relocation/references/reference_spelling.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/left_alone.h"
 
 namespace picrelink {
 
@@ -52,6 +53,7 @@ class RespellingPass : public TextSink {
   TextSink& next_;
   RunReport& report_;
   PictureChecker* checker_;
+  LeftAloneCheck leftAlone_;
   ReferenceScanner scanner_;
   ParsedReference parsed_;
 

@@ -56,12 +56,30 @@ std::u16string Chinese(const RunReport& report) {
             u" 处引用指向其他目录，未作改动（" + Examples(report.otherFolders, Language::Chinese) +
             u"）。";
   }
+  const LeftAloneTally& alone = report.leftAlone;
+  if (alone.inMissingFolders > 0) {
+    text += u"\n注意：其中 " + Number(alone.inMissingFolders) + u" 处引用指向本机不存在的目录（" +
+            Examples(alone.missingFolders, Language::Chinese) +
+            u"），图片无法显示；请以该目录为“CSV中描述图片位置”再调整一次。";
+  }
+  if (alone.inOtherKind > 0) {
+    text += u"\n注意：其中 " + Number(alone.inOtherKind) + u" 处引用以另一种形式指向原图片目录（" +
+            Examples(alone.otherKindFolders, Language::Chinese) +
+            u"），未作改动；请以该目录为“CSV中描述图片位置”再调整一次。";
+  }
+  if (report.newFolderMissing) {
+    text +=
+        u"\n注意：新目录不存在，引用已改为指向它，但图片无法显示；请把图片放到该目录，"
+        u"或选择正确的目录后再调整一次。";
+  }
   if (report.pictures) {
     const PictureTally& p = *report.pictures;
     text += u"\n新目录下找到图片 " + Number(p.found + p.foundIgnoringCase) + u" 张";
     if (p.missing > 0) {
-      text += u"，缺少 " + Number(p.missing) + u" 张（" +
-              Examples(p.missingExamples, Language::Chinese) + u"）";
+      text += u"，缺少 " + Number(p.missing) + u" 张";
+      if (p.missingElsewhere > 0)
+        text += u"（其中 " + Number(p.missingElsewhere) + u" 张在其他目录）";
+      text += u"（" + Examples(p.missingExamples, Language::Chinese) + u"）";
     }
     text += u"。";
   }
@@ -95,12 +113,34 @@ std::u16string English(const RunReport& report) {
             u" references name other folders and were left alone (" +
             Examples(report.otherFolders, Language::English) + u").";
   }
+  const LeftAloneTally& alone = report.leftAlone;
+  if (alone.inMissingFolders > 0) {
+    text += u"\nNote: " + Number(alone.inMissingFolders) +
+            u" of them name a folder that does not exist on this machine (" +
+            Examples(alone.missingFolders, Language::English) +
+            u"), so their pictures cannot load; run again with that folder as the folder named "
+            u"in the CSV.";
+  }
+  if (alone.inOtherKind > 0) {
+    text += u"\nNote: " + Number(alone.inOtherKind) +
+            u" of them name the pictures' old folder in another form (" +
+            Examples(alone.otherKindFolders, Language::English) +
+            u") and were left alone; run again with that folder as the folder named in the CSV.";
+  }
+  if (report.newFolderMissing) {
+    text +=
+        u"\nNote: the new folder does not exist: the references now point there, but their "
+        u"pictures cannot load. Put the pictures there, or choose the right folder and run "
+        u"again.";
+  }
   if (report.pictures) {
     const PictureTally& p = *report.pictures;
     text += u"\nPictures found in the new folder: " + Number(p.found + p.foundIgnoringCase);
     if (p.missing > 0) {
-      text += u", missing: " + Number(p.missing) + u" (" +
-              Examples(p.missingExamples, Language::English) + u")";
+      text += u", missing: " + Number(p.missing);
+      if (p.missingElsewhere > 0)
+        text += u" (" + Number(p.missingElsewhere) + u" in other folders)";
+      text += u" (" + Examples(p.missingExamples, Language::English) + u")";
     }
     text += u".";
   }

@@ -21,6 +21,7 @@
 #include "core/platform.h"
 #include "core/utf.h"
 #include "relocation/references/csv_encoding.h"
+#include "relocation/references/reference_spelling.h"
 #include "tests/support/other_process.h"
 #include "tests/support/test_files.h"
 
@@ -44,6 +45,12 @@ Result Cli(const std::vector<std::string>& args, Language language = Language::E
   const int status = cli::Run(args, out, err, language);
   return {status, out.str(), err.str()};
 }
+
+// What relocate and auto add when the new folder is a folder of this machine
+// that does not exist.
+constexpr const char* kNewFolderMissingLine =
+    "Warning: the new folder does not exist: the references now point there, but their pictures "
+    "cannot load. Put the pictures there, or relocate again with the right folder.\n";
 
 bool Holds(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -134,19 +141,22 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
 
   const Result dry =
       Cli({"relocate", "--dry-run", "--backup", csv.string(), "D:\\old\\item", "/new"});
-  EXPECT_EQ(dry.status, 0) << dry.err;
+  // /new is not there: written as asked, and said (status 4).
+  EXPECT_EQ(dry.status, 4) << dry.err;
   EXPECT_EQ(dry.out,
             "Dry run: 2 path-form and 0 URL-form references would be rewritten.\n"
             "Backup would go to: " +
                 backup +
                 "\n"
                 "Warning: 1 of the occurrences to rewrite stand outside picture references (in "
-                "other text); check that they are meant to change.\n");
+                "other text); check that they are meant to change.\n" +
+                kNewFolderMissingLine);
+  EXPECT_EQ(dry.err, "Needs a look: the new folder /new does not exist.\n");
 
   const std::string newItem = folder + sep + "new item";
   const Result r = Cli({"relocate", "--backup", csv.string(), "D:\\old\\item", newItem});
 
-  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.status, 4) << r.err;
   EXPECT_EQ(r.out,
             "调整成功！\n"
             "Rewritten: 2 path-form and 0 URL-form references.\n"
@@ -155,7 +165,8 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
                 "\n"
                 "To undo: picrelink-cli restore \"" +
                 csv.string() + "\" (puts " + backup +
-                " back)\n");  // the dry run, the preflight, is what counts text outside
+                " back)\n" +  // the dry run, the preflight, is what counts text outside
+                kNewFolderMissingLine);
   EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(u"\"" + FromUtf8(newItem) + u"\"" +
                                            Listing(FromUtf8(newItem) + u"\\a.jpg", u"x")));
   EXPECT_EQ(ReadBytes(test::ToPath(dir.File("goods_备份.csv"))), Utf16FileBytes(before));
@@ -181,14 +192,15 @@ TEST_F(CliTest, RelocateTakesARelativeNewFolderFromTheCurrentFolder) {
   struct Case {
     std::string newFolder;
     std::u16string written;  // where the picture a.jpg is then
+    int status;              // 4: a folder of this machine that is not there
   };
   const Case cases[] = {
-      {"./图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg"},
-      {"图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg"},
-      {folder + sep + "abs", FromUtf8(folder + sep + "abs") + u"\\宝贝\\1.jpg"},
+      {"./图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg", 4},
+      {"图片", FromUtf8(folder + sep + "图片") + u"\\宝贝\\1.jpg", 4},
+      {folder + sep + "abs", FromUtf8(folder + sep + "abs") + u"\\宝贝\\1.jpg", 4},
       // The folder of another machine stays as it is, on every system.
-      {"E:\\新\\图片", u"E:\\新\\图片\\宝贝\\1.jpg"},
-      {"e:图片", u"e:图片\\宝贝\\1.jpg"},
+      {"E:\\新\\图片", u"E:\\新\\图片\\宝贝\\1.jpg", LocalFoldersHere() ? 0 : 4},
+      {"e:图片", u"e:图片\\宝贝\\1.jpg", LocalFoldersHere() ? 0 : 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.newFolder);
@@ -196,7 +208,7 @@ TEST_F(CliTest, RelocateTakesARelativeNewFolderFromTheCurrentFolder) {
 
     const Result r = Cli({"relocate", "goods.csv", "D:\\old", c.newFolder});
 
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, c.status) << r.err;
     EXPECT_EQ(ReadBytes(csv), Utf16FileBytes(Listing(c.written, u"x")));
   }
 }
@@ -209,9 +221,10 @@ TEST_F(CliTest, DryRunCountsAndWritesNothing) {
   const Result r =
       Cli({"relocate", "--dry-run", "--backup", csv.string(), "D:\\old\\item", "/new"});
 
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.out, "Dry run: 2 path-form and 0 URL-form references would be rewritten.\n" +
-                       ("Backup would go to: " + ToUtf8(dir.File("goods_备份.csv")) + "\n"));
+                       ("Backup would go to: " + ToUtf8(dir.File("goods_备份.csv")) + "\n") +
+                       kNewFolderMissingLine);
   EXPECT_EQ(ReadBytes(csv), bytes);
   EXPECT_EQ(test::ListNames(dir.path()), "goods.csv");
 }
@@ -441,13 +454,15 @@ TEST_F(CheckTest, JsonHoldsTheCensusAndThePictureCheck) {
                                    {"path", 1},
                                    {"url", 2},
                                    {"detected", true},
-                                   {"local", false}}));
+                                   {"local", false},
+                                   {"in_new_folder", false}}));
   EXPECT_EQ(o["folders"][1], Json({{"folder", "E:\\旧电脑\\图片"},
                                    {"references", 1},
                                    {"path", 1},
                                    {"url", 0},
                                    {"detected", false},
-                                   {"local", false}}));
+                                   {"local", false},
+                                   {"in_new_folder", false}}));
   EXPECT_EQ(o["folders_not_listed"], 0);
   EXPECT_EQ(o["detected_folder"], "D:\\old\\pics");
   EXPECT_EQ(o["new_folder"], newFolder);
@@ -457,6 +472,7 @@ TEST_F(CheckTest, JsonHoldsTheCensusAndThePictureCheck) {
                                  {"found", 2},
                                  {"found_ignoring_case", 0},
                                  {"missing", 1},
+                                 {"missing_elsewhere", 0},
                                  {"not_checked", 1},
                                  {"missing_examples", Json::array({missing})},
                                  {"unreadable_folders", 0}}));
@@ -909,8 +925,9 @@ TEST_F(CliTest, RealProgramReportsThroughItsExitStatus) {
   WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\item\\a.jpg", u"x")));
 
   const Result run = RunBinary({"relocate", csv.string(), "D:\\old\\item", "/new"});
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "调整成功！\nRewritten: 1 path-form and 0 URL-form references.\n");
+  EXPECT_EQ(run.status, 4) << run.err;
+  EXPECT_EQ(run.out, "调整成功！\nRewritten: 1 path-form and 0 URL-form references.\n" +
+                         std::string(kNewFolderMissingLine));
 
   const Result missing = RunBinary({"relocate", folder + "/none.csv", "D:\\old", "/new"});
   EXPECT_EQ(missing.status, 1);
@@ -959,7 +976,7 @@ TEST_F(CliTest, RealProgramFindsANameThatIsNotUtf8) {
   EXPECT_EQ(detect.out, "D:\\old\\item\n");
 
   const Result run = RunBinary({"relocate", named.string(), "D:\\old\\item", "/new"});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 4) << run.err;  // /new is not there
   EXPECT_EQ(ReadBytes(named), Utf16FileBytes(Listing(u"/new\\a.jpg", u"x")));
 
   // Messages show what is not text as U+FFFD, and stay UTF-8.

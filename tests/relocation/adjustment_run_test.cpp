@@ -98,7 +98,9 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
             "调整成功！\n已改写原目录出现的位置：路径形式 2 处，网址形式 1 "
             "处（按出现次数计，图片引用之外的文字里的也在内）。\n注意：另有 2 "
             "处引用指向其他目录，未作改动（"
-            "D:\\old）。");
+            "D:\\old）。\n注意：新目录不存在，引用已改为指向它，但图片无法显示；"
+            "请把图片放到该目录，或选择正确的目录后再调整一次。");
+  EXPECT_TRUE(report.newFolderMissing);
   EXPECT_EQ(messages.shown[0].caption, u"调整CSV文件宝贝描述图片位置");
   EXPECT_FALSE(messages.shown[0].triggerAvailable)
       << "the start button stays unavailable while the message shows";

@@ -315,17 +315,18 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
 }
 
 #ifndef _WIN32
-TEST_F(CheckCsvTest, AfterARunLocalReferencesAreLookedForWhereTheyPoint) {
+TEST_F(CheckCsvTest, AfterARunTheLocalFolderIsTheDetectedOne) {
   MakeFile("图片/item1/a.jpg");
   MakeFile("图片/item1/b.jpg");
   const std::u16string pictures = dir.Folder() + u"图片";
   // What a run here leaves: the rest keeps its "\".
   WriteCsv(Row(pictures + u"\\item1\\a.jpg") + Row(u"file:///" + pictures + u"/item1/b.jpg") +
            Row(pictures + u"\\item1\\c.jpg"));
-  const CheckResult result = CheckCsv(csv, u"1", ProposedNewFolder(csv, u""));
-  EXPECT_EQ(result.census.detected, u"");
+  const CheckResult result = CheckCsv(csv, u"1", ProposedNewFolder(csv, pictures));
+  EXPECT_EQ(result.census.detected, pictures);
   ASSERT_EQ(result.census.folders.size(), 1u);
   EXPECT_TRUE(result.census.folders[0].local);
+  EXPECT_TRUE(result.census.folders[0].detected);
   EXPECT_EQ(result.census.spellings.at("local folder"), 3);
   const PictureTally& p = *result.pictures;
   EXPECT_EQ(p.checked, 3);

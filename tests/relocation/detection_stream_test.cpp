@@ -14,6 +14,7 @@
 #include "core/utf.h"
 #include "relocation/form_values.h"
 #include "relocation/references/detection.h"
+#include "relocation/references/reference_spelling.h"
 
 namespace picrelink {
 namespace {
@@ -44,13 +45,40 @@ struct MemorySource {
   }
 };
 
-// What CollectMatches gives over the whole text, in the same form.
+// The first value behind src="" that a quotation mark closes and that is
+// prefix followed by a local POSIX path ("/", then neither "/" nor the end).
+std::u16string FirstLocalValue(std::u16string_view text, std::u16string_view prefix) {
+#ifdef _WIN32
+  (void)text, (void)prefix;
+  return {};
+#else
+  constexpr std::u16string_view kSrc = u"src=\"\"";
+  for (size_t at = text.find(kSrc); at != std::u16string_view::npos; at = text.find(kSrc, at + 1)) {
+    const size_t start = at + kSrc.size();
+    const size_t quote = text.find(u'"', start);
+    if (quote == std::u16string_view::npos) break;
+    const std::u16string_view value = text.substr(start, quote - start);
+    if (value.starts_with(prefix) && value.size() >= prefix.size() + 2 &&
+        value[prefix.size()] == u'/' && value[prefix.size() + 1] != u'/') {
+      return std::u16string(value);
+    }
+  }
+  return {};
+#endif
+}
+
+// What CollectMatches gives over the whole text, in the same form, and,
+// where neither form matches, the first local values.
 FirstReferences WholeText(std::u16string_view text) {
   FirstReferences found;
   found.hasText = !text.empty();
   found.first[kPathForm] = CollectMatches(text, kPathPattern, u"$1");
   if (found.first[kPathForm].empty())
     found.first[kUrlForm] = CollectMatches(text, kUrlPattern, u"$1");
+  if (found.Form() == kFormCount) {
+    found.local[kPathForm] = FirstLocalValue(text, u"");
+    if (found.local[kPathForm].empty()) found.local[kUrlForm] = FirstLocalValue(text, u"file:///");
+  }
   return found;
 }
 
@@ -62,7 +90,9 @@ FirstReferences Piecewise(std::u16string_view text, size_t pieceSize, std::mt199
 
 std::string Describe(const FirstReferences& found) {
   return std::string(found.hasText ? "text" : "no text") + ", path [" +
-         ToUtf8(found.first[kPathForm]) + "], url [" + ToUtf8(found.first[kUrlForm]) + "]";
+         ToUtf8(found.first[kPathForm]) + "], url [" + ToUtf8(found.first[kUrlForm]) +
+         "], local path [" + ToUtf8(found.local[kPathForm]) + "], local url [" +
+         ToUtf8(found.local[kUrlForm]) + "]";
 }
 
 constexpr size_t kPieceSizes[] = {1, 2, 3, 7, 64, 0};
@@ -82,6 +112,22 @@ std::string WholeTextDetection(std::u16string_view text, const FormValues& value
     if (!url.empty()) {
       url = UrlParentDir(url);
       if (LevelToInt(values.LevelText()) > 0) url = UrlParentDir(url);
+      return ToUtf8(FileUrlToPath(url));
+    }
+    // Only then the local folder a run here wrote: its own folder, or the one
+    // above, "/" and "\" both separating, the root keeping its "/".
+    std::u16string local = FirstLocalValue(text, u"");
+    if (local.empty()) {
+      local = FirstLocalValue(text, u"file:///");
+      if (!local.empty()) local = DecodePercentLeniently(local.substr(8));
+    }
+    if (!local.empty()) {
+      const int steps = LevelToInt(values.LevelText()) > 0 ? 2 : 1;
+      for (int step = 0; step < steps; ++step) {
+        const size_t last = local.find_last_of(u"/\\");
+        local.resize(last == 0 ? 1 : last);
+      }
+      return ToUtf8(local);
     }
     return ToUtf8(FileUrlToPath(url));
   } catch (const Error& e) {
@@ -106,6 +152,7 @@ std::u16string RandomText(std::mt19937& rng) {
                                           u"D:\\",
                                           u"d:\\",
                                           u"file:///",
+                                          u"file:////srv/",
                                           u"file://",
                                           u"C:/",
                                           u"\"",
@@ -134,11 +181,13 @@ TEST(FindFirstReferencesProperty, AgreesWithTheWholeTextSearchForAnyPieces) {
   std::mt19937 rng(20240614u);
   int withPath = 0;
   int withUrlOnly = 0;
+  int withLocal = 0;
   for (int round = 0; round < 4000; ++round) {
     const std::u16string text = RandomText(rng);
     const FirstReferences whole = WholeText(text);
     withPath += !whole.first[kPathForm].empty();
     withUrlOnly += whole.first[kPathForm].empty() && !whole.first[kUrlForm].empty();
+    withLocal += whole.LocalForm() < kFormCount;
     for (const size_t size : kPieceSizes) {
       ASSERT_EQ(Describe(Piecewise(text, size, rng)), Describe(whole))
           << "text " << ToUtf8(text) << " pieces " << size;
@@ -147,6 +196,9 @@ TEST(FindFirstReferencesProperty, AgreesWithTheWholeTextSearchForAnyPieces) {
   // The texts must exercise both forms, or the agreement says little.
   EXPECT_GT(withPath, 400);
   EXPECT_GT(withUrlOnly, 400);
+  if (LocalFoldersHere()) {
+    EXPECT_GT(withLocal, 40);
+  }
 }
 
 TEST(DetectImageFolderInProperty, AgreesWithTheWholeTextDetection) {
