@@ -75,6 +75,19 @@ Kind KindOf(std::u16string_view path) {
   return std::filesystem::exists(status) ? Kind::File : Kind::Missing;
 }
 
+// Whether a file's permissions forbid writing it (its read-only attribute on
+// Windows).
+bool IsReadOnly(std::u16string_view path) {
+#ifdef _WIN32
+  const std::filesystem::path native(std::wstring(path.begin(), path.end()));
+#else
+  const std::filesystem::path native(ToNativeBytes(path));
+#endif
+  std::error_code error;
+  const std::filesystem::perms perms = std::filesystem::status(native, error).permissions();
+  return !error && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+}
+
 struct CommandLine {
   std::string command;
   std::vector<std::string> operands;
@@ -159,6 +172,37 @@ void Expect(const CommandLine& line, const Accepts& accepts, Language language) 
     throw UsageError(Say(language, Text::TakesNoFindPictures, {command}));
   }
 }
+
+}  // namespace
+
+// The messages are fixed texts, the platform's reason in them in English:
+// the line after them says in the user's language what to do.
+std::string ErrorNextStep(const std::exception& error, Language language) {
+  if (dynamic_cast<const EConvertError*>(&error) != nullptr) {
+    return Say(language, Text::LevelNextStep);
+  }
+  // "Cannot create file "<path>". <reason>": the run creates its new file
+  // beside the CSV, so it is the folder that must be writable.
+  const std::string_view message = error.what();
+  constexpr std::string_view kCannotCreate = "Cannot create file \"";
+  if (message.starts_with(kCannotCreate)) {
+    const size_t end = message.find('"', kCannotCreate.size());
+    if (end != std::string_view::npos) {
+      const std::u16string file =
+          FromUtf8(message.substr(kCannotCreate.size(), end - kCannotCreate.size()));
+      if (KindOf(file) == Kind::File && IsReadOnly(file)) {
+        return Say(language, Text::CannotWriteFile, {ToUtf8(file)});
+      }
+      const size_t slash = file.find_last_of(platform::kLocalSeparator == u'\\' ? u"\\/" : u"/");
+      const std::u16string folder =
+          slash == std::u16string::npos ? file : file.substr(0, slash == 0 ? 1 : slash);
+      return Say(language, Text::CannotWriteFolder, {ToUtf8(folder)});
+    }
+  }
+  return {};
+}
+
+namespace {
 
 std::string Joined(const std::vector<std::string>& reasons, Language language) {
   std::string text;
@@ -246,7 +290,7 @@ int Check(const CommandLine& line, const MemoryFormValues& values, Language lang
   }
 
   const Census& census = result.census;
-  if (!census.hasText || census.references == 0) {
+  if (!census.hasText || (census.references == 0 && census.notRewritable == 0)) {
     const Text why = census.hasText ? Text::NamesNoPicture : Text::NoUtf16Text;
     err << Say(language, Text::NothingToCheck, {Say(language, why)}) << '\n';
     return kNothingDone;
@@ -269,6 +313,10 @@ int Check(const CommandLine& line, const MemoryFormValues& values, Language lang
   } else if (result.pictures && result.pictures->checked < census.references) {
     concerns.push_back(SayCounted(language, census.references - result.pictures->checked,
                                   Text::NotCheckedOne, Text::NotCheckedMore));
+  }
+  if (census.notRewritable > 0) {
+    concerns.push_back(SayCounted(language, census.notRewritable, Text::NotRewritableOne,
+                                  Text::NotRewritableMore));
   }
   if (concerns.empty()) return kDone;
   err << Say(language, Text::NeedsALook, {Joined(concerns, language)}) << '\n';
@@ -310,11 +358,15 @@ struct Package {
   Json json;  // the object --json prints; null after an error
 };
 
-Package Failed(std::string message, std::ostream& err) {
+Package Failed(std::string message, std::ostream& err, const std::string& nextStep = {}) {
   Package package;
   package.status = kFailed;
   package.why = ToUtf8(ErrorBoxText(FromUtf8(message)));
   err << package.why << '\n';
+  if (!nextStep.empty()) {
+    err << nextStep << '\n';
+    package.why += " " + nextStep;
+  }
   return package;
 }
 
@@ -535,7 +587,7 @@ Package Auto(const std::string& operand, const CommandLine& line, Language langu
     }
     return package;
   } catch (const std::exception& e) {
-    return Failed(e.what(), err);
+    return Failed(e.what(), err, ErrorNextStep(e, language));
   }
 }
 
@@ -727,6 +779,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return kUsage;
   } catch (const std::exception& e) {
     err << ToUtf8(ErrorBoxText(FromUtf8(e.what()))) << '\n';
+    const std::string nextStep = ErrorNextStep(e, language);
+    if (!nextStep.empty()) err << nextStep << '\n';
     return kFailed;
   }
 }

@@ -2,6 +2,7 @@
 // picrelink-cli: the relocation commands from a command line. The entry is
 // a function over the arguments, the language and the output streams, so
 // that tests call it in-process.
+#include <exception>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ int WorstStatus(int a, int b);
 // everything written is UTF-8.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         Language language = Language::English);
+
+// What to do about an error whose message is one of the system's fixed texts
+// (the level's, "Cannot create file ..." with the platform's reason): a line
+// in the language that follows the message; empty when there is nothing to
+// add.
+std::string ErrorNextStep(const std::exception& error, Language language);
 
 // The language of the locale that the environment names, given the values
 // of LC_ALL, LC_MESSAGES and LANG (null when unset): the first of them that

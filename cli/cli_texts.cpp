@@ -156,6 +156,10 @@ constexpr Entry kTexts[] = {
      "{} 处引用指向检测到的目录以外的目录"},
     {Text::NotCheckedOne, "{} reference was not checked", "{} 处引用未检查"},
     {Text::NotCheckedMore, "{} references were not checked", "{} 处引用未检查"},
+    {Text::NotRewritableOne, "{} reference names a picture in a way no run rewrites here",
+     "{} 处引用的写法无法在此改写"},
+    {Text::NotRewritableMore, "{} references name pictures in a way no run rewrites here",
+     "{} 处引用的写法无法在此改写"},
     {Text::StillNamesOldOne, "{} reference still names the old folder", "{} 处引用仍指向原目录"},
     {Text::StillNamesOldMore, "{} references still name the old folder", "{} 处引用仍指向原目录"},
     {Text::MissingFolderRefsOne, "{} reference names a folder that does not exist",
@@ -171,6 +175,20 @@ constexpr Entry kTexts[] = {
     {Text::PictureMissingElsewhereMore, "{} pictures are missing in other folders",
      "其他目录中缺少 {} 张图片"},
 
+    {Text::LevelNextStep,
+     "The level is a whole number: use 0 (the pictures' own folder) or 1 (the folder above "
+     "it), as in --level 1",
+     "层级须为整数：请用 0（图片所在的目录）或 1（其上一级目录），例如 --level 1"},
+    {Text::CannotWriteFolder,
+     "The folder \"{}\" cannot be written to (it is read-only, or you may not write there), and "
+     "the new CSV is made beside the old one. Nothing was changed. Make the folder writable, or "
+     "copy the whole package to a folder you can write to, and run again",
+     "无法写入目录“{}”（目录只读，或没有写入权限），而新的 CSV 要在原 CSV 旁边生成。"
+     "CSV 未作改动。请让该目录可写，或把整个目录复制到可写的位置后再运行"},
+    {Text::CannotWriteFile,
+     "The CSV \"{}\" is read-only. Nothing was changed. Clear its read-only mark (or give "
+     "yourself the right to write it) and run again",
+     "CSV 文件“{}”是只读的。CSV 未作改动。请取消它的只读属性（或取得写入权限）后再运行"},
     {Text::AutoEmptyOperand,
      "The folder operand is empty: auto takes the folder that holds the CSV",
      "目录参数为空：auto 需要 CSV 所在的目录"},
@@ -256,6 +274,11 @@ constexpr Entry kTexts[] = {
     {Text::FurtherFolders, "    ... {} references to further folders, too many to count one by one",
      "    …… 另有 {} 处引用指向更多目录，目录太多，未逐一统计"},
     {Text::DetectedNone, "Detected folder: none", "检测到的目录：无"},
+    {Text::NotRewritableLine,
+     "Not rewritable here: {} (UNC paths \\\\server\\share, file://host/..., D:/... without "
+     "file:///); change them in the listing tool",
+     "无法在此改写：{} 处（UNC 路径 \\\\server\\share、file://主机/…、不带 file:/// 的 "
+     "D:/…）；请在上架工具中修改"},
     {Text::NewFolderLine, "New folder: {}", "新目录：{}"},
     {Text::FormPath, "path", "路径"},
     {Text::FormUrl, "url", "网址"},

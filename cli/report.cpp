@@ -111,7 +111,7 @@ std::string SpellingsText(const std::map<std::string, int64_t>& counts, bool wit
   for (const auto& [name, count] : Spellings(counts, withStandard)) {
     if (count == 0) continue;
     if (!text.empty()) text += Say(language, Text::ListComma);
-    text += name + " " + Grouped(count);
+    text += ToUtf8(SpellingLabel(name, language)) + " " + Grouped(count);
   }
   return text;
 }
@@ -264,6 +264,8 @@ Json CheckJson(const CheckResult& result, std::u16string_view csv, std::u16strin
   }
   object["folders"] = std::move(folders);
   object["folders_not_listed"] = census.foldersNotListed;
+  object["not_rewritable"] = {{"count", census.notRewritable},
+                              {"examples", Utf8List(census.notRewritableExamples)}};
   object["detected_folder"] = Utf8(census.detected);
   object["new_folder"] = Utf8(newFolder);
   object["pictures"] = result.pictures ? PicturesJson(*result.pictures) : Json();
@@ -319,6 +321,11 @@ void PrintCheck(std::ostream& out, const CheckResult& result, std::u16string_vie
   out << '\n';
   PrintFolders(out, census, language);
   if (census.detected.empty()) out << Say(language, Text::DetectedNone) << '\n';
+  if (census.notRewritable > 0) {
+    out << Say(language, Text::NotRewritableLine, {Grouped(census.notRewritable)})
+        << Say(language, Text::Colon) << '\n';
+    for (const auto& value : census.notRewritableExamples) out << "  " << Utf8(value) << '\n';
+  }
   out << Say(language, Text::NewFolderLine, {Utf8(newFolder)}) << '\n';
   if (result.pictures) PrintPictures(out, *result.pictures, language);
 }

@@ -19,6 +19,8 @@ namespace {
 
 // No path is longer: a longer value is not a picture reference.
 constexpr size_t kLongestPath = 32768;
+// How many of the references that no run rewrites here are named.
+constexpr size_t kNotRewritableExamples = 20;
 
 std::u16string FoldedKey(std::u16string_view folder) {
   std::u16string key(folder);
@@ -197,9 +199,22 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
   if (newFolder) checker.emplace(census.detected, *newFolder);
   CensusTaker taker(census, census.level > 0, checker ? &*checker : nullptr);
 
+  // A reference of every spelling the run knows, or one it cannot rewrite.
+  constexpr int kUnrewritable = static_cast<int>(kFormCount);
   ReferenceScanner scanner(
-      ClassifySpelledHead,
+      [](std::u16string_view head) {
+        const int form = ClassifySpelledHead(head);
+        if (form == kNotAReference && IsUnrewritableHead(head)) return kUnrewritable;
+        return form;
+      },
       [&](const FoundReference& found) {
+        if (found.kind == kUnrewritable) {
+          ++census.notRewritable;
+          if (census.notRewritableExamples.size() < kNotRewritableExamples) {
+            census.notRewritableExamples.emplace_back(found.value.substr(0, 260));
+          }
+          return false;
+        }
         if (levelError) std::rethrow_exception(levelError);
         if (!found.truncated) taker.Take(found.value);
         return false;

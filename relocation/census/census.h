@@ -56,6 +56,11 @@ struct Census {
   // differ only in ASCII letter case are one folder, as the run treats them.
   std::vector<CensusFolder> folders;
   int64_t foldersNotListed = 0;  // references to folders beyond kCensusFolderLimit
+  // Local-looking references that no run rewrites here (IsUnrewritableHead):
+  // UNC paths, file://host/..., D:/... without file:///; the first few as
+  // written. They are no picture references of the counts above.
+  int64_t notRewritable = 0;
+  std::vector<std::u16string> notRewritableExamples;
 };
 
 struct CheckResult {

@@ -5,6 +5,7 @@
 
 #include "core/path_helpers.h"
 #include "core/platform.h"
+#include "relocation/references/html_references.h"
 
 namespace picrelink {
 namespace {
@@ -18,7 +19,7 @@ constexpr bool kNamesIgnoreCase = false;
 // Symbolic links to folders may form loops; no picture folder is this deep.
 constexpr int kDeepestFolder = 48;
 // Local folders other than the new one that a check lists, at most.
-constexpr size_t kLocalFolderLimit = 16;
+constexpr size_t kLocalFolderLimit = 64;
 
 void FoldAsciiIn(std::u16string& text) {
   for (char16_t& c : text) {
@@ -42,7 +43,8 @@ void Normalise(std::u16string_view relative, std::u16string& key) {
 
 }  // namespace
 
-PictureIndex::PictureIndex(std::u16string_view root) : root_(root) {
+PictureIndex::PictureIndex(std::u16string_view root, bool wholeTree)
+    : root_(root), deepest_(wholeTree ? kDeepestFolder : 1) {
   try {
     platform::ListFolder(root_);
     exists_ = true;
@@ -63,7 +65,7 @@ void PictureIndex::Walk(const std::u16string& folder, const std::u16string& rela
   for (const platform::FolderEntry& entry : entries) {
     std::u16string key = relative.empty() ? entry.name : relative + u'/' + entry.name;
     if (entry.isDirectory) {
-      if (depth + 1 < kDeepestFolder) {
+      if (depth + 1 < deepest_) {
         Walk(JoinFolder(folder, entry.name), key, depth + 1);
       }
       continue;
@@ -97,6 +99,12 @@ PictureChecker::PictureChecker(std::u16string_view oldFolder, std::u16string_vie
 }
 
 void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
+  // A name as the browser reads it from the HTML: a&amp;b.jpg is a&b.jpg.
+  std::u16string decoded;
+  if (rest.find(u'&') != std::u16string_view::npos) {
+    decoded = DecodeHtmlReferences(rest);
+    rest = decoded;
+  }
   ++tally_.checked;
   switch (index.Find(rest)) {
     case PictureIndex::Lookup::Found:
@@ -123,7 +131,7 @@ const PictureIndex* PictureChecker::IndexFor(const std::u16string& folder) {
     if (index->Root() == folder) return index.get();
   }
   if (localIndexes_.size() == kLocalFolderLimit) return nullptr;
-  localIndexes_.push_back(std::make_unique<PictureIndex>(folder));
+  localIndexes_.push_back(std::make_unique<PictureIndex>(folder, false));
   tally_.unreadableFolders += localIndexes_.back()->UnreadableFolders();
   return localIndexes_.back().get();
 }
@@ -139,6 +147,13 @@ bool PictureChecker::NeverChecks(const ParsedReference& reference, size_t folder
 }
 
 void PictureChecker::Check(const ParsedReference& reference) {
+  if (reference.browserLength < reference.path.size()) {
+    // A browser follows the URL only up to its fragment or query.
+    ParsedReference followed = reference;
+    followed.path.resize(reference.browserLength);
+    Check(followed);
+    return;
+  }
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
     // Already pointing at a folder of this machine: under the new folder, in
@@ -155,8 +170,12 @@ void PictureChecker::Check(const ParsedReference& reference) {
       Look(newIndex_, path.substr(std::min(path.size(), oldFolder_.size())));
       return;
     }
-    const size_t length = PictureFolderLength(reference, true);
-    const PictureIndex* index = IndexFor(std::u16string(path.substr(0, length)));
+    // The picture's own folder alone is listed: the reference may point
+    // anywhere on the machine, the root too.
+    const size_t length = PictureFolderLength(reference, false);
+    std::u16string own(path.substr(0, length));
+    std::replace(own.begin(), own.end(), u'\\', u'/');
+    const PictureIndex* index = IndexFor(own);
     if (index == nullptr) {
       ++tally_.notChecked;
       return;

@@ -37,7 +37,9 @@ class PictureIndex {
  public:
   // Lists the tree under root once. A root that does not exist or cannot be
   // listed gives an empty index with Exists() false.
-  explicit PictureIndex(std::u16string_view root);
+  // wholeTree false: the root's own files only, as for a folder a reference
+  // points at directly, which may be any folder of the machine (/ too).
+  explicit PictureIndex(std::u16string_view root, bool wholeTree = true);
   const std::u16string& Root() const { return root_; }
   bool Exists() const { return exists_; }
   size_t Files() const { return exact_.size(); }
@@ -49,6 +51,7 @@ class PictureIndex {
 
  private:
   void Walk(const std::u16string& folder, const std::u16string& relative, int depth);
+  int deepest_;
   std::u16string root_;
   bool exists_ = false;
   int64_t unreadable_ = 0;

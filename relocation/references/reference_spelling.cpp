@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/utf.h"
 #include "relocation/references/reference_forms.h"
 #include "relocation/references/reference_scan.h"
 
@@ -112,6 +113,24 @@ bool HasEscape(std::u16string_view text) {
 
 }  // namespace
 
+std::u16string SpellingLabel(std::string_view name, Language language) {
+  static const struct {
+    std::string_view name;
+    std::u16string_view chinese;
+  } kChinese[] = {{"standard", u"标准"},
+                  {"percent-encoded", u"百分号编码"},
+                  {"localhost", u"带主机名 localhost"},
+                  {"file:/", u"单斜杠 file:/"},
+                  {"backslashes", u"反斜杠"},
+                  {"local folder", u"本机目录"}};
+  if (language == Language::Chinese) {
+    for (const auto& entry : kChinese) {
+      if (entry.name == name) return std::u16string(entry.chinese);
+    }
+  }
+  return FromUtf8(name);
+}
+
 void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, int64_t times) {
   if (spelling == 0) {
     counts[std::string(kStandardSpelling)] += times;
@@ -134,6 +153,14 @@ int ClassifyLocalHead(std::u16string_view head) {
   return kNotAReference;
 }
 
+bool IsUnrewritableHead(std::u16string_view head) {
+  if (head.size() > 2 && head[0] == u'\\' && head[1] == u'\\' && head[2] != u'\\') return true;
+  if (head.size() >= 3 && IsLetter(head[0]) && head[1] == u':' && head[2] == u'/') return true;
+  if (!StartsFolded(head, u"file://") || head.size() < 8) return false;
+  // A host: neither empty (file:///) nor "localhost", which is this machine.
+  return head[7] != u'/' && head[7] != u'\\' && !StartsFolded(head, u"file://localhost/");
+}
+
 int ClassifySpelledHead(std::u16string_view head) {
   if (FitsForm(kReferenceForms[kPathForm], head) || LocalAt(head)) return kPathForm;
   UrlShape shape{};
@@ -148,6 +175,7 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
     out.spelling = value[0] == u'/' ? static_cast<unsigned>(kSpellingLocal) : 0u;
     out.pathStart = 0;
     out.path.assign(value);
+    out.browserLength = out.path.size();
     return true;
   }
   UrlShape shape{};
@@ -165,6 +193,15 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
     out.path = DecodePercentLeniently(raw);
   }
   if (!local) std::replace(out.path.begin(), out.path.end(), u'/', u'\\');
+  // A browser reads the HTML first: the "#" of a character reference (&#38;)
+  // is no fragment.
+  size_t cut = raw.find_first_of(u"#?");
+  while (cut != std::u16string_view::npos && cut > 0 && raw[cut] == u'#' && raw[cut - 1] == u'&') {
+    cut = raw.find_first_of(u"#?", cut + 1);
+  }
+  out.browserLength =
+      cut == std::u16string_view::npos ? out.path.size()
+                                       : DecodePercentLeniently(raw.substr(0, cut)).size();
   return true;
 }
 

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include "relocation/language.h"
+
 namespace picrelink {
 
 enum SpellingBit : unsigned {
@@ -40,7 +42,14 @@ struct ParsedReference {
   // components, escapes decoded); for a local folder, the local path as
   // written behind the scheme (decoded), with whatever separators it holds.
   std::u16string path;
+  // How much of path a browser follows: a file URL is cut at its first raw
+  // "#" (a fragment) or "?" (a query). The whole path for the path form.
+  size_t browserLength = std::u16string::npos;
 };
+
+// A spelling name (kStandardSpelling, kSpellingNames) as the seller reads
+// it in the language: the name itself in English.
+std::u16string SpellingLabel(std::string_view name, Language language);
 
 // Counts a reference (or times references of one spelling) under each
 // spelling name it has (kStandardSpelling for none).
@@ -62,6 +71,12 @@ bool IsLocalFolder(std::u16string_view folder);
 // "file:" in lower case as detection's patterns have it; kNotAReference for
 // any other head, and always on Windows.
 int ClassifyLocalHead(std::u16string_view head);
+
+// Whether a value head names a local picture in a way no run can rewrite
+// here: a UNC path (\\server\share\...), a file URL with a host of its own
+// (file://server/share/...), or a drive with "/" and no file:/// (D:/...).
+// Web addresses are none of these.
+bool IsUnrewritableHead(std::u16string_view head);
 
 // Reads the value (the text after src="", up to the closing quotation mark)
 // in any spelling into out, reusing its storage; false when it names no

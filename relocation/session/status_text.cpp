@@ -4,6 +4,7 @@
 
 #include "core/path_helpers.h"
 #include "core/utf.h"
+#include "relocation/references/reference_spelling.h"
 #include "relocation/session/offer_texts.h"
 
 namespace picrelink {
@@ -34,20 +35,9 @@ std::u16string SeveralCsvs(const std::vector<std::u16string>& candidates, Langua
          others + u").";
 }
 
-// The census's spelling names (kStandardSpelling, kSpellingNames) as the
-// seller reads them.
+// The census's spelling names as the seller reads them.
 std::u16string SpellingName(const std::string& name, Language language) {
-  if (!Zh(language)) return FromUtf8(name);
-  static const struct {
-    std::string_view name;
-    std::u16string_view chinese;
-  } kChinese[] = {{"standard", u"标准"},       {"percent-encoded", u"百分号编码"},
-                  {"localhost", u"localhost"}, {"file:/", u"file:/"},
-                  {"backslashes", u"反斜杠"},  {"local folder", u"本机目录"}};
-  for (const auto& entry : kChinese) {
-    if (entry.name == name) return std::u16string(entry.chinese);
-  }
-  return FromUtf8(name);
+  return SpellingLabel(name, language);
 }
 
 std::u16string CensusLine(const CheckResult& check, Language language) {

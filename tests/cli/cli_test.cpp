@@ -120,7 +120,10 @@ TEST_F(CliTest, ErrorsGoToStderrAsTheErrorBoxShowsThem) {
   const Result r = Cli({"detect", "--level", "0.5", csv.string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "'0.5' is not a valid integer value.\n");
+  // The error box's text, then what to do.
+  EXPECT_EQ(r.err,
+            "'0.5' is not a valid integer value.\nThe level is a whole number: use 0 (the "
+            "pictures' own folder) or 1 (the folder above it), as in --level 1\n");
 
   const Result missing = Cli({"detect", (dir.path() / "missing.csv").string()});
   EXPECT_EQ(missing.status, 1);
@@ -726,7 +729,9 @@ TEST_F(CliTest, ChineseLocaleGivesChineseSentencesAndKeepsTheFixedTexts) {
   // The fixed texts stay as they are.
   WriteBytes(csv, Utf16FileBytes(Listing(u"D:\\old\\pics\\item\\a.jpg", u"x")));
   const Result level = zh({"detect", "--level", "0.5", csv.string()});
-  EXPECT_EQ(level.err, "'0.5' is not a valid integer value.\n");
+  EXPECT_EQ(level.err,
+            "'0.5' is not a valid integer value.\n"
+            "层级须为整数：请用 0（图片所在的目录）或 1（其上一级目录），例如 --level 1\n");
   const Result missing = zh({"detect", folder + sep + "none.csv"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err.rfind("Cannot open file \"", 0), 0u) << missing.err;
