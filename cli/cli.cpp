@@ -1,6 +1,11 @@
 #include "cli/cli.h"
 
 #include <filesystem>
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 #include <limits>
 #include <optional>
 #include <ostream>
@@ -75,13 +80,14 @@ Kind KindOf(std::u16string_view path) {
   return std::filesystem::exists(status) ? Kind::File : Kind::Missing;
 }
 
-// Whether a file's permissions forbid writing it (its read-only attribute on
-// Windows).
+// Whether this user may not write the file: its permissions (its read-only
+// attribute on Windows).
 bool IsReadOnly(std::u16string_view path) {
 #ifdef _WIN32
   const std::filesystem::path native(std::wstring(path.begin(), path.end()));
 #else
   const std::filesystem::path native(ToNativeBytes(path));
+  if (access(native.c_str(), W_OK) != 0 && errno == EACCES) return true;
 #endif
   std::error_code error;
   const std::filesystem::perms perms = std::filesystem::status(native, error).permissions();

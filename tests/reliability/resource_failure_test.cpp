@@ -21,6 +21,15 @@
 namespace picrelink::reliability {
 namespace {
 
+// The line the command line adds after "Cannot create file ..." when the
+// CSV's folder is what cannot be written.
+std::string FolderNextStep(const std::string& folder) {
+  return "The folder \"" + folder +
+         "\" cannot be written to (it is read-only, or you may not write there), and the new "
+         "CSV is made beside the old one. Nothing was changed. Make the folder writable, or copy "
+         "the whole package to a folder you can write to, and run again\n";
+}
+
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -138,7 +147,8 @@ TEST(ResourceFailure, ReadOnlyFileSystemIsACannotCreateError) {
                    (dryRun ? ", dry run" : ""));
       const ChildResult r = RunChild(CliProgram(), RelocateArgs(csv, backup, dryRun));
       EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Read-only file system.\n");
+      EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Read-only file system.\n" +
+                           FolderNextStep(csv.parent_path().string()));
       EXPECT_TRUE(ReadBytes(csv) == listing.before);
       EXPECT_EQ(test::ListNames(mountPoint), "goods.csv");
     }
@@ -240,9 +250,11 @@ TEST(PermissionFailure, UnprivilegedUserIsRefusedWhereThePermissionsSaySo) {
   const Case cases[] = {
       {"folder-not-writable", false, kNobody, 0644, false,
        "Cannot create file \"<csv>\". The folder \"<folder>/\" does not allow new files "
-       "(Permission denied)\n"},
+       "(Permission denied)\n<folder next step>"},
       {"csv-not-writable", true, 0, 0644, false,
-       "Cannot create file \"<csv>\". Permission denied.\n"},
+       "Cannot create file \"<csv>\". Permission denied.\nThe CSV \"<csv>\" is read-only. Nothing "
+       "was changed. Clear its read-only mark (or give yourself the right to write it) and run "
+       "again\n"},
       {"csv-not-readable", true, 0, 0600, false,
        "Cannot open file \"<csv>\". Permission denied.\n"},
       {"backup-folder-not-writable", true, kNobody, 0644, true,
@@ -278,7 +290,8 @@ TEST(PermissionFailure, UnprivilegedUserIsRefusedWhereThePermissionsSaySo) {
         {"<csv>", named.string()},
         {"<folder>", folder.string()},
         {"<backup>", BackupPath(named, 2).string()},
-        {"<backup folder>", backupFolder.string()}};
+        {"<backup folder>", backupFolder.string()},
+        {"<folder next step>", FolderNextStep(named.parent_path().string())}};
     for (const auto& [placeholder, path] : paths) {
       for (size_t at; (at = message.find(placeholder)) != std::string::npos;) {
         message.replace(at, placeholder.size(), path);

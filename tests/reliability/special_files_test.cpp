@@ -236,7 +236,10 @@ TEST(ReadOnlyCsv, IsRefusedWithCannotCreateFileAndKeepsItsMode) {
             RunChild(CliProgram(), RelocateArgs(csv, backup, dryRun), {.timeoutSeconds = 30});
 
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() + "\". Permission denied.\n");
+        EXPECT_EQ(r.err, "Cannot create file \"" + csv.string() +
+                             "\". Permission denied.\nThe CSV \"" + csv.string() +
+                             "\" is read-only. Nothing was changed. Clear its read-only mark (or "
+                             "give yourself the right to write it) and run again\n");
         EXPECT_EQ(ModeOf(csv), mode);
         EXPECT_TRUE(ReadBytes(csv) == listing.before);
         EXPECT_EQ(ListNames(dir.path()), "goods.csv") << "a refused run left something behind";
