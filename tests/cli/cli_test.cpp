@@ -154,7 +154,8 @@ TEST_F(CliTest, RelocateRewritesAndReportsTheCountsTheBackupAndTextOutsideRefere
                 "Warning: 1 of the occurrences to rewrite stand outside picture references (in "
                 "other text); check that they are meant to change.\n" +
                 kNewFolderMissingLine);
-  EXPECT_EQ(dry.err, "Needs a look: the new folder /new does not exist.\n");
+  EXPECT_EQ(dry.err, "Needs a look: the new folder " + ToUtf8(platform::AbsolutePath(u"/new")) +
+                         " does not exist.\n");
 
   const std::string newItem = folder + sep + "new item";
   const Result r = Cli({"relocate", "--backup", csv.string(), "D:\\old\\item", newItem});
