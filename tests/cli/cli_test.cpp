@@ -22,6 +22,7 @@
 #include "core/utf.h"
 #include "relocation/references/csv_encoding.h"
 #include "relocation/references/reference_spelling.h"
+#include "tests/support/cli_call.h"
 #include "tests/support/other_process.h"
 #include "tests/support/test_files.h"
 
@@ -35,16 +36,8 @@ using test::TempDir;
 using test::Utf16FileBytes;
 using test::WriteBytes;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Cli(const std::vector<std::string>& args, Language language = Language::English) {
-  std::ostringstream out, err;
-  const int status = cli::Run(args, out, err, language);
-  return {status, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::Cli;
 
 // What relocate and auto add when the new folder is a folder of this machine
 // that does not exist.

@@ -13,6 +13,7 @@
 
 #include "cli/cli.h"
 #include "core/utf.h"
+#include "tests/support/cli_call.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {
@@ -24,16 +25,8 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Cli(const std::vector<std::string>& args, Language language = Language::English) {
-  std::ostringstream out, err;
-  const int status = cli::Run(args, out, err, language);
-  return {status, out.str(), err.str()};
-}
+using Result = test::CliResult;
+using test::Cli;
 
 bool Holds(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -1,0 +1,24 @@
+#pragma once
+// picrelink-cli called in-process, as most CLI tests call it: the arguments
+// in, the exit status and both streams out.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "relocation/language.h"
+
+namespace picrelink::test {
+
+struct CliResult {
+  int status;
+  std::string out, err;
+};
+
+inline CliResult Cli(const std::vector<std::string>& args, Language language = Language::English) {
+  std::ostringstream out, err;
+  const int status = cli::Run(args, out, err, language);
+  return {status, out.str(), err.str()};
+}
+
+}  // namespace picrelink::test
