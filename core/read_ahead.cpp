@@ -11,8 +11,8 @@ ReadAhead::ReadAhead(Source source, size_t bufferUnits)
     : source_(std::move(source)), bufferUnits_(std::max<size_t>(bufferUnits, 1)) {
   // Each buffer rounded up to whole cache lines, so that both begin on one.
   const size_t stride = (bufferUnits_ + kCacheLineUnits - 1) / kCacheLineUnits * kCacheLineUnits;
-  storage_.resize(2 * stride + kCacheLineUnits);
-  slots_[0].units = AlignedToCacheLine(storage_.data());
+  storage_ = std::make_unique_for_overwrite<char16_t[]>(2 * stride + kCacheLineUnits);
+  slots_[0].units = AlignedToCacheLine(storage_.get());
   slots_[1].units = slots_[0].units + stride;
   worker_ = std::thread(&ReadAhead::Work, this);
 }

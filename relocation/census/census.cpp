@@ -53,12 +53,16 @@ class CensusTaker {
   void Take(std::u16string_view value) {
     size_t form = 0;
     unsigned spelling = 0;
-    if (memo_.Matches(value, form, spelling)) {
-      // The folder just seen, in the same spelling: counted without reading
-      // the value further.
-      Count(form, spelling, memoIndex_);
-      if (checker_ != nullptr) checker_->CountNotChecked();
-      return;
+    // The folders just seen, in the spellings just seen: counted without
+    // reading the value further. The one that matched last is tried first.
+    for (size_t k = 0; k < kMemos; ++k) {
+      const size_t slot = (lastMemo_ + k) % kMemos;
+      if (memos_[slot].memo.Matches(value, form, spelling)) {
+        lastMemo_ = slot;
+        Count(form, spelling, memos_[slot].index);
+        if (checker_ != nullptr) checker_->CountNotChecked();
+        return;
+      }
     }
     if (!ParseReference(value, parsed_)) return;
     const size_t folderLength = PictureFolderLength(parsed_, oneHigher_);
@@ -68,12 +72,14 @@ class CensusTaker {
     Count(parsed_.form, parsed_.spelling, index);
     if (checker_ != nullptr) checker_->Check(parsed_);
     // Remembered only where the picture check, if any, leaves every
-    // reference to the folder unchecked whatever its rest.
+    // reference to the folder unchecked whatever its rest; in the slot used
+    // longest ago.
     if (checker_ == nullptr || checker_->NeverChecks(parsed_, folderLength)) {
-      memo_.Remember(value, parsed_, folderLength, oneHigher_);
-      memoIndex_ = index;
-    } else {
-      memo_.Forget();
+      Memo& oldest = memos_[nextMemo_];
+      oldest.memo.Remember(value, parsed_, folderLength, oneHigher_);
+      oldest.index = index;
+      lastMemo_ = nextMemo_;
+      nextMemo_ = (nextMemo_ + 1) % kMemos;
     }
   }
 
@@ -133,8 +139,16 @@ class CensusTaker {
   bool oneHigher_;
   PictureChecker* checker_;
   ParsedReference parsed_;
-  FolderMemo memo_;
-  size_t memoIndex_ = kNone;  // the remembered folder's entry
+  // A few folders remembered at once: a listing mixes the spellings of one
+  // folder (paths and file URLs) and a few folders in every record.
+  static constexpr size_t kMemos = 4;
+  struct Memo {
+    FolderMemo memo;
+    size_t index = kNone;  // the remembered folder's entry
+  };
+  std::array<Memo, kMemos> memos_;
+  size_t lastMemo_ = 0;  // the slot that matched or was filled last
+  size_t nextMemo_ = 0;  // the slot filled next
   std::unordered_map<std::u16string, size_t> index_;
   std::u16string lastFolder_;
   bool lastLocal_ = false;
@@ -201,7 +215,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
 
   // A reference of every spelling the run knows, or one it cannot rewrite.
   constexpr int kUnrewritable = static_cast<int>(kFormCount);
-  ReferenceScanner scanner(
+  BasicReferenceScanner scanner(
       [](std::u16string_view head) {
         const int form = ClassifySpelledHead(head);
         if (form == kNotAReference && IsUnrewritableHead(head)) return kUnrewritable;

@@ -1,11 +1,108 @@
 #include "relocation/references/folder_memo.h"
 
+#include <algorithm>
+
 #include "relocation/references/reference_forms.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PICRELINK_MEMO_SSE2 1
+#endif
 
 namespace picrelink {
 namespace {
 
 bool IsSeparatorUnit(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// What Matches needs to know of a value's rest, from the separator that
+// ends the remembered prefix on.
+struct RestShape {
+  int separators = 0;      // behind the first one
+  bool backslash = false;  // a "\" among them
+};
+
+// The rest value[end, size) read unit by unit: false when a unit could turn
+// into a separator by decoding (%, &) or make a drive (:), or a component
+// is empty (two separators together, one at the end).
+bool ReadRestPlain(std::u16string_view value, size_t end, bool slashSeparates, RestShape& shape) {
+  bool componentEmpty = true;
+  for (size_t i = end + 1; i < value.size(); ++i) {
+    const char16_t c = value[i];
+    if (c == u'\\' || (c == u'/' && slashSeparates)) {
+      if (componentEmpty) return false;
+      ++shape.separators;
+      shape.backslash |= c == u'\\';
+      componentEmpty = true;
+      continue;
+    }
+    if (c == u'%' || c == u':' || c == u'&') return false;
+    componentEmpty = false;
+  }
+  shape.backslash |= value[end] == u'\\';
+  return !componentEmpty;
+}
+
+#ifdef PICRELINK_MEMO_SSE2
+// Bit k of each mask for unit k of at[0, 16).
+struct UnitMasks {
+  unsigned separator;
+  unsigned backslash;
+  unsigned refused;  // % : &
+};
+
+inline unsigned MaskOf(__m128i low, __m128i high) {
+  // The lanes are 0 or -1: packed to bytes they keep that.
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+}
+
+inline UnitMasks MasksOf(const char16_t* at, __m128i slash) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8));
+  const __m128i backslash = _mm_set1_epi16(u'\\');
+  const __m128i percent = _mm_set1_epi16(u'%');
+  const __m128i colon = _mm_set1_epi16(u':');
+  const __m128i amp = _mm_set1_epi16(u'&');
+  const __m128i backA = _mm_cmpeq_epi16(a, backslash);
+  const __m128i backB = _mm_cmpeq_epi16(b, backslash);
+  const __m128i sepA = _mm_or_si128(backA, _mm_cmpeq_epi16(a, slash));
+  const __m128i sepB = _mm_or_si128(backB, _mm_cmpeq_epi16(b, slash));
+  const __m128i badA =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(a, percent), _mm_cmpeq_epi16(a, colon)),
+                   _mm_cmpeq_epi16(a, amp));
+  const __m128i badB =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(b, percent), _mm_cmpeq_epi16(b, colon)),
+                   _mm_cmpeq_epi16(b, amp));
+  return {MaskOf(sepA, sepB), MaskOf(backA, backB), MaskOf(badA, badB)};
+}
+
+// The same as ReadRestPlain, 16 units at a time; the last block is read
+// ending at the value's end, overlapping the one before, and its units
+// already seen are shifted out. Needs a value of 16 units or more.
+//
+// Of the empty components only the first needs a test of its own: any other
+// one takes two separators of the rest, one more than a level allows, or
+// ends the value, which the folder rule reads as the same folder.
+bool ReadRestBlocks(std::u16string_view value, size_t end, bool slashSeparates, RestShape& shape) {
+  const size_t size = value.size();
+  if (value[end + 1] == u'\\' || (slashSeparates && value[end + 1] == u'/')) return false;
+  // With "/" no separator, the "/" test repeats the "\" one.
+  const __m128i slash = _mm_set1_epi16(static_cast<short>(slashSeparates ? u'/' : u'\\'));
+  int separators = -1;  // the one at end is no separator of the rest
+  for (size_t block = end; block < size; block += 16) {
+    const size_t at = std::min(block, size - 16);
+    const UnitMasks masks = MasksOf(value.data() + at, slash);
+    const size_t shift = block - at;
+    // The units from block on; the ones before it were seen already.
+    const unsigned separator = masks.separator >> shift;
+    if ((masks.refused >> shift) != 0) return false;
+    // Few separators: one step each (no popcount instruction is assumed).
+    for (unsigned bits = separator; bits != 0; bits &= bits - 1) ++separators;
+    shape.backslash |= (masks.backslash >> shift) != 0;
+  }
+  shape.separators = separators;
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -49,27 +146,25 @@ bool FolderMemo::Matches(std::u16string_view value, size_t& form, unsigned& spel
   if (!valid_) return false;
   const size_t end = prefix_.size();
   if (value.size() <= end + 1) return false;
+  // The prefix ends where the folder does only when a separator follows it
+  // here as well; in a path of a drive only "\" separates.
+  const bool slashSeparates = local_ || urlPath_;
+  const char16_t next = value[end];
+  if (next != u'\\' && !(slashSeparates && next == u'/')) return false;
   if (!BeginsWithSmall(value, prefix_, !local_)) return false;
-  // The rest: a separator, then non-empty components, separators_ more
-  // separators between them, nothing that decoding could turn into one.
-  bool backslash = value[end] == u'\\';
-  if (!local_ && !urlPath_ && !backslash) return false;
-  int separators = 0;
-  bool componentEmpty = true;
-  for (size_t i = end + 1; i < value.size(); ++i) {
-    const char16_t c = value[i];
-    if (c == u'\\' || (c == u'/' && (local_ || urlPath_))) {
-      if (componentEmpty || ++separators > separators_) return false;
-      backslash |= c == u'\\';
-      componentEmpty = true;
-      continue;
-    }
-    if (c == u'%' || c == u':' || c == u'&') return false;
-    componentEmpty = false;
-  }
-  if (componentEmpty || separators != separators_) return false;
+  // The rest: non-empty components, separators_ more separators between
+  // them, nothing that decoding could turn into one.
+  RestShape shape;
+#ifdef PICRELINK_MEMO_SSE2
+  const bool read = value.size() >= 16 ? ReadRestBlocks(value, end, slashSeparates, shape)
+                                       : ReadRestPlain(value, end, slashSeparates, shape);
+#else
+  const bool read = ReadRestPlain(value, end, slashSeparates, shape);
+#endif
+  if (!read || shape.separators != separators_) return false;
   form = form_;
-  spelling = spelling_ | (urlPath_ && backslash ? static_cast<unsigned>(kSpellingBackslash) : 0u);
+  spelling =
+      spelling_ | (urlPath_ && shape.backslash ? static_cast<unsigned>(kSpellingBackslash) : 0u);
   return true;
 }
 

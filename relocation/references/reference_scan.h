@@ -23,6 +23,11 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "core/find_unit.h"
+#include "core/freplace.h"
+#include "core/freplace_kernels.h"
 
 namespace picrelink {
 
@@ -45,16 +50,28 @@ struct FoundReference {
   bool truncated = false;
 };
 
-class ReferenceScanner {
- public:
-  // head: the value's first units, kValueHeadUnits of them or the whole
-  // value when it is shorter.
-  using Classifier = std::function<int(std::u16string_view head)>;
-  // Called for each recognised value, in order; returns true to stop the scan.
-  using Sink = std::function<bool(const FoundReference&)>;
+namespace scan_detail {
+// The longest end of text that begins src="" without completing it.
+size_t TailBeginningHead(std::u16string_view text);
+}  // namespace scan_detail
 
-  ReferenceScanner(Classifier classify, Sink sink,
-                   size_t maxValueUnits = std::numeric_limits<size_t>::max());
+// ClassifyFn: int(std::u16string_view head), where head is the value's first
+// units, kValueHeadUnits of them or the whole value when it is shorter.
+// SinkFn: bool(const FoundReference&), called for each recognised value in
+// order; returns true to stop the scan.
+//
+// A template so that a scan that runs over every reference of a large text
+// (the census) has its classifier and sink inlined; ReferenceScanner below,
+// with std::function, serves every other caller.
+template <typename ClassifyFn, typename SinkFn>
+class BasicReferenceScanner {
+ public:
+  using Classifier = ClassifyFn;
+  using Sink = SinkFn;
+
+  BasicReferenceScanner(ClassifyFn classify, SinkFn sink,
+                        size_t maxValueUnits = std::numeric_limits<size_t>::max())
+      : classify_(std::move(classify)), sink_(std::move(sink)), maxValueUnits_(maxValueUnits) {}
 
   // The next piece of the text. Does nothing once the scan has stopped.
   void Feed(std::u16string_view piece);
@@ -66,7 +83,11 @@ class ReferenceScanner {
   uint64_t Position() const { return fed_; }
   // The earliest position of the text fed so far that may still belong to a
   // reference reported whole later (its src=""); Position() when none.
-  uint64_t HeldFrom() const;
+  uint64_t HeldFrom() const {
+    if (state_ == State::Searching) return fed_ - partial_;
+    if (truncated_) return fed_;
+    return valueStart_ - kSrcHead.size();
+  }
 
  private:
   enum class State { Searching, Head, Value };
@@ -80,9 +101,13 @@ class ReferenceScanner {
   void Decide();
   void Emit();
 
-  Classifier classify_;
-  Sink sink_;
+  ClassifyFn classify_;
+  SinkFn sink_;
   size_t maxValueUnits_;
+  // The search form for this CPU, picked once: a scan calls it once per
+  // src="", where FindOccurrence's choice on every call would cost more than
+  // the search between two references.
+  kernels::FindFunction find_ = kernels::BestFind();
 
   State state_ = State::Searching;
   bool stopped_ = false;
@@ -95,9 +120,161 @@ class ReferenceScanner {
   bool truncated_ = false;
 };
 
+using ReferenceScanner = BasicReferenceScanner<std::function<int(std::u16string_view head)>,
+                                               std::function<bool(const FoundReference&)>>;
+
 // Every recognised value of a whole text, in order, with Classifier and Sink
 // as above.
 void ScanReferences(std::u16string_view text, const ReferenceScanner::Classifier& classify,
                     const ReferenceScanner::Sink& sink);
+
+template <typename ClassifyFn, typename SinkFn>
+void BasicReferenceScanner<ClassifyFn, SinkFn>::BeginValue(uint64_t position) {
+  state_ = State::Head;
+  valueStart_ = position;
+  valueLength_ = 0;
+  value_.clear();
+  truncated_ = false;
+  kind_ = kNotAReference;
+}
+
+template <typename ClassifyFn, typename SinkFn>
+void BasicReferenceScanner<ClassifyFn, SinkFn>::Decide() {
+  kind_ = classify_(std::u16string_view(value_));
+  if (kind_ != kNotAReference) {
+    if (value_.size() > maxValueUnits_) {
+      value_.resize(maxValueUnits_);
+      truncated_ = true;
+    }
+    state_ = State::Value;
+    return;
+  }
+  // Not a reference: the search goes on right behind its src="". The head
+  // holds no quotation mark, so the only src="" that can begin inside it is
+  // one that its last units begin.
+  state_ = State::Searching;
+  partial_ = scan_detail::TailBeginningHead(value_);
+  value_.clear();
+}
+
+template <typename ClassifyFn, typename SinkFn>
+void BasicReferenceScanner<ClassifyFn, SinkFn>::Emit() {
+  state_ = State::Searching;
+  const FoundReference found{valueStart_, valueLength_, kind_, value_, truncated_};
+  if (sink_(found)) stopped_ = true;
+  value_.clear();
+  truncated_ = false;
+}
+
+template <typename ClassifyFn, typename SinkFn>
+inline bool BasicReferenceScanner<ClassifyFn, SinkFn>::TakeWhole(std::u16string_view piece,
+                                                                 uint64_t base, size_t& i) {
+  const size_t start = i;
+  const size_t n = piece.size();
+  const size_t headEnd = std::min(n, start + kValueHeadUnits);
+  size_t quote = FindUnit(piece.data(), headEnd, u'"', start);
+  int kind = kNotAReference;
+  if (quote == headEnd) {
+    if (headEnd - start < kValueHeadUnits) return false;  // the piece ends in the head
+    kind = classify_(piece.substr(start, kValueHeadUnits));
+    if (kind == kNotAReference) return true;  // the search goes on right behind src=""
+    quote = FindUnit(piece.data(), n, u'"', headEnd);
+    if (quote == n) return false;  // the value goes on in the next piece
+  } else {
+    kind = classify_(piece.substr(start, quote - start));
+    if (kind == kNotAReference) return true;
+  }
+  const size_t length = quote - start;
+  const size_t kept = std::min(length, maxValueUnits_);
+  i = quote + 1;  // the closing quotation mark belongs to the reference
+  fed_ = base + i;
+  const FoundReference found{base + start, length, kind, piece.substr(start, kept), kept < length};
+  if (sink_(found)) stopped_ = true;
+  return true;
+}
+
+template <typename ClassifyFn, typename SinkFn>
+void BasicReferenceScanner<ClassifyFn, SinkFn>::Feed(std::u16string_view piece) {
+  const uint64_t base = fed_;
+  const size_t n = piece.size();
+  size_t i = 0;
+  while (i < n && !stopped_) {
+    switch (state_) {
+      case State::Searching: {
+        if (partial_ > 0) {
+          // A src="" begun by the last piece.
+          if (piece[i] == kSrcHead[partial_]) {
+            ++i;
+            if (++partial_ == kSrcHead.size()) {
+              partial_ = 0;
+              BeginValue(base + i);
+            }
+          } else {
+            partial_ = 0;  // piece[i] is looked at again as a possible start
+          }
+          break;
+        }
+        // Most values lie whole in the piece: decided and reported from the
+        // piece itself, one after another. A value that the piece's end cuts
+        // is gathered.
+        while (true) {
+          const size_t found = find_(piece.data(), n, kSrcHead, false, i);
+          if (found == kNoOccurrence) {
+            partial_ = scan_detail::TailBeginningHead(piece.substr(i));
+            i = n;
+            break;
+          }
+          i = found + kSrcHead.size();
+          if (!TakeWhole(piece, base, i)) {
+            BeginValue(base + i);
+            break;
+          }
+          if (stopped_) break;
+        }
+        break;
+      }
+      case State::Head: {
+        const size_t stop = std::min(n, i + (kValueHeadUnits - value_.size()));
+        const size_t found = FindUnit(piece.data(), stop, u'"', i);
+        const size_t quote = found == stop ? std::u16string_view::npos : found;
+        const size_t end = found;
+        value_.append(piece.substr(i, end - i));
+        valueLength_ += end - i;
+        i = end;
+        if (quote != std::u16string_view::npos || value_.size() == kValueHeadUnits) Decide();
+        break;
+      }
+      case State::Value: {
+        const size_t end = FindUnit(piece.data(), n, u'"', i);
+        const size_t quote = end == n ? std::u16string_view::npos : end;
+        const size_t room = maxValueUnits_ > value_.size() ? maxValueUnits_ - value_.size() : 0;
+        const size_t take = std::min(room, end - i);
+        value_.append(piece.substr(i, take));
+        if (take < end - i) truncated_ = true;
+        valueLength_ += end - i;
+        i = end;
+        if (quote != std::u16string_view::npos) {
+          ++i;  // the closing quotation mark belongs to the reference
+          fed_ = base + i;
+          Emit();
+        }
+        break;
+      }
+    }
+  }
+  fed_ = base + n;
+}
+
+template <typename ClassifyFn, typename SinkFn>
+void BasicReferenceScanner<ClassifyFn, SinkFn>::Finish() {
+  // A value that no quotation mark closes is no reference.
+  state_ = State::Searching;
+  partial_ = 0;
+  value_.clear();
+  truncated_ = false;
+}
+
+extern template class BasicReferenceScanner<std::function<int(std::u16string_view head)>,
+                                            std::function<bool(const FoundReference&)>>;
 
 }  // namespace picrelink

@@ -199,9 +199,9 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
   while (cut != std::u16string_view::npos && cut > 0 && raw[cut] == u'#' && raw[cut - 1] == u'&') {
     cut = raw.find_first_of(u"#?", cut + 1);
   }
-  out.browserLength =
-      cut == std::u16string_view::npos ? out.path.size()
-                                       : DecodePercentLeniently(raw.substr(0, cut)).size();
+  out.browserLength = cut == std::u16string_view::npos
+                          ? out.path.size()
+                          : DecodePercentLeniently(raw.substr(0, cut)).size();
   return true;
 }
 
@@ -265,13 +265,21 @@ bool BeginsWithSmall(std::u16string_view text, std::u16string_view smallPrefix, 
   const __m128i beforeA = _mm_set1_epi16(u'A' - 1);
   const __m128i afterZ = _mm_set1_epi16(u'Z' + 1);
   const __m128i toSmall = _mm_set1_epi16(fold ? 32 : 0);
-  for (; i + 8 <= end; i += 8) {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+  const auto blockMatches = [&](size_t at) {
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + at));
     const __m128i capital =
         _mm_and_si128(_mm_cmpgt_epi16(block, beforeA), _mm_cmpgt_epi16(afterZ, block));
     block = _mm_add_epi16(block, _mm_and_si128(capital, toSmall));
-    const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(smallPrefix.data() + i));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, want)) != 0xFFFF) return false;
+    const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(smallPrefix.data() + at));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(block, want)) == 0xFFFF;
+  };
+  if (end >= 8) {
+    for (; i + 8 <= end; i += 8) {
+      if (!blockMatches(i)) return false;
+    }
+    // The last units in a block that ends with the prefix, overlapping the
+    // one before.
+    return i == end || blockMatches(end - 8);
   }
 #endif
   for (; i < end; ++i) {

@@ -347,7 +347,11 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
       u"b", u"c.jpg", u"\\", u"/", u"%41", u"%5C", u":", u"&#92;", u"\"\"", u"\\\\", u"x\"\" ",
       // Whole rests: one folder deep,
       // none, an empty component.
-      u"b\\c.jpg\"\" ", u"\\c.jpg\"\" ", u"c.jpg\"\" "};
+      u"b\\c.jpg\"\" ", u"\\c.jpg\"\" ", u"c.jpg\"\" ",
+      // A folder's name going on past the one remembered (D:\ab, /srv/ab),
+      // and names long enough that values and their rests run over blocks
+      // of 16 units.
+      u"src=\"\"D:\\a", u"src=\"\"file:///D:/a", u"src=\"\"/srv/a", u"0123456789abcdefghij"};
   std::mt19937 rng(2020u);
   TempDir dir;
   const std::u16string csv = dir.File("a.csv");
