@@ -217,6 +217,11 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
   constexpr int kUnrewritable = static_cast<int>(kFormCount);
   BasicReferenceScanner scanner(
       [](std::u16string_view head) {
+        // Most values are paths of a drive (D:\\...), told at once.
+        if (head.size() >= 3 && head[1] == u':' && head[2] == u'\\' &&
+            ((head[0] | 0x20) >= u'a' && (head[0] | 0x20) <= u'z')) {
+          return static_cast<int>(kPathForm);
+        }
         const int form = ClassifySpelledHead(head);
         if (form == kNotAReference && IsUnrewritableHead(head)) return kUnrewritable;
         return form;

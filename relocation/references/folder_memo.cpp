@@ -142,15 +142,10 @@ void FolderMemo::Remember(std::u16string_view value, const ParsedReference& pars
   valid_ = true;
 }
 
-bool FolderMemo::Matches(std::u16string_view value, size_t& form, unsigned& spelling) const {
-  if (!valid_) return false;
+bool FolderMemo::MatchesFromPrefix(std::u16string_view value, size_t& form,
+                                   unsigned& spelling) const {
   const size_t end = prefix_.size();
-  if (value.size() <= end + 1) return false;
-  // The prefix ends where the folder does only when a separator follows it
-  // here as well; in a path of a drive only "\" separates.
   const bool slashSeparates = local_ || urlPath_;
-  const char16_t next = value[end];
-  if (next != u'\\' && !(slashSeparates && next == u'/')) return false;
   if (!BeginsWithSmall(value, prefix_, !local_)) return false;
   // The rest: non-empty components, separators_ more separators between
   // them, nothing that decoding could turn into one.

@@ -23,9 +23,20 @@ class FolderMemo {
 
   // Whether value names the remembered folder, exactly as ParseReference and
   // PictureFolderLength would say; its form and spelling then.
-  bool Matches(std::u16string_view value, size_t& form, unsigned& spelling) const;
+  bool Matches(std::u16string_view value, size_t& form, unsigned& spelling) const {
+    // Most values tried against another folder's memo are told apart by the
+    // unit behind the prefix, here, without a call.
+    const size_t end = prefix_.size();
+    if (!valid_ || value.size() <= end + 1) return false;
+    const char16_t next = value[end];
+    if (next != u'\\' && !((local_ || urlPath_) && next == u'/')) return false;
+    return MatchesFromPrefix(value, form, spelling);
+  }
 
  private:
+  // Matches once the unit behind the prefix is a separator.
+  bool MatchesFromPrefix(std::u16string_view value, size_t& form, unsigned& spelling) const;
+
   bool valid_ = false;
   // The value's units up to the folder's end; ASCII letters small but for a
   // local folder.

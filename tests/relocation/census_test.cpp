@@ -351,7 +351,10 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
       // A folder's name going on past the one remembered (D:\ab, /srv/ab),
       // and names long enough that values and their rests run over blocks
       // of 16 units.
-      u"src=\"\"D:\\a", u"src=\"\"file:///D:/a", u"src=\"\"/srv/a", u"0123456789abcdefghij"};
+      u"src=\"\"D:\\a", u"src=\"\"file:///D:/a", u"src=\"\"/srv/a", u"0123456789abcdefghij",
+      // Heads that are nearly a drive's path: no letter, "/" (which no run
+      // rewrites), a UNC path.
+      u"src=\"\"1:\\", u"src=\"\"D:/a/", u"src=\"\"\\\\srv\\"};
   std::mt19937 rng(2020u);
   TempDir dir;
   const std::u16string csv = dir.File("a.csv");
@@ -365,9 +368,19 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
       const bool oneHigher = level[0] == u'1';
       // The plain count.
       int64_t references = 0;
+      int64_t notRewritable = 0;
       std::map<std::string, int64_t> spellings;
       std::map<std::u16string, int64_t> byFolder;
-      ScanReferences(text, ClassifySpelledHead, [&](const FoundReference& found) {
+      constexpr int kUnrewritable = static_cast<int>(kFormCount);
+      const auto classify = [](std::u16string_view head) {
+        const int form = ClassifySpelledHead(head);
+        return form == kNotAReference && IsUnrewritableHead(head) ? kUnrewritable : form;
+      };
+      ScanReferences(text, classify, [&](const FoundReference& found) {
+        if (found.kind == kUnrewritable) {
+          ++notRewritable;
+          return false;
+        }
         ParsedReference parsed;
         if (!ParseReference(found.value, parsed)) return false;
         ++references;
@@ -386,6 +399,7 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
       const Census& census = result.census;
       SCOPED_TRACE(ToUtf8(text) + " level " + ToUtf8(level));
       ASSERT_EQ(census.references, references);
+      ASSERT_EQ(census.notRewritable, notRewritable);
       ASSERT_EQ(census.spellings, spellings);
       std::map<std::u16string, int64_t> counted;
       for (const CensusFolder& folder : census.folders) {
