@@ -43,7 +43,7 @@ bool ReadRestPlain(std::u16string_view value, size_t end, bool slashSeparates, R
 }
 
 #ifdef PICRELINK_MEMO_SSE2
-// Bit k of each mask for unit k of at[0, 16).
+// Bit k of each mask for unit k of the 16 units in a and b.
 struct UnitMasks {
   unsigned separator;
   unsigned backslash;
@@ -55,9 +55,7 @@ inline unsigned MaskOf(__m128i low, __m128i high) {
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
 }
 
-inline UnitMasks MasksOf(const char16_t* at, __m128i slash) {
-  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 8));
+inline UnitMasks MasksOf(__m128i a, __m128i b, __m128i slash) {
   const __m128i backslash = _mm_set1_epi16(u'\\');
   const __m128i percent = _mm_set1_epi16(u'%');
   const __m128i colon = _mm_set1_epi16(u':');
@@ -75,31 +73,59 @@ inline UnitMasks MasksOf(const char16_t* at, __m128i slash) {
   return {MaskOf(sepA, sepB), MaskOf(backA, backB), MaskOf(badA, badB)};
 }
 
-// The same as ReadRestPlain, 16 units at a time; the last block is read
-// ending at the value's end, overlapping the one before, and its units
-// already seen are shifted out. Needs a value of 16 units or more.
+// The prefix and the rest of a value of 16 units or more, 16 units at a
+// time: the prefix compared with the remembered one (padded with 16 units),
+// the rest read as ReadRestPlain reads it. A last block of either ends where
+// the prefix or the value does, overlapping the one before; the units it
+// has no business with are masked off.
 //
 // Of the empty components only the first needs a test of its own: any other
 // one takes two separators of the rest, one more than a level allows, or
 // ends the value, which the folder rule reads as the same folder.
-bool ReadRestBlocks(std::u16string_view value, size_t end, bool slashSeparates, RestShape& shape) {
+bool ReadBlocks(std::u16string_view value, const char16_t* padded, size_t end, bool fold,
+                bool slashSeparates, RestShape& shape) {
   const size_t size = value.size();
-  if (value[end + 1] == u'\\' || (slashSeparates && value[end + 1] == u'/')) return false;
-  // With "/" no separator, the "/" test repeats the "\" one.
-  const __m128i slash = _mm_set1_epi16(static_cast<short>(slashSeparates ? u'/' : u'\\'));
-  int separators = -1;  // the one at end is no separator of the rest
-  for (size_t block = end; block < size; block += 16) {
+  const char16_t* units = value.data();
+  if (units[end + 1] == u'\\' || (slashSeparates && units[end + 1] == u'/')) return false;
+  // Capitals turned small (unless fold is off); the compare is signed, so
+  // units from U+8000 up stay as they are.
+  const __m128i beforeA = _mm_set1_epi16(u'A' - 1);
+  const __m128i afterZ = _mm_set1_epi16(u'Z' + 1);
+  const __m128i toSmall = _mm_set1_epi16(fold ? 32 : 0);
+  const auto small = [&](const char16_t* at) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i capital =
+        _mm_and_si128(_mm_cmpgt_epi16(block, beforeA), _mm_cmpgt_epi16(afterZ, block));
+    return _mm_add_epi16(block, _mm_and_si128(capital, toSmall));
+  };
+  const auto load = [](const char16_t* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  };
+  // The prefix: blocks from 0, the last one ending with the value at the
+  // latest; the units from end on are no part of it.
+  for (size_t block = 0; block < end; block += 16) {
     const size_t at = std::min(block, size - 16);
-    const UnitMasks masks = MasksOf(value.data() + at, slash);
+    const unsigned same = MaskOf(_mm_cmpeq_epi16(small(units + at), load(padded + at)),
+                                 _mm_cmpeq_epi16(small(units + at + 8), load(padded + at + 8))) >>
+                          (block - at);
+    const unsigned prefixUnits = (1u << std::min<size_t>(end - block, 16)) - 1;
+    if ((same & prefixUnits) != prefixUnits) return false;
+  }
+  // The rest: blocks from end + 1, the last one ending with the value.
+  const __m128i slash = _mm_set1_epi16(static_cast<short>(slashSeparates ? u'/' : u'\\'));
+  int separators = 0;
+  bool backslash = units[end] == u'\\';
+  for (size_t block = end + 1; block < size; block += 16) {
+    const size_t at = std::min(block, size - 16);
     const size_t shift = block - at;
-    // The units from block on; the ones before it were seen already.
-    const unsigned separator = masks.separator >> shift;
+    const UnitMasks masks = MasksOf(load(units + at), load(units + at + 8), slash);
     if ((masks.refused >> shift) != 0) return false;
     // Few separators: one step each (no popcount instruction is assumed).
-    for (unsigned bits = separator; bits != 0; bits &= bits - 1) ++separators;
-    shape.backslash |= (masks.backslash >> shift) != 0;
+    for (unsigned bits = masks.separator >> shift; bits != 0; bits &= bits - 1) ++separators;
+    backslash |= (masks.backslash >> shift) != 0;
   }
   shape.separators = separators;
+  shape.backslash = backslash;
   return true;
 }
 #endif
@@ -138,6 +164,9 @@ void FolderMemo::Remember(std::u16string_view value, const ParsedReference& pars
   if (!local_) {
     for (char16_t& c : prefix_) c = FoldAscii(c);
   }
+  // For ReadBlocks, which reads 16 units of it from any place in the prefix.
+  padded_.assign(prefix_);
+  padded_.append(16, u'\0');
   separators_ = oneHigher ? 1 : 0;
   valid_ = true;
 }
@@ -146,15 +175,15 @@ bool FolderMemo::MatchesFromPrefix(std::u16string_view value, size_t& form,
                                    unsigned& spelling) const {
   const size_t end = prefix_.size();
   const bool slashSeparates = local_ || urlPath_;
-  if (!BeginsWithSmall(value, prefix_, !local_)) return false;
-  // The rest: non-empty components, separators_ more separators between
-  // them, nothing that decoding could turn into one.
   RestShape shape;
 #ifdef PICRELINK_MEMO_SSE2
-  const bool read = value.size() >= 16 ? ReadRestBlocks(value, end, slashSeparates, shape)
-                                       : ReadRestPlain(value, end, slashSeparates, shape);
+  const bool read = value.size() >= 16
+                        ? ReadBlocks(value, padded_.data(), end, !local_, slashSeparates, shape)
+                        : BeginsWithSmall(value, prefix_, !local_) &&
+                              ReadRestPlain(value, end, slashSeparates, shape);
 #else
-  const bool read = ReadRestPlain(value, end, slashSeparates, shape);
+  const bool read =
+      BeginsWithSmall(value, prefix_, !local_) && ReadRestPlain(value, end, slashSeparates, shape);
 #endif
   if (!read || shape.separators != separators_) return false;
   form = form_;

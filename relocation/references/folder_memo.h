@@ -41,6 +41,7 @@ class FolderMemo {
   // The value's units up to the folder's end; ASCII letters small but for a
   // local folder.
   std::u16string prefix_;
+  std::u16string padded_;  // prefix_ and 16 units more
   size_t form_ = 0;
   unsigned spelling_ = 0;  // of the prefix: without escapes, backslashes as in it
   bool local_ = false;     // a local folder: "/" and "\" separate

@@ -51,23 +51,45 @@ TEST(FolderMemoProperty, VouchesOnlyForWhatReadingTheValueSays) {
     // or two components of any length, now and then with a unit of any kind
     // put in anywhere.
     std::u16string value = first.substr(0, parsed.pathStart + length);
+    const bool local = (parsed.spelling & kSpellingLocal) != 0;
     for (char16_t& c : value) {
       if (rng() % 3 == 0 && c < 128 && std::isalpha(static_cast<int>(c))) c ^= 0x20;
     }
+    // A local folder is named exactly: another case is another folder.
+    bool plain = !local || value == first.substr(0, value.size());
+    // Now and then another folder: one unit of the remembered one changed,
+    // anywhere in it.
+    if (rng() % 4 == 0) {
+      value[rng() % value.size()] = u'q';
+      plain = false;
+    }
+    // A plain rest: as many components as the level takes, none empty,
+    // separated by "\", which every spelling separates with.
     const size_t components = 1 + rng() % 3;
+    plain = plain && components == (oneHigher ? 2u : 1u);
     for (size_t k = 0; k < components; ++k) {
-      value += kSeparators[rng() % std::size(kSeparators)];
+      const std::u16string& separator = kSeparators[rng() % std::size(kSeparators)];
+      value += separator;
       const size_t names = rng() % 4;
       for (size_t n = 0; n < names; ++n) value += kNames[rng() % std::size(kNames)];
+      plain = plain && separator == u"\\" && names > 0;
     }
-    for (int odd = static_cast<int>(rng() % 4) - 1; odd > 0; --odd) {
+    const int odd = static_cast<int>(rng() % 4) - 1;
+    plain = plain && odd <= 0;
+    for (int k = odd; k > 0; --k) {
       const size_t at =
           parsed.pathStart + length + rng() % (value.size() - parsed.pathStart - length);
       value.insert(at, kUnits[rng() % std::size(kUnits)]);
     }
     size_t form = 0;
     unsigned spelling = 0;
-    if (!memo.Matches(value, form, spelling)) continue;
+    // A memo that vouches for the value it was made from vouches for every
+    // plain rest of its folder too: that is what it saves.
+    const bool remembered = memo.Matches(first, form, spelling);
+    if (!memo.Matches(value, form, spelling)) {
+      ASSERT_FALSE(remembered && plain) << ToUtf8(first) << " then " << ToUtf8(value);
+      continue;
+    }
     ++vouched;
     SCOPED_TRACE(ToUtf8(first) + " then " + ToUtf8(value) + (oneHigher ? " level 1" : " level 0"));
     ParsedReference read;
