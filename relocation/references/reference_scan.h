@@ -26,12 +26,11 @@
 #include <utility>
 
 #include "core/find_unit.h"
-#include "core/freplace.h"
-#include "core/freplace_kernels.h"
+#include "relocation/references/src_search.h"
 
 namespace picrelink {
 
-inline constexpr std::u16string_view kSrcHead = u"src=\"\"";
+inline constexpr std::u16string_view kSrcHead = kSrcHeadText;
 
 // How much of a value decides what it is: enough for the longest spelling
 // head (file://localhost/D:/).
@@ -104,10 +103,6 @@ class BasicReferenceScanner {
   ClassifyFn classify_;
   SinkFn sink_;
   size_t maxValueUnits_;
-  // The search form for this CPU, picked once: a scan calls it once per
-  // src="", where FindOccurrence's choice on every call would cost more than
-  // the search between two references.
-  kernels::FindFunction find_ = kernels::BestFind();
 
   State state_ = State::Searching;
   bool stopped_ = false;
@@ -218,7 +213,7 @@ void BasicReferenceScanner<ClassifyFn, SinkFn>::Feed(std::u16string_view piece) 
         // piece itself, one after another. A value that the piece's end cuts
         // is gathered.
         while (true) {
-          const size_t found = find_(piece.data(), n, kSrcHead, false, i);
+          const size_t found = FindSrcHead(piece.data(), n, i);
           if (found == kNoOccurrence) {
             partial_ = scan_detail::TailBeginningHead(piece.substr(i));
             i = n;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/freplace_kernels.h"
 #include "core/utf.h"
 #include "relocation/references/reference_forms.h"
 #include "relocation/references/regexpr.h"
@@ -93,8 +94,9 @@ std::u16string RandomText(std::mt19937& rng) {
   static const std::u16string kParts[] = {
       u"src=\"\"", u"src=", u"\"", u"\"\"", u"D", u"q", u":", u"\\", u"/", u"file:///", u"file://",
       u"s", u"x", u"图", u"\r\n", u"src=\"\"D:\\",
-      // Long enough that a value's head ends before its closing mark.
-      u"0123456789abcdefghij"};
+      // Long enough that a value's head ends before its closing mark, and
+      // that the search for src="" runs over blocks of 16 units.
+      u"0123456789abcdefghij", u"s\"ss=\"\"rc=\"0123456789abcdef"};
   std::u16string text;
   const size_t parts = rng() % 24;
   for (size_t i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
@@ -114,6 +116,29 @@ TEST(ReferenceScanProperty, ListsWhatThePlainScanListsWholeAndInPieces) {
   }
   // The generator must reach the interesting cases.
   EXPECT_GT(withReferences, 2000u);
+}
+
+// The scan's own search for src="" against the plain search, from every
+// start, over texts that put its parts and near misses at every place of a
+// block.
+TEST(ReferenceScanProperty, SrcSearchFindsWhatThePlainSearchFinds) {
+  static const std::u16string kParts[] = {u"src=\"\"", u"s", u"\"",        u"src=\"",
+                                          u"rc=\"\"",  u"x", u"src=\"x\"", u"0123456789abcde",
+                                          u"图"};
+  std::mt19937 rng(21u);
+  size_t found = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text;
+    const size_t parts = rng() % 30;
+    for (size_t i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
+    for (size_t from = 0; from <= text.size() + 1; ++from) {
+      const size_t expected = kernels::FindScalar(text.data(), text.size(), kSrcHead, false, from);
+      ASSERT_EQ(FindSrcHead(text.data(), text.size(), from), expected)
+          << ToUtf8(text) << " from " << from;
+      found += expected != kNoOccurrence;
+    }
+  }
+  EXPECT_GT(found, 100000u);
 }
 
 TEST(ReferenceScanTest, MaxValueUnitsTruncatesButKeepsTheLengthAndTheScan) {
