@@ -352,9 +352,10 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
       // and names long enough that values and their rests run over blocks
       // of 16 units.
       u"src=\"\"D:\\a", u"src=\"\"file:///D:/a", u"src=\"\"/srv/a", u"0123456789abcdefghij",
-      // Heads that are nearly a drive's path: no letter, "/" (which no run
-      // rewrites), a UNC path.
-      u"src=\"\"1:\\", u"src=\"\"D:/a/", u"src=\"\"\\\\srv\\"};
+      // Heads that are nearly a drive's path or its file URL: no letter, no
+      // separator, "/" (which no run rewrites), a UNC path.
+      u"src=\"\"1:\\", u"src=\"\"D:/a/", u"src=\"\"\\\\srv\\", u"src=\"\"file:///D:",
+      u"src=\"\"file:///1:/", u"src=\"\"file://///\\"};
   std::mt19937 rng(2020u);
   TempDir dir;
   const std::u16string csv = dir.File("a.csv");
