@@ -74,42 +74,38 @@ inline UnitMasks MasksOf(__m128i a, __m128i b, __m128i slash) {
 }
 
 // The prefix and the rest of a value of 16 units or more, 16 units at a
-// time: the prefix compared with the remembered one (padded with 16 units),
-// the rest read as ReadRestPlain reads it. A last block of either ends where
-// the prefix or the value does, overlapping the one before; the units it
-// has no business with are masked off.
+// time: the prefix compared with the remembered one, the rest read as
+// ReadRestPlain reads it. A last block of either ends where the prefix or the
+// value does, overlapping the one before; the units it has no business with
+// are masked off.
+//
+// padded holds the prefix and then, from padded + end + 16, the bits to set
+// in each unit before the compare: 0x20 where the prefix has a small ASCII
+// letter (when letter case is folded), which turns exactly its capital into
+// it (the lanes are 16 bits wide); each part is followed by 16 units of 0.
 //
 // Of the empty components only the first needs a test of its own: any other
 // one takes two separators of the rest, one more than a level allows, or
 // ends the value, which the folder rule reads as the same folder.
-bool ReadBlocks(std::u16string_view value, const char16_t* padded, size_t end, bool fold,
-                bool slashSeparates, RestShape& shape) {
+bool ReadBlocks(std::u16string_view value, const char16_t* padded, size_t end, bool slashSeparates,
+                RestShape& shape) {
   const size_t size = value.size();
   const char16_t* units = value.data();
   if (units[end + 1] == u'\\' || (slashSeparates && units[end + 1] == u'/')) return false;
-  // Capitals turned small (unless fold is off); the compare is signed, so
-  // units from U+8000 up stay as they are.
-  const __m128i beforeA = _mm_set1_epi16(u'A' - 1);
-  const __m128i afterZ = _mm_set1_epi16(u'Z' + 1);
-  const __m128i toSmall = _mm_set1_epi16(fold ? 32 : 0);
-  const auto small = [&](const char16_t* at) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i capital =
-        _mm_and_si128(_mm_cmpgt_epi16(block, beforeA), _mm_cmpgt_epi16(afterZ, block));
-    return _mm_add_epi16(block, _mm_and_si128(capital, toSmall));
-  };
+  const char16_t* foldBits = padded + end + 16;
   const auto load = [](const char16_t* at) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  };
+  const auto same = [&](size_t at) {
+    return _mm_cmpeq_epi16(_mm_or_si128(load(units + at), load(foldBits + at)), load(padded + at));
   };
   // The prefix: blocks from 0, the last one ending with the value at the
   // latest; the units from end on are no part of it.
   for (size_t block = 0; block < end; block += 16) {
     const size_t at = std::min(block, size - 16);
-    const unsigned same = MaskOf(_mm_cmpeq_epi16(small(units + at), load(padded + at)),
-                                 _mm_cmpeq_epi16(small(units + at + 8), load(padded + at + 8))) >>
-                          (block - at);
+    const unsigned equal = MaskOf(same(at), same(at + 8)) >> (block - at);
     const unsigned prefixUnits = (1u << std::min<size_t>(end - block, 16)) - 1;
-    if ((same & prefixUnits) != prefixUnits) return false;
+    if ((equal & prefixUnits) != prefixUnits) return false;
   }
   // The rest: blocks from end + 1, the last one ending with the value.
   const __m128i slash = _mm_set1_epi16(static_cast<short>(slashSeparates ? u'/' : u'\\'));
@@ -164,8 +160,13 @@ void FolderMemo::Remember(std::u16string_view value, const ParsedReference& pars
   if (!local_) {
     for (char16_t& c : prefix_) c = FoldAscii(c);
   }
-  // For ReadBlocks, which reads 16 units of it from any place in the prefix.
+  // For ReadBlocks, which reads 16 units from any place in the prefix: the
+  // prefix, then the bits that fold letter case into it.
   padded_.assign(prefix_);
+  padded_.append(16, u'\0');
+  for (const char16_t c : prefix_) {
+    padded_ += !local_ && c >= u'a' && c <= u'z' ? u'\x20' : u'\0';
+  }
   padded_.append(16, u'\0');
   separators_ = oneHigher ? 1 : 0;
   valid_ = true;
@@ -178,7 +179,7 @@ bool FolderMemo::MatchesFromPrefix(std::u16string_view value, size_t& form,
   RestShape shape;
 #ifdef PICRELINK_MEMO_SSE2
   const bool read = value.size() >= 16
-                        ? ReadBlocks(value, padded_.data(), end, !local_, slashSeparates, shape)
+                        ? ReadBlocks(value, padded_.data(), end, slashSeparates, shape)
                         : BeginsWithSmall(value, prefix_, !local_) &&
                               ReadRestPlain(value, end, slashSeparates, shape);
 #else

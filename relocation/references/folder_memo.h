@@ -41,7 +41,9 @@ class FolderMemo {
   // The value's units up to the folder's end; ASCII letters small but for a
   // local folder.
   std::u16string prefix_;
-  std::u16string padded_;  // prefix_ and 16 units more
+  // prefix_ and 16 units more, then the bits that fold letter case into it
+  // and 16 units more (for reading 16 units at a time)
+  std::u16string padded_;
   size_t form_ = 0;
   unsigned spelling_ = 0;  // of the prefix: without escapes, backslashes as in it
   bool local_ = false;     // a local folder: "/" and "\" separate
