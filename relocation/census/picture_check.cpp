@@ -21,12 +21,6 @@ constexpr int kDeepestFolder = 48;
 // Local folders other than the new one that a check lists, at most.
 constexpr size_t kLocalFolderLimit = 64;
 
-void FoldAsciiIn(std::u16string& text) {
-  for (char16_t& c : text) {
-    c = FoldAscii(c);
-  }
-}
-
 // A relative path as the index keeps it: "/" between components, no empty
 // components.
 void Normalise(std::u16string_view relative, std::u16string& key) {
@@ -44,7 +38,7 @@ void Normalise(std::u16string_view relative, std::u16string& key) {
 }  // namespace
 
 PictureIndex::PictureIndex(std::u16string_view root, bool wholeTree)
-    : root_(root), deepest_(wholeTree ? kDeepestFolder : 1) {
+    : deepest_(wholeTree ? kDeepestFolder : 1), root_(root), names_(kNamesIgnoreCase) {
   try {
     platform::ListFolder(root_);
     exists_ = true;
@@ -70,25 +64,61 @@ void PictureIndex::Walk(const std::u16string& folder, const std::u16string& rela
       }
       continue;
     }
-    if (kNamesIgnoreCase) {
-      FoldAsciiIn(key);
-    } else {
-      std::u16string folded = key;
-      FoldAsciiIn(folded);
-      folded_.insert(std::move(folded));
-    }
-    exact_.insert(std::move(key));
+    names_.Add(key);
   }
 }
+
+namespace {
+
+PictureIndex::Lookup AsLookup(PictureNames::Match match) {
+  switch (match) {
+    case PictureNames::Match::Exact:
+      return PictureIndex::Lookup::Found;
+    case PictureNames::Match::Folded:
+      return PictureIndex::Lookup::FoundIgnoringCase;
+    case PictureNames::Match::None:
+      break;
+  }
+  return PictureIndex::Lookup::Missing;
+}
+
+}  // namespace
 
 PictureIndex::Lookup PictureIndex::Find(std::u16string_view relative) const {
   thread_local std::u16string key;
   Normalise(relative, key);
-  if (kNamesIgnoreCase) FoldAsciiIn(key);
-  if (exact_.count(key) != 0) return Lookup::Found;
-  if (kNamesIgnoreCase) return Lookup::Missing;
-  FoldAsciiIn(key);
-  return folded_.count(key) != 0 ? Lookup::FoundIgnoringCase : Lookup::Missing;
+  const size_t slash = key.rfind(u'/');
+  const size_t nameStart = slash == std::u16string::npos ? 0 : slash + 1;
+  const std::u16string_view folder = std::u16string_view(key).substr(0, nameStart);
+  return AsLookup(names_.Find(folder, PictureNames::Continue(PictureNames::kEmptyHash, folder),
+                              std::u16string_view(key).substr(nameStart)));
+}
+
+void PictureIndex::MakeFolder(std::u16string_view folder, Folder& out) {
+  // As Normalise reads a path that goes on behind the folder: one "/"
+  // for each run of separators that follows a component.
+  out.path.clear();
+  for (const char16_t c : folder) {
+    if (c == u'\\' || c == u'/') {
+      if (!out.path.empty() && out.path.back() != u'/') out.path += u'/';
+    } else {
+      out.path += c;
+    }
+  }
+  out.hash = PictureNames::Continue(PictureNames::kEmptyHash, out.path);
+}
+
+PictureIndex::Lookup PictureIndex::Find(const Folder& folder, std::u16string_view name) const {
+  return AsLookup(names_.Find(folder.path, folder.hash, name));
+}
+
+bool FolderDecidedBy(std::u16string_view path, std::u16string_view folder, size_t units) {
+  if (folder.size() < units) return true;
+  // The folder's first units against the path's: a difference among them
+  // decides. (A trailing separator of the part is left out of the
+  // comparison; that only ever says "not decided".)
+  return units > 0 && units <= path.size() &&
+         !PathBeginsWithFolder(path.substr(0, units), folder.substr(0, units), false);
 }
 
 PictureChecker::PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder)
@@ -105,25 +135,42 @@ void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
     decoded = DecodeHtmlReferences(rest);
     rest = decoded;
   }
+  if (Count(index.Find(rest), index)) {
+    std::u16string key;
+    Normalise(rest, key);
+    MissingExample(index, std::move(key));
+  }
+}
+
+void PictureChecker::CheckName(const PictureIndex& index, const PictureIndex::Folder& folder,
+                               std::u16string_view name) {
+  if (Count(index.Find(folder, name), index)) {
+    std::u16string key = folder.path;
+    key += name;
+    MissingExample(index, std::move(key));
+  }
+}
+
+bool PictureChecker::Count(PictureIndex::Lookup lookup, const PictureIndex& index) {
   ++tally_.checked;
-  switch (index.Find(rest)) {
+  switch (lookup) {
     case PictureIndex::Lookup::Found:
       ++tally_.found;
-      return;
+      return false;
     case PictureIndex::Lookup::FoundIgnoringCase:
       ++tally_.foundIgnoringCase;
-      return;
+      return false;
     case PictureIndex::Lookup::Missing:
       break;
   }
   ++tally_.missing;
   if (&index != &newIndex_) ++tally_.missingElsewhere;
-  if (tally_.missingExamples.size() < kMissingExamples) {
-    std::u16string key;
-    Normalise(rest, key);
-    if (platform::kLocalSeparator != u'/') std::replace(key.begin(), key.end(), u'/', u'\\');
-    tally_.missingExamples.push_back(JoinFolder(index.Root(), key));
-  }
+  return tally_.missingExamples.size() < kMissingExamples;
+}
+
+void PictureChecker::MissingExample(const PictureIndex& index, std::u16string key) {
+  if (platform::kLocalSeparator != u'/') std::replace(key.begin(), key.end(), u'/', u'\\');
+  tally_.missingExamples.push_back(JoinFolder(index.Root(), key));
 }
 
 const PictureIndex* PictureChecker::IndexFor(const std::u16string& folder) {
@@ -154,6 +201,23 @@ void PictureChecker::Check(const ParsedReference& reference) {
     Check(followed);
     return;
   }
+  CheckAt(Resolve(reference), reference);
+}
+
+void PictureChecker::CheckAt(const Target& target, const ParsedReference& reference) {
+  if (target.index == nullptr) {
+    ++tally_.notChecked;
+    return;
+  }
+  Look(*target.index, std::u16string_view(reference.path).substr(target.restStart));
+}
+
+bool PictureChecker::ResolvedBy(const ParsedReference& reference, size_t units) const {
+  return FolderDecidedBy(reference.path, tally_.folder, units) &&
+         FolderDecidedBy(reference.path, oldFolder_, units);
+}
+
+PictureChecker::Target PictureChecker::Resolve(const ParsedReference& reference) {
   const std::u16string_view path = reference.path;
   if ((reference.spelling & kSpellingLocal) != 0) {
     // Already pointing at a folder of this machine: under the new folder, in
@@ -163,31 +227,20 @@ void PictureChecker::Check(const ParsedReference& reference) {
     const bool inNew = PathBeginsWithFolder(path, tally_.folder, true);
     const bool inOld = !oldFolder_.empty() && PathBeginsWithFolder(path, oldFolder_, true);
     if (inNew && (!inOld || tally_.folder.size() >= oldFolder_.size())) {
-      Look(newIndex_, path.substr(std::min(path.size(), tally_.folder.size())));
-      return;
+      return {&newIndex_, std::min(path.size(), tally_.folder.size())};
     }
-    if (inOld) {
-      Look(newIndex_, path.substr(std::min(path.size(), oldFolder_.size())));
-      return;
-    }
+    if (inOld) return {&newIndex_, std::min(path.size(), oldFolder_.size())};
     // The picture's own folder alone is listed: the reference may point
     // anywhere on the machine, the root too.
     const size_t length = PictureFolderLength(reference, false);
     std::u16string own(path.substr(0, length));
     std::replace(own.begin(), own.end(), u'\\', u'/');
-    const PictureIndex* index = IndexFor(own);
-    if (index == nullptr) {
-      ++tally_.notChecked;
-      return;
-    }
-    Look(*index, path.substr(length));
-    return;
+    return {IndexFor(own), length};
   }
   if (!oldFolder_.empty() && PathBeginsWithFolder(path, oldFolder_, true)) {
-    Look(newIndex_, path.substr(std::min(path.size(), oldFolder_.size())));
-    return;
+    return {&newIndex_, std::min(path.size(), oldFolder_.size())};
   }
-  ++tally_.notChecked;
+  return {};
 }
 
 }  // namespace picrelink

@@ -2,13 +2,14 @@
 // Whether the pictures that references name exist: a folder tree listed once
 // into a set, then each reference looked up in it, never one file-system
 // call per reference.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
+#include "relocation/census/picture_names.h"
 #include "relocation/references/reference_spelling.h"
 
 namespace picrelink {
@@ -42,12 +43,24 @@ class PictureIndex {
   explicit PictureIndex(std::u16string_view root, bool wholeTree = true);
   const std::u16string& Root() const { return root_; }
   bool Exists() const { return exists_; }
-  size_t Files() const { return exact_.size(); }
+  size_t Files() const { return names_.Size(); }
   int64_t UnreadableFolders() const { return unreadable_; }
 
   enum class Lookup { Found, FoundIgnoringCase, Missing };
   // relative: components separated by "/" or "\".
   Lookup Find(std::u16string_view relative) const;
+
+  // A folder part below the root, ready for lookups of the names in it
+  // without a string built per name: its components with "/" after each,
+  // as Find reads them.
+  struct Folder {
+    std::u16string path;
+    uint64_t hash = PictureNames::kEmptyHash;
+  };
+  // folder: components each followed by "/" or "\" (or nothing).
+  static void MakeFolder(std::u16string_view folder, Folder& out);
+  // The same as Find(folder + name) for a name without separators.
+  Lookup Find(const Folder& folder, std::u16string_view name) const;
 
  private:
   void Walk(const std::u16string& folder, const std::u16string& relative, int depth);
@@ -55,9 +68,14 @@ class PictureIndex {
   std::u16string root_;
   bool exists_ = false;
   int64_t unreadable_ = 0;
-  std::unordered_set<std::u16string> exact_;   // on Windows: keys without case
-  std::unordered_set<std::u16string> folded_;  // POSIX: ASCII letters folded
+  PictureNames names_;
 };
+
+// Whether PathBeginsWithFolder(path, folder, boundary) is decided by the
+// first units of path alone, whatever follows them: the folder ends (with
+// the unit behind it) within them, or they differ from it already. May say
+// false where it is decided; never true where it is not.
+bool FolderDecidedBy(std::u16string_view path, std::u16string_view folder, size_t units);
 
 // Checks references one by one against the pictures under newFolder: a
 // reference into oldFolder (the folder detection picks) is looked for under
@@ -76,8 +94,33 @@ class PictureChecker {
   void CountNotChecked() { ++tally_.notChecked; }
   const PictureTally& Tally() const { return tally_; }
 
+  // Where Check looks for a reference's picture: an index, and where the
+  // rest of the path below its root begins; no index for a reference that
+  // is not checked. For a reference whose whole path a browser follows
+  // (browserLength); may list the reference's own folder once.
+  struct Target {
+    const PictureIndex* index = nullptr;
+    size_t restStart = 0;
+  };
+  Target Resolve(const ParsedReference& reference);
+  // Check with a target Resolve gave for reference.
+  void CheckAt(const Target& target, const ParsedReference& reference);
+  // The same as looking for folder.path + name in index, for a name with
+  // neither separators nor "&": for references whose target and folder part
+  // the caller has from an earlier reference.
+  void CheckName(const PictureIndex& index, const PictureIndex::Folder& folder,
+                 std::u16string_view name);
+  // Whether Resolve's comparisons of reference's path with the folders are
+  // decided by the path's first units alone, whatever follows them.
+  bool ResolvedBy(const ParsedReference& reference, size_t units) const;
+
  private:
   void Look(const PictureIndex& index, std::u16string_view rest);
+  // Tallies a lookup's answer; true for a missing picture whose path the
+  // tally still takes as an example (MissingExample).
+  bool Count(PictureIndex::Lookup lookup, const PictureIndex& index);
+  // key: the path below the index's root, "/" between components.
+  void MissingExample(const PictureIndex& index, std::u16string key);
   const PictureIndex* IndexFor(const std::u16string& folder);
   std::u16string oldFolder_;
   PictureIndex newIndex_;

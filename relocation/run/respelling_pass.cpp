@@ -63,7 +63,8 @@ void AppendPercentEncoded(std::u16string& out, std::u16string_view text, char16_
 }  // namespace
 
 RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder,
-                               TextSink& next, RunReport& report, PictureChecker* checker)
+                               TextSink& next, RunReport& report, PictureChecker* checker,
+                               bool rememberFolders)
     : oldFolder_(kReferenceForms[kPathForm].folderText(oldFolder)),
       newFolder_(TrimTrailingChar(kReferenceForms[kPathForm].folderText(newFolder), u'/')),
       next_(next),
@@ -72,7 +73,8 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
       leftAlone_(oldFolder),
       scanner_(
           ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
-          kLongestPath) {
+          kLongestPath),
+      rememberFolders_(rememberFolders) {
   const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
   for (size_t form = 0; form < kFormCount; ++form) {
     newTexts_[form] = texts[form].replacement;
@@ -80,15 +82,79 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
   }
   foldersApart_ = !newFolder_.empty() && !PathBeginsWithFolder(newFolder_, oldFolder_, false) &&
                   !PathBeginsWithFolder(oldFolder_, newFolder_, false);
+  // When the two folders are apart (neither begins the other) and no
+  // picture is looked for, a value that begins with what the passes wrote
+  // needs no further reading. Most references are such after the passes.
+  newTextsFirst_ = foldersApart_ && checker_ == nullptr;
 }
 
 bool RespellingPass::Take(const FoundReference& found) {
-  if (foldersApart_ && checker_ == nullptr) {
-    for (const std::u16string& text : newTexts_) {
-      if (!text.empty() && BeginsWithSmall(found.value, text)) return false;
+  size_t nameStart = 0;
+  if (!rememberFolders_ || found.truncated || !FolderVerdicts::SplitName(found.value, nameStart)) {
+    TakeParsed(found, nullptr, 0);
+    return false;
+  }
+  const std::u16string_view folderPart = found.value.substr(0, nameStart);
+  const std::u16string_view name = found.value.substr(nameStart);
+  if (const FolderVerdict* verdict = verdicts_.Find(folderPart)) {
+    Apply(*verdict, name);
+    return false;
+  }
+  if (!NewTextsDecidedBy(folderPart)) {
+    TakeParsed(found, nullptr, 0);
+    return false;
+  }
+  FolderVerdict& verdict = verdicts_.Begin(folderPart);
+  if (TakeParsed(found, &verdict, name.size())) verdicts_.Keep();
+  return false;
+}
+
+bool RespellingPass::NewTextsDecidedBy(std::u16string_view folderPart) const {
+  if (!newTextsFirst_) return true;
+  // A text that ends within the part, or that the part already differs from.
+  for (const std::u16string& text : newTexts_) {
+    if (text.size() > folderPart.size() &&
+        BeginsWithSmall(folderPart, std::u16string_view(text).substr(0, folderPart.size()))) {
+      return false;
     }
   }
-  if (!ParseReference(found.value, parsed_)) return false;
+  return true;
+}
+
+void RespellingPass::Apply(const FolderVerdict& verdict, std::u16string_view name) {
+  report_.otherFolderReferences += verdict.otherFolderReferences;
+  report_.leftAlone.inMissingFolders += verdict.inMissingFolders;
+  report_.leftAlone.inOtherKind += verdict.inOtherKind;
+  switch (verdict.picture) {
+    case FolderVerdict::Picture::None:
+      return;
+    case FolderVerdict::Picture::NotChecked:
+      checker_->CountNotChecked();
+      return;
+    case FolderVerdict::Picture::Look:
+      checker_->CheckName(*verdict.index, verdict.folder, name);
+      return;
+  }
+}
+
+bool RespellingPass::TakeParsed(const FoundReference& found, FolderVerdict* learn,
+                                size_t nameUnits) {
+  if (newTextsFirst_) {
+    for (const std::u16string& text : newTexts_) {
+      if (!text.empty() && BeginsWithSmall(found.value, text)) return learn != nullptr;
+    }
+  }
+  if (!ParseReference(found.value, parsed_)) return learn != nullptr;
+  // The units of the path before the name; every decision below must be
+  // made from them for the verdict to hold for the folder part.
+  const size_t pathFolderUnits = parsed_.path.size() - std::min(nameUnits, parsed_.path.size());
+  if (learn != nullptr &&
+      (parsed_.browserLength != parsed_.path.size() ||
+       !FolderDecidedBy(parsed_.path, newFolder_, pathFolderUnits) ||
+       !FolderDecidedBy(parsed_.path, oldFolder_, pathFolderUnits) ||
+       (checker_ != nullptr && !checker_->ResolvedBy(parsed_, pathFolderUnits)))) {
+    learn = nullptr;
+  }
   // Like the passes, a folder is matched as the beginning of the path. When
   // a path begins with both folders (one lies inside the other), the longer
   // one is what it names: a reference that a pass rewrote to the new folder
@@ -98,11 +164,12 @@ bool RespellingPass::Take(const FoundReference& found) {
   const bool beginsOld = PathBeginsWithFolder(parsed_.path, oldFolder_, false);
   if (beginsNew && (!beginsOld || newFolder_.size() >= oldFolder_.size())) {
     if (checker_ != nullptr && PathBeginsWithFolder(parsed_.path, newFolder_, true)) {
-      checker_->Check(parsed_);
+      return CheckParsed(learn, pathFolderUnits);
     }
-    return false;
+    return learn != nullptr;
   }
   if (beginsOld) {
+    // Not remembered: what is done here depends on the whole value.
     if (parsed_.form == kUrlForm && !found.truncated) {
       const unsigned spelling = parsed_.spelling;
       std::u16string respelled = Respell(found.value);
@@ -127,11 +194,44 @@ bool RespellingPass::Take(const FoundReference& found) {
           report_.otherFolders.end()) {
     report_.otherFolders.push_back(folder);
   }
+  const int64_t inMissingFolders = report_.leftAlone.inMissingFolders;
+  const int64_t inOtherKind = report_.leftAlone.inOtherKind;
   leftAlone_.Take(parsed_, folder, report_.leftAlone);
+  if (learn != nullptr) {
+    learn->otherFolderReferences = 1;
+    learn->inMissingFolders = report_.leftAlone.inMissingFolders - inMissingFolders;
+    learn->inOtherKind = report_.leftAlone.inOtherKind - inOtherKind;
+  }
   // A folder of this machine: its picture is looked for where it points, so
   // that one left behind is counted missing, never passed over.
-  if (checker_ != nullptr && (parsed_.spelling & kSpellingLocal) != 0) checker_->Check(parsed_);
-  return false;
+  if (checker_ != nullptr && (parsed_.spelling & kSpellingLocal) != 0) {
+    return CheckParsed(learn, pathFolderUnits);
+  }
+  return learn != nullptr;
+}
+
+bool RespellingPass::CheckParsed(FolderVerdict* learn, size_t pathFolderUnits) {
+  if (learn == nullptr) {
+    checker_->Check(parsed_);
+    return false;
+  }
+  // The whole path is followed here (TakeParsed makes sure of it).
+  const PictureChecker::Target target = checker_->Resolve(parsed_);
+  checker_->CheckAt(target, parsed_);
+  if (target.index == nullptr) {
+    learn->picture = FolderVerdict::Picture::NotChecked;
+    return true;
+  }
+  if (target.restStart > pathFolderUnits) return false;
+  const std::u16string_view below =
+      std::u16string_view(parsed_.path)
+          .substr(target.restStart, pathFolderUnits - target.restStart);
+  // A character reference would be decoded before the lookup.
+  if (below.find(u'&') != std::u16string_view::npos) return false;
+  learn->picture = FolderVerdict::Picture::Look;
+  learn->index = target.index;
+  PictureIndex::MakeFolder(below, learn->folder);
+  return true;
 }
 
 std::u16string RespellingPass::Respell(std::u16string_view value) {

@@ -16,6 +16,7 @@
 #include "relocation/references/reference_scan.h"
 #include "relocation/references/reference_spelling.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/folder_verdicts.h"
 #include "relocation/run/left_alone.h"
 
 namespace picrelink {
@@ -24,15 +25,25 @@ class RespellingPass : public TextSink {
  public:
   // oldFolder, newFolder: the run's folder values (btn2, btn3). report
   // receives the counts; checker, when given, the references to the new
-  // folder.
+  // folder. rememberFolders off decides every reference on its own, as the
+  // plain version that the remembered verdicts are checked against.
   RespellingPass(std::u16string_view oldFolder, std::u16string_view newFolder, TextSink& next,
-                 RunReport& report, PictureChecker* checker);
+                 RunReport& report, PictureChecker* checker, bool rememberFolders = true);
   void Append(const char16_t* units, size_t count) override;
   // The end of the text. Call it once, last.
   void Finish();
 
  private:
   bool Take(const FoundReference& found);
+  // Decides a reference from its parse. With learn, also fills in the
+  // verdict for its folder part (nameUnits: the units of the value behind
+  // it) and says whether the verdict holds for every value with that
+  // folder part.
+  bool TakeParsed(const FoundReference& found, FolderVerdict* learn, size_t nameUnits);
+  bool CheckParsed(FolderVerdict* learn, size_t pathFolderUnits);
+  void Apply(const FolderVerdict& verdict, std::u16string_view name);
+  // Whether the comparison with newTexts_ is decided by a folder part alone.
+  bool NewTextsDecidedBy(std::u16string_view folderPart) const;
   // The value with its folder part replaced by the new folder in the style
   // of the old one; empty when it cannot be.
   std::u16string Respell(std::u16string_view value);
@@ -56,6 +67,10 @@ class RespellingPass : public TextSink {
   LeftAloneCheck leftAlone_;
   ReferenceScanner scanner_;
   ParsedReference parsed_;
+  // Whether a value is compared with newTexts_ before it is parsed.
+  bool newTextsFirst_ = false;
+  bool rememberFolders_;
+  FolderVerdicts verdicts_;
 
   struct Edit {
     uint64_t position;
