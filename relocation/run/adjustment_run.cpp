@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/background_sink.h"
 #include "core/error.h"
@@ -218,8 +219,15 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     // A Windows path on a POSIX system names a folder of another machine.
     report.newFolderMissing = !LocalFoldersHere() || IsLocalFolder(newFolder);
   }
+  // With a core to spare, the writes get a thread of their own, so that the
+  // last stage never waits for the disk.
+  std::optional<BackgroundSink> writing;
+  if (!options.dryRun && options.writingThread.value_or(std::thread::hardware_concurrency() > 2)) {
+    writing.emplace(writer, options.bufferUnits);
+  }
+  TextSink& written = writing ? static_cast<TextSink&>(*writing) : writer;
   RespellingPass respelling(oldFolder, newFolder,
-                            options.dryRun ? static_cast<TextSink&>(counter) : writer, report,
+                            options.dryRun ? static_cast<TextSink&>(counter) : written, report,
                             checker ? &*checker : nullptr);
   // The last stage works on the writing thread, beside the writes, so that
   // the reading thread keeps only the passes.
@@ -286,6 +294,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   }
   if (background) background->Finish();
   respelling.Finish();
+  if (writing) writing->Finish();
   if (checker) report.pictures = checker->Tally();
   if (inReferences) {
     report.occurrencesOutsideReferences = std::max<int64_t>(0, occurrences - inReferences->Total());

@@ -58,6 +58,10 @@ struct RunOptions {
   // How many code units each stage of the run gathers at a time. The result
   // does not depend on it; tests make it tiny to cut the text everywhere.
   size_t bufferUnits = size_t{1} << 18;
+  // Whether the writes have a thread of their own beside the last stage's;
+  // unset: when the machine has more than two cores. The result does not
+  // depend on it.
+  std::optional<bool> writingThread = std::nullopt;
 };
 
 enum class RunOutcome {
