@@ -229,11 +229,11 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   RespellingPass respelling(oldFolder, newFolder,
                             options.dryRun ? static_cast<TextSink&>(counter) : written, report,
                             checker ? &*checker : nullptr);
-  // The last stage works on the writing thread, beside the writes, so that
-  // the reading thread keeps only the passes.
-  std::optional<BackgroundSink> background;
-  if (!options.dryRun) background.emplace(respelling, options.bufferUnits);
-  TextSink& out = options.dryRun ? static_cast<TextSink&>(respelling) : *background;
+  // The last stage works on a thread of its own, beside the writes, so that
+  // the reading thread keeps only the passes (and, in a dry run, the count
+  // of the occurrences inside references).
+  BackgroundSink background(respelling, options.bufferUnits);
+  TextSink& out = background;
   // Built from the last pass to the first, each handing on to the next. A
   // local old folder's path form occurs inside its URL form, so there the
   // forms are replaced in one sweep instead (FirstOfReplacer).
@@ -292,7 +292,7 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
       occurrences += report.occurrences[form];
     }
   }
-  if (background) background->Finish();
+  background.Finish();
   respelling.Finish();
   if (writing) writing->Finish();
   if (checker) report.pictures = checker->Tally();
