@@ -21,6 +21,7 @@
 #include "relocation/references/reference_spelling.h"
 #include "relocation/run/backup.h"
 #include "relocation/run/first_of_replacer.h"
+#include "relocation/run/occurrences_in_references.h"
 #include "relocation/run/respelling_pass.h"
 #include "relocation/run/run_summary.h"
 #include "relocation/run/run_texts.h"
@@ -61,33 +62,6 @@ bool OnlySeparators(std::u16string_view folder) {
   return folder.find_first_not_of(u"\\/") == std::u16string_view::npos;
 }
 
-// Occurrences of find in text, ASCII letters folded, left to right without
-// overlap, as the passes take them. Candidates for the first unit are found
-// eight units at a time, in both cases of a letter.
-int64_t CountFolded(std::u16string_view text, std::u16string_view find) {
-  if (find.empty() || text.size() < find.size()) return 0;
-  const char16_t lower = FoldAscii(find[0]);
-  const char16_t upper = lower >= u'a' && lower <= u'z' ? static_cast<char16_t>(lower - 32) : lower;
-  const size_t end = text.size() - find.size() + 1;  // candidates lie before it
-  int64_t count = 0;
-  size_t at = 0;
-  while (at < end) {
-    size_t candidate = FindUnit(text.data(), end, lower, at);
-    if (upper != lower)
-      candidate = std::min(candidate, FindUnit(text.data(), candidate, upper, at));
-    if (candidate == end) break;
-    size_t k = 1;
-    while (k < find.size() && FoldAscii(text[candidate + k]) == FoldAscii(find[k])) ++k;
-    if (k == find.size()) {
-      ++count;
-      at = candidate + find.size();
-    } else {
-      at = candidate + 1;
-    }
-  }
-  return count;
-}
-
 // The sweep over a local old folder: its URL form as the run writes it
 // (escaped), as earlier runs wrote it (only spaces escaped), then its path
 // form, which occurs inside both.
@@ -111,48 +85,6 @@ std::array<int64_t, kFormCount> LocalFolderCounts(const std::vector<int64_t>& pe
   counts[kPathForm] = perPattern.back();
   return counts;
 }
-
-// Counts, in the text as it is read, the occurrences of each form's find
-// text that lie inside src="" values: the rest of what the passes replace
-// stands in other text, which the seller is warned about. With a sweep's
-// patterns (a local old folder), the occurrences that the sweep takes.
-class OccurrencesInReferences {
- public:
-  OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts,
-                          const std::vector<FirstOfReplacer::Pattern>* sweep)
-      : texts_(texts),
-        sweep_(sweep),
-        scanner_([](std::u16string_view) { return 0; },
-                 [this](const FoundReference& found) {
-                   if (sweep_ != nullptr) {
-                     total_ += CountSwept(found.value);
-                   } else {
-                     for (const FormTexts& form : texts_)
-                       total_ += CountFolded(found.value, form.find);
-                   }
-                   return false;
-                 }) {}
-  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
-  int64_t Total() const { return total_; }
-
- private:
-  int64_t CountSwept(std::u16string_view value) const {
-    struct Discard : TextSink {
-      void Append(const char16_t*, size_t) override {}
-    } discard;
-    FirstOfReplacer counter(*sweep_, discard, value.size());
-    counter.Append(value.data(), value.size());
-    counter.Finish();
-    int64_t count = 0;
-    for (const int64_t n : counter.Occurrences()) count += n;
-    return count;
-  }
-
-  const std::array<FormTexts, kFormCount>& texts_;
-  const std::vector<FirstOfReplacer::Pattern>* sweep_;
-  ReferenceScanner scanner_;
-  int64_t total_ = 0;
-};
 
 void StopIfCancelled(const RunOptions& options, Language language) {
   if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {

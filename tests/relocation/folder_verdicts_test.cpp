@@ -14,6 +14,7 @@
 #include "core/path_helpers.h"
 #include "core/utf.h"
 #include "relocation/census/picture_names.h"
+#include "relocation/run/occurrences_in_references.h"
 #include "relocation/run/respelling_pass.h"
 #include "tests/support/test_files.h"
 
@@ -181,6 +182,39 @@ TEST_F(FolderVerdictsProperty, RememberedVerdictsGiveWhatEachReferenceGivesOnIts
         << ToUtf8(text);
     ASSERT_TRUE(written[true] == written[false]) << ToUtf8(text);
   }
+}
+
+// The dry run's count of occurrences inside references, remembered by folder
+// part, against the count of each value on its own.
+TEST_F(FolderVerdictsProperty, RememberedCountsGiveWhatEachValueCounts) {
+  const std::u16string newFolder = dir.Folder() + u"pics";
+  // Old folders that a name may complete ("D:\old\item\" + "more",
+  // "E:\pics\" + "a.jpg"), and one without a separator, found in names too.
+  const std::u16string oldFolders[] = {u"D:\\old\\item\\mo",
+                                       u"E:\\pics\\a",
+                                       u"D:\\old\\item",
+                                       u"E:\\pics",
+                                       newFolder,
+                                       u"a.jpg",
+                                       u"D:"};
+  std::mt19937 rng(77u);
+  int64_t counted = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string& oldFolder = oldFolders[round % std::size(oldFolders)];
+    const std::u16string text = RandomText(rng, u"D:\\old\\item\\more", oldFolder);
+    const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, u"F:\\n");
+    OccurrencesInReferences plain(texts, nullptr, false);
+    OccurrencesInReferences remembered(texts, nullptr, true);
+    for (size_t at = 0; at < text.size();) {
+      const size_t size = std::min<size_t>(text.size() - at, 1 + rng() % 200);
+      plain.Feed(std::u16string_view(text).substr(at, size));
+      remembered.Feed(std::u16string_view(text).substr(at, size));
+      at += size;
+    }
+    ASSERT_EQ(remembered.Total(), plain.Total()) << ToUtf8(oldFolder) << "\n" << ToUtf8(text);
+    counted += plain.Total();
+  }
+  EXPECT_GT(counted, 1000);
 }
 
 TEST(FolderVerdicts, SplitNameStopsAtUnitsThatCouldChangeADecision) {

@@ -1,0 +1,57 @@
+#pragma once
+// The dry run's count of the passes' occurrences that lie inside src=""
+// values, from the text as it is read: the rest of what the passes replace
+// stands in other text, which the seller is warned about.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "relocation/references/reference_forms.h"
+#include "relocation/references/reference_scan.h"
+#include "relocation/run/first_of_replacer.h"
+
+namespace picrelink {
+
+// Occurrences of find in text, ASCII letters folded, left to right without
+// overlap, as the passes take them.
+int64_t CountFolded(std::u16string_view text, std::u16string_view find);
+
+class OccurrencesInReferences {
+ public:
+  // texts: each form's find text. sweep, when given (a local old folder):
+  // its patterns, and the occurrences that the sweep takes are counted.
+  // rememberFolders off counts every value on its own, as the plain version
+  // that the remembered counts are checked against.
+  OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts,
+                          const std::vector<FirstOfReplacer::Pattern>* sweep,
+                          bool rememberFolders = true);
+  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+  int64_t Total() const { return total_; }
+
+ private:
+  int64_t Count(std::u16string_view value);
+  int64_t CountEach(std::u16string_view value) const;
+  int64_t CountSwept(std::u16string_view value) const;
+  // Whether an occurrence could begin in folderPart and end behind it.
+  bool MayGoOnBehind(std::u16string_view folderPart) const;
+
+  const std::array<FormTexts, kFormCount>& texts_;
+  const std::vector<FirstOfReplacer::Pattern>* sweep_;
+  // Every find text holds a separator, so none lies in a name (which holds
+  // none): a value counts what its folder part counts, unless an occurrence
+  // may cross from the one into the other.
+  bool rememberFolders_ = false;
+  struct Remembered {
+    std::u16string folderPart;
+    int64_t count = 0;
+  };
+  std::array<Remembered, 8> remembered_;
+  size_t last_ = 0;
+  size_t next_ = 0;
+  ReferenceScanner scanner_;
+  int64_t total_ = 0;
+};
+
+}  // namespace picrelink
