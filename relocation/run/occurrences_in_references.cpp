@@ -37,13 +37,7 @@ int64_t CountFolded(std::u16string_view text, std::u16string_view find) {
 OccurrencesInReferences::OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts,
                                                  const std::vector<FirstOfReplacer::Pattern>* sweep,
                                                  bool rememberFolders)
-    : texts_(texts),
-      sweep_(sweep),
-      scanner_([](std::u16string_view) { return 0; },
-               [this](const FoundReference& found) {
-                 total_ += Count(found.value);
-                 return false;
-               }) {
+    : texts_(texts), sweep_(sweep), scanner_(EveryValue{}, CountFound{this}) {
   rememberFolders_ = rememberFolders && sweep_ == nullptr;
   for (const FormTexts& form : texts_) {
     if (form.find.find_first_of(u"\\/") == std::u16string::npos) rememberFolders_ = false;

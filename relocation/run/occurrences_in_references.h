@@ -50,7 +50,18 @@ class OccurrencesInReferences {
   std::array<Remembered, 8> remembered_;
   size_t last_ = 0;
   size_t next_ = 0;
-  ReferenceScanner scanner_;
+  // Every value is counted; the scan's classifier and sink are inlined.
+  struct EveryValue {
+    int operator()(std::u16string_view) const { return 0; }
+  };
+  struct CountFound {
+    OccurrencesInReferences* counter;
+    bool operator()(const FoundReference& found) const {
+      counter->total_ += counter->Count(found.value);
+      return false;
+    }
+  };
+  BasicReferenceScanner<EveryValue, CountFound> scanner_;
   int64_t total_ = 0;
 };
 

@@ -71,9 +71,7 @@ RespellingPass::RespellingPass(std::u16string_view oldFolder, std::u16string_vie
       report_(report),
       checker_(checker),
       leftAlone_(oldFolder),
-      scanner_(
-          ClassifySpelledHead, [this](const FoundReference& found) { return Take(found); },
-          kLongestPath),
+      scanner_(ClassifyHead{}, TakeFound{this}, kLongestPath),
       rememberFolders_(rememberFolders) {
   const std::array<FormTexts, kFormCount> texts = FindAndReplacementTexts(oldFolder, newFolder);
   for (size_t form = 0; form < kFormCount; ++form) {

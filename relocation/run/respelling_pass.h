@@ -65,7 +65,16 @@ class RespellingPass : public TextSink {
   RunReport& report_;
   PictureChecker* checker_;
   LeftAloneCheck leftAlone_;
-  ReferenceScanner scanner_;
+  // The scan with its classifier and sink inlined: it calls them for every
+  // reference of the text.
+  struct ClassifyHead {
+    int operator()(std::u16string_view head) const { return ClassifySpelledHead(head); }
+  };
+  struct TakeFound {
+    RespellingPass* pass;
+    bool operator()(const FoundReference& found) const { return pass->Take(found); }
+  };
+  BasicReferenceScanner<ClassifyHead, TakeFound> scanner_;
   ParsedReference parsed_;
   // Whether a value is compared with newTexts_ before it is parsed.
   bool newTextsFirst_ = false;
