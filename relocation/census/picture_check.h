@@ -2,7 +2,6 @@
 // Whether the pictures that references name exist: a folder tree listed once
 // into a set, then each reference looked up in it, never one file-system
 // call per reference.
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
