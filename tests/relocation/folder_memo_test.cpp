@@ -41,6 +41,9 @@ TEST(FolderMemoProperty, VouchesOnlyForWhatReadingTheValueSays) {
     const bool oneHigher = rng() % 2 == 0;
     const std::u16string& first = kRemembered[rng() % std::size(kRemembered)];
     ParsedReference parsed;
+    // A folder of this system's own, where its paths are no references.
+    const bool localFirst = first.starts_with(u"/") || first.starts_with(u"file:///srv");
+    if (localFirst && !LocalFoldersHere()) continue;
     ASSERT_TRUE(ParseReference(first, parsed));
     const size_t length = PictureFolderLength(parsed, oneHigher);
     FolderMemo memo;
