@@ -46,3 +46,32 @@ picrelink_build() {
   fi
   cmake --build "$dir" -j "$(nproc)"
 }
+
+# The sanitizer build (build-rel-asan), shared by scripts/test-sanitize.sh and
+# scripts/test-fuzz.sh: clang with AddressSanitizer, UndefinedBehaviorSanitizer
+# and libFuzzer's coverage, -O1 with line tables, so that one build serves the
+# unit tests and the fuzz targets. The slow tests are not run there, so they
+# are not built either.
+PICRELINK_SANITIZED_BUILD=build-rel-asan
+PICRELINK_SANITIZED_PACKAGES=(
+  cmake ninja-build clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev strace
+)
+
+picrelink_configure_sanitized() {
+  local dir=$PICRELINK_SANITIZED_BUILD
+  if [ -f "$dir/CMakeCache.txt" ]; then
+    grep -q '^PICRELINK_FUZZ:BOOL=ON$' "$dir/CMakeCache.txt" && return 0
+    # An older sanitizer build made with another compiler: a compiler cannot
+    # change in place, so the folder is made anew.
+    rm -rf "$dir"
+  fi
+  local cxx cc
+  cxx=$(command -v clang++-14 || command -v clang++)
+  cc=$(command -v clang-14 || command -v clang)
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    -DPICRELINK_SANITIZE=ON -DPICRELINK_FUZZ=ON \
+    -DPICRELINK_BUILD_UI=OFF -DPICRELINK_BUILD_BENCH=OFF -DPICRELINK_BUILD_SLOW_TESTS=OFF
+}

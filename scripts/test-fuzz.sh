@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of fuzz/ with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) in build-rel-fuzz, replays the committed corpus
-# of each target and then fuzzes each one for a short, bounded time.
+# Builds the libFuzzer targets of fuzz/ in the sanitizer build (clang,
+# AddressSanitizer and UndefinedBehaviorSanitizer, build-rel-asan: after
+# scripts/test-sanitize.sh there is nothing left to build), replays the
+# committed corpus of each target and then fuzzes each one for a short,
+# bounded time.
 # Exits non-zero when any input crashes or breaks a target's property.
 #
 #   scripts/test-fuzz.sh                    the bounded run that ./test makes
@@ -11,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
 
-picrelink_install_packages cmake ninja-build clang libclang-rt-14-dev
+picrelink_install_packages "${PICRELINK_SANITIZED_PACKAGES[@]}"
 
 # Six seconds each keeps the whole ./test within its time on two cores; the
 # corpus replay still runs every input found before.
@@ -21,10 +23,9 @@ if [ "${#targets[@]}" -eq 0 ]; then
   targets=(replace_all decode_uri detection references level_to_int read_utf16_file)
 fi
 
-build=build-rel-fuzz
-compiler=$(command -v clang++-14 || command -v clang++)
-cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler"
-cmake --build "$build" -j "$(nproc)"
+picrelink_configure_sanitized
+build=$PICRELINK_SANITIZED_BUILD
+cmake --build "$build" -j "$(nproc)" --target fuzz_targets
 
 artifacts="$build/artifacts"
 mkdir -p "$artifacts"
@@ -37,7 +38,7 @@ failed=()
 executed() { sed -n 's/^stat::number_of_executed_units: *//p' "$1" | tail -1; }
 
 for target in "${targets[@]}"; do
-  program="$build/fuzz_$target"
+  program="$build/fuzz/fuzz_$target"
   corpus="fuzz/corpus/$target"
   dict=()
   [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")

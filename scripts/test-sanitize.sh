@@ -1,24 +1,17 @@
 #!/usr/bin/env bash
 # Builds the project with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build-rel-asan and runs the unit and reliability tests there (all but the
-# tests labelled slow). Exits non-zero when a test fails or a sanitizer
-# reports anything.
+# build-rel-asan (clang; see picrelink_configure_sanitized in setup.sh) and
+# runs the unit and reliability tests there (all but the tests labelled
+# slow). Exits non-zero when a test fails or a sanitizer reports anything.
 #   scripts/test-sanitize.sh [extra ctest arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
 
 # strace: the ordering test traces the program (it skips without it).
-picrelink_install_packages build-essential cmake ninja-build libgtest-dev libgmock-dev \
-  nlohmann-json3-dev strace
-
-build=build-rel-asan
-# -O1 and line tables only: the sanitizers' reports keep their stack traces
-# with file and line, and the build takes half the time of -O2 -g. The slow
-# tests are not run here, so they are not built either.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICRELINK_SANITIZE=ON \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  -DPICRELINK_BUILD_UI=OFF -DPICRELINK_BUILD_BENCH=OFF -DPICRELINK_BUILD_SLOW_TESTS=OFF
+picrelink_install_packages "${PICRELINK_SANITIZED_PACKAGES[@]}"
+picrelink_configure_sanitized
+build=$PICRELINK_SANITIZED_BUILD
 cmake --build "$build" -j "$(nproc)"
 
 # Any report ends the process with an error, so that the test fails.

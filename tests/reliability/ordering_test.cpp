@@ -141,7 +141,7 @@ Steps FindReplacement(const std::vector<Call>& calls, const std::string& folder,
   Steps steps;
   auto& [open, lastWrite, flush, close, rename, folderFlush, problem] = steps;
   const auto fail = [&](std::string what) {
-    problem = std::move(what);
+    steps.problem = std::move(what);
     return steps;
   };
   long tempFd = -1;
