@@ -33,36 +33,63 @@ mkdir -p "$artifacts"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-executions=0
-failed=()
 executed() { sed -n 's/^stat::number_of_executed_units: *//p' "$1" | tail -1; }
 
-for target in "${targets[@]}"; do
-  program="$build/fuzz/fuzz_$target"
-  corpus="fuzz/corpus/$target"
-  dict=()
+# One target: its corpus replayed, then fuzzed. What it says goes to
+# $scratch/<target>.said and how it ended to $scratch/<target>.ended, so that
+# targets can run side by side and still be reported one after the other.
+fuzz_target() {
+  local target=$1
+  local program="$build/fuzz/fuzz_$target"
+  local corpus="fuzz/corpus/$target"
+  local dict=()
   [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
-  common=(-print_final_stats=1 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$artifacts/$target-")
+  local common=(-print_final_stats=1 -timeout=10 -rss_limit_mb=2048
+                -artifact_prefix="$artifacts/$target-")
   mkdir -p "$scratch/$target"
+  exec >"$scratch/$target.said" 2>&1
 
-  echo "== $target: replaying $corpus"
+  echo "== $target: replaying $corpus, then fuzzing for ${seconds}s"
   if ! "$program" "${common[@]}" -runs=0 "$corpus" >"$scratch/$target.replay" 2>&1; then
     cat "$scratch/$target.replay"
-    failed+=("$target (corpus)")
-    continue
+    echo "$target (corpus)" >"$scratch/$target.ended"
+    return
   fi
-  replayed=$(executed "$scratch/$target.replay")
-
-  echo "== $target: fuzzing for ${seconds}s"
   if ! "$program" "${common[@]}" "${dict[@]}" -max_total_time="$seconds" \
       "$scratch/$target" "$corpus" >"$scratch/$target.fuzz" 2>&1; then
     tail -40 "$scratch/$target.fuzz"
-    failed+=("$target")
-    continue
+    echo "$target" >"$scratch/$target.ended"
+    return
   fi
+  local replayed fuzzed
+  replayed=$(executed "$scratch/$target.replay")
   fuzzed=$(executed "$scratch/$target.fuzz")
-  echo "   $replayed corpus inputs replayed, $fuzzed executions"
-  executions=$((executions + ${replayed:-0} + ${fuzzed:-0}))
+  echo "   ${replayed:-0} corpus inputs replayed, ${fuzzed:-0} executions"
+  echo "ok $((${replayed:-0} + ${fuzzed:-0}))" >"$scratch/$target.ended"
+}
+
+# As many targets at a time as there are cores: each fuzzer is one process
+# on one core, and every target still gets its whole time.
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  fuzz_target "$target" &
+  running=$((running + 1))
+done
+wait
+
+executions=0
+failed=()
+for target in "${targets[@]}"; do
+  cat "$scratch/$target.said"
+  ended=$(cat "$scratch/$target.ended" 2>/dev/null || echo "$target (no result)")
+  case "$ended" in
+    ok\ *) executions=$((executions + ${ended#ok })) ;;
+    *) failed+=("$ended") ;;
+  esac
 done
 
 echo "[ figures  ] fuzz executions: $executions over ${#targets[@]} targets"
