@@ -161,11 +161,6 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   RespellingPass respelling(oldFolder, newFolder,
                             options.dryRun ? static_cast<TextSink&>(counter) : written, report,
                             checker ? &*checker : nullptr);
-  // The last stage works on a thread of its own, beside the writes, so that
-  // the reading thread keeps only the passes (and, in a dry run, the count
-  // of the occurrences inside references).
-  BackgroundSink background(respelling, options.bufferUnits);
-  TextSink& out = background;
   // Built from the last pass to the first, each handing on to the next. A
   // local old folder's path form occurs inside its URL form, so there the
   // forms are replaced in one sweep instead (FirstOfReplacer).
@@ -173,12 +168,24 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   std::array<std::optional<StreamReplacer>, kFormCount> passes;
   std::optional<FirstOfReplacer> oneSweep;
   std::vector<FirstOfReplacer::Pattern> sweep;
+  // The last stage works on a thread of its own, beside the writes, so that
+  // the reading thread keeps only the passes. A dry run writes nothing, and
+  // its reading thread also counts the occurrences inside references: there
+  // the passes after the first run on the last stage's thread as well.
+  // Declared after the passes, so that its thread ends before they go.
+  std::optional<BackgroundSink> background;
+  const size_t firstPassBehind = options.dryRun ? size_t{1} : size_t{kFormCount};
   if (localOld) {
     sweep = LocalFolderPatterns(oldFolder, texts);
-    oneSweep.emplace(sweep, out, options.bufferUnits);
+    background.emplace(respelling, options.bufferUnits);
+    oneSweep.emplace(sweep, *background, options.bufferUnits);
   } else {
-    TextSink* next = &out;
+    TextSink* next = &respelling;
     for (size_t form = kFormCount; form-- > 0;) {
+      if (form + 1 == firstPassBehind) {
+        background.emplace(*next, options.bufferUnits);
+        next = &*background;
+      }
       passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
                            options.bufferUnits);
       next = &*passes[form];
@@ -218,13 +225,16 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
       StopIfCancelled(options, language);
       if (options.progress) options.progress(readUnits, totalUnits);
     }
+    // Each pass's end reaches the next one; those behind the last stage's
+    // thread finish once it has everything before them.
     for (size_t form = 0; form < kFormCount; ++form) {
+      if (form == firstPassBehind) background->Finish();
       passes[form]->Finish();
       report.occurrences[form] = passes[form]->Occurrences();
       occurrences += report.occurrences[form];
     }
   }
-  background.Finish();
+  if (oneSweep || firstPassBehind == kFormCount) background->Finish();
   respelling.Finish();
   if (writing) writing->Finish();
   if (checker) report.pictures = checker->Tally();

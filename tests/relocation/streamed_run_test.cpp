@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -15,7 +16,9 @@
 #include "core/freplace.h"
 #include "core/path_helpers.h"
 #include "core/utf.h"
+#include "relocation/references/reference_forms.h"
 #include "relocation/run/adjustment_run.h"
+#include "relocation/run/occurrences_in_references.h"
 #include "tests/relocation/fakes.h"
 #include "tests/support/test_files.h"
 
@@ -114,6 +117,58 @@ TEST_F(StreamedRunTest, AnyBufferSizeGivesTheWholeTextResult) {
           << "\nwanted " << ToUtf8(wanted);
     }
   }
+}
+
+// What a report says of the text, the outcome aside: a dry run must say
+// what the run does.
+std::string Counts(const RunReport& report) {
+  std::string out;
+  for (const int64_t n : report.occurrences) out += std::to_string(n) + " ";
+  out += "respelled " + std::to_string(report.respelledTotal);
+  for (const auto& [name, n] : report.respelled) out += " " + name + "=" + std::to_string(n);
+  out += " leftovers " + std::to_string(report.leftovers);
+  for (const std::u16string& example : report.leftoverExamples) out += " [" + ToUtf8(example) + "]";
+  out += " other " + std::to_string(report.otherFolderReferences);
+  for (const std::u16string& folder : report.otherFolders) out += " [" + ToUtf8(folder) + "]";
+  out += " missing " + std::to_string(report.leftAlone.inMissingFolders) + " other kind " +
+         std::to_string(report.leftAlone.inOtherKind);
+  return out;
+}
+
+// The dry run moves work between its threads differently from the run; its
+// counts must not depend on it, nor on where the buffers cut the text. The
+// occurrences inside references are those that each value of the whole text
+// holds.
+TEST_F(StreamedRunTest, DryRunCountsWhatTheRunDoesAtAnyBufferSize) {
+  std::mt19937 rng(4711);
+  const std::u16string newFolders[] = {u"E:\\n", u"D:\\old\\item\\more", u"/srv/new/my item"};
+  int dryRuns = 0;
+  for (int round = 0; round < 300; ++round) {
+    const std::u16string text = RandomCsvText(rng);
+    values.btn3 = newFolders[round % 3];
+    const std::array<FormTexts, kFormCount> texts =
+        FindAndReplacementTexts(values.btn2, values.btn3);
+    OccurrencesInReferences inReferences(texts, nullptr, false);
+    inReferences.Feed(text);
+    for (const size_t bufferUnits : {size_t{1}, size_t{2}, size_t{7}, size_t{64}, size_t{4096}}) {
+      WriteBytes(ToPath(csv), Utf16FileBytes(text));
+      const RunReport dry = Run(bufferUnits, true);
+      const RunReport run = Run(bufferUnits, false);
+      const std::string where = "text " + ToUtf8(text) + " new " + ToUtf8(values.btn3) +
+                                " buffer " + std::to_string(bufferUnits);
+      ASSERT_EQ(dry.outcome == RunOutcome::DryRun ? RunOutcome::Written : dry.outcome, run.outcome)
+          << where;
+      ASSERT_EQ(Counts(dry), Counts(run)) << where;
+      if (dry.outcome != RunOutcome::DryRun) continue;
+      ++dryRuns;
+      int64_t occurrences = 0;
+      for (const int64_t n : dry.occurrences) occurrences += n;
+      ASSERT_EQ(dry.occurrencesOutsideReferences,
+                std::max<int64_t>(0, occurrences - inReferences.Total()))
+          << where;
+    }
+  }
+  EXPECT_GT(dryRuns, 500);
 }
 
 TEST_F(StreamedRunTest, OddLastByteIsLeftOutWhereverTheBuffersEnd) {
