@@ -1,10 +1,15 @@
 #include "relocation/run/occurrences_in_references.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "core/find_unit.h"
 #include "relocation/references/reference_spelling.h"
-#include "relocation/run/folder_verdicts.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PICRELINK_COUNT_SSE2 1
+#endif
 
 namespace picrelink {
 
@@ -44,31 +49,85 @@ OccurrencesInReferences::OccurrencesInReferences(const std::array<FormTexts, kFo
   }
 }
 
+namespace {
+
+// Where the name begins in value: behind its last separator; 0 when it has
+// none. Most names are short: the last eight units hold the separator.
+size_t NameStart(std::u16string_view value) {
+  size_t i = value.size();
+#ifdef PICRELINK_COUNT_SSE2
+  if (i >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(value.data() + i - 8));
+    const unsigned separators = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(u'\\')),
+                                       _mm_cmpeq_epi16(units, _mm_set1_epi16(u'/')))));
+    // Two mask bits per unit: the last separator's unit is the highest.
+    if (separators != 0)
+      return i - 8 + static_cast<size_t>(31 - std::countl_zero(separators)) / 2 + 1;
+    i -= 8;
+  }
+#endif
+  for (; i > 0; --i) {
+    if (value[i - 1] == u'\\' || value[i - 1] == u'/') return i;
+  }
+  return 0;
+}
+
+// Whether the first folded.size() units of value are folded, once the
+// letters are folded: letters holds 0x20 where folded holds a letter, so
+// that nothing else is folded.
+bool SameFolded(const char16_t* value, const std::u16string& folded,
+                const std::u16string& letters) {
+  const size_t n = folded.size();
+#ifdef PICRELINK_COUNT_SSE2
+  if (n >= 8) {
+    const auto same = [&](size_t i) {
+      const auto at = [i](const char16_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      };
+      return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(at(value), at(letters.data())),
+                                               at(folded.data()))) == 0xFFFF;
+    };
+    // Eight units at a time, the last eight overlapping the block before.
+    for (size_t i = 0; i + 8 < n; i += 8) {
+      if (!same(i)) return false;
+    }
+    return same(n - 8);
+  }
+#endif
+  for (size_t i = 0; i < n; ++i) {
+    if ((value[i] | letters[i]) != folded[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int64_t OccurrencesInReferences::Count(std::u16string_view value) {
   if (sweep_ != nullptr) return CountSwept(value);
-  size_t nameStart = 0;
-  if (!rememberFolders_ || !FolderVerdicts::SplitName(value, nameStart)) return CountEach(value);
-  const std::u16string_view folderPart = value.substr(0, nameStart);
-  // The count ignores ASCII case, and so does what is remembered for it:
-  // the folder parts are kept with their letters small.
-  const auto holds = [folderPart](const Remembered& r) {
-    return r.folderPart.size() == folderPart.size() && BeginsWithSmall(folderPart, r.folderPart);
-  };
-  if (holds(remembered_[last_])) return remembered_[last_].count;
-  for (size_t k = 0; k < remembered_.size(); ++k) {
-    if (holds(remembered_[k])) {
-      last_ = k;
-      return remembered_[k].count;
-    }
+  if (!rememberFolders_) return CountEach(value);
+  const size_t nameStart = NameStart(value);
+  if (nameStart == 0) return CountEach(value);
+  // Most references name one of a few folders: each folder part has its
+  // place, told by its length and the (folded) unit before its last
+  // separator, so that one comparison finds it.
+  Remembered& place =
+      remembered_[(nameStart * 7 + FoldAscii(value[nameStart >= 2 ? nameStart - 2 : 0])) %
+                  remembered_.size()];
+  if (place.folded.size() == nameStart && SameFolded(value.data(), place.folded, place.letters)) {
+    return place.count;
   }
+  const std::u16string_view folderPart = value.substr(0, nameStart);
   const int64_t count = CountEach(value);
   if (!MayGoOnBehind(folderPart)) {
-    last_ = next_;
-    next_ = (next_ + 1) % remembered_.size();
-    std::u16string& kept = remembered_[last_].folderPart;
-    kept.assign(folderPart);
-    for (char16_t& c : kept) c = FoldAscii(c);
-    remembered_[last_].count = count;
+    Remembered& kept = place;
+    kept.folded.assign(folderPart);
+    kept.letters.assign(folderPart.size(), 0);
+    for (size_t i = 0; i < folderPart.size(); ++i) {
+      kept.folded[i] = FoldAscii(folderPart[i]);
+      if (kept.folded[i] >= u'a' && kept.folded[i] <= u'z') kept.letters[i] = 0x20;
+    }
+    kept.count = count;
   }
   return count;
 }

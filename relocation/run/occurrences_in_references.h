@@ -39,17 +39,18 @@ class OccurrencesInReferences {
 
   const std::array<FormTexts, kFormCount>& texts_;
   const std::vector<FirstOfReplacer::Pattern>* sweep_;
-  // Every find text holds a separator, so none lies in a name (which holds
-  // none): a value counts what its folder part counts, unless an occurrence
-  // may cross from the one into the other.
+  // Every find text holds a separator, so none lies in a name (the units
+  // behind the last separator): a value counts what its folder part counts,
+  // unless an occurrence may cross from the one into the other.
   bool rememberFolders_ = false;
   struct Remembered {
-    std::u16string folderPart;
+    std::u16string folded;  // the folder part, ASCII letters small
+    // 0x20 where folded holds a letter, 0 elsewhere: OR-ed into a value's
+    // units, it folds the letters and nothing else.
+    std::u16string letters;
     int64_t count = 0;
   };
-  std::array<Remembered, 8> remembered_;
-  size_t last_ = 0;
-  size_t next_ = 0;
+  std::array<Remembered, 16> remembered_;
   // Every value is counted; the scan's classifier and sink are inlined.
   struct EveryValue {
     int operator()(std::u16string_view) const { return 0; }

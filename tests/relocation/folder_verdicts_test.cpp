@@ -123,6 +123,15 @@ class FolderVerdictsProperty : public ::testing::Test {
         if (value[at] >= u'a' && value[at] <= u'z')
           value[at] = static_cast<char16_t>(value[at] - 32);
       }
+      if (rng() % 16 == 0) {
+        // A unit that differs from one of the folders' in the bit that
+        // tells a letter's case, but is no letter ("\\" and "|", ":" and a
+        // control): nothing may take the one for the other.
+        const size_t at = rng() % value.size();
+        const char16_t small = static_cast<char16_t>(value[at] | 0x20);
+        if (value[at] < 0x80 && !(small >= u'a' && small <= u'z'))
+          value[at] = static_cast<char16_t>(value[at] ^ 0x20);
+      }
       text += value + u"\"\" ";
     }
     return text;
@@ -215,6 +224,35 @@ TEST_F(FolderVerdictsProperty, RememberedCountsGiveWhatEachValueCounts) {
     counted += plain.Total();
   }
   EXPECT_GT(counted, 1000);
+}
+
+// Two values whose folder parts begin alike: a remembered count holds for
+// the one folder part alone. The second value of each pair names the old
+// folder behind the first one's folder part (under every unit, so that
+// wherever a folder part is remembered, one of them lands on the first's),
+// or behind a separator in its last few units.
+TEST(FolderVerdicts, RememberedCountsTellFolderPartsApart) {
+  struct Pair {
+    std::u16string_view oldFolder, first, second;
+  } pairs[] = {{u"D:", u"qqq\\a.jpg", u"qqq\\D:\\bb"}, {u"D:", u"qqq\\a.jpg", u"qqq\\D:\\b\\c"}};
+  std::vector<Pair> all(std::begin(pairs), std::end(pairs));
+  std::vector<std::u16string> seconds;
+  for (char16_t unit = u'0'; unit <= u'z'; ++unit) {
+    seconds.push_back(u"a\\E:\\pics\\" + std::u16string(1, unit) + u"\\b.jpg");
+  }
+  for (const std::u16string& second : seconds) all.push_back({u"E:\\pics", u"a\\b.jpg", second});
+  for (const Pair& pair : all) {
+    const std::array<FormTexts, kFormCount> texts =
+        FindAndReplacementTexts(pair.oldFolder, u"F:\\n");
+    const std::u16string text = u"src=\"\"" + std::u16string(pair.first) + u"\"\" src=\"\"" +
+                                std::u16string(pair.second) + u"\"\"";
+    OccurrencesInReferences plain(texts, nullptr, false);
+    OccurrencesInReferences remembered(texts, nullptr, true);
+    plain.Feed(text);
+    remembered.Feed(text);
+    ASSERT_EQ(plain.Total(), 1) << ToUtf8(text);
+    EXPECT_EQ(remembered.Total(), plain.Total()) << ToUtf8(text);
+  }
 }
 
 TEST(FolderVerdicts, SplitNameStopsAtUnitsThatCouldChangeADecision) {
