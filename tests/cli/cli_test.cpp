@@ -38,16 +38,13 @@ using test::WriteBytes;
 
 using Result = test::CliResult;
 using test::Cli;
+using test::Holds;
 
 // What relocate and auto add when the new folder is a folder of this machine
 // that does not exist.
 constexpr const char* kNewFolderMissingLine =
     "Warning: the new folder does not exist: the references now point there, but their pictures "
     "cannot load. Put the pictures there, or relocate again with the right folder.\n";
-
-bool Holds(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 std::u16string Listing(std::u16string_view first, std::u16string_view second) {
   return u"\"标题\",\"描述\"\r\n\"商品\",\"<img src=\"\"" + std::u16string(first) +

@@ -27,10 +27,7 @@ using test::WriteBytes;
 
 using Result = test::CliResult;
 using test::Cli;
-
-bool Holds(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Holds;
 
 // Paths with Chinese names the same way on every system: made from UTF-8,
 // passed as the program's arguments are, and shown as its output shows them.

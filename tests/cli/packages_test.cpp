@@ -158,9 +158,9 @@ TEST_P(PackageTable, EachStepSaysWhatHappenedAndExitsAccordingly) {
 }
 
 // The listing tool's three references to one folder of pictures.
-const std::vector<std::string> kListing = {"D:\\shop\\pics\\item\\1.jpg",
-                                           "file:///D:/shop/pics/item/2.jpg",
-                                           "D:\\shop\\pics\\item\\3.jpg"};
+const std::vector<std::string> kPackageListing = {"D:\\shop\\pics\\item\\1.jpg",
+                                                  "file:///D:/shop/pics/item/2.jpg",
+                                                  "D:\\shop\\pics\\item\\3.jpg"};
 const std::vector<std::string> kPictures = {"item/1.jpg", "item/2.jpg", "item/3.jpg", "item/4.jpg"};
 // The same after a run into {pkg}.
 const std::vector<std::string> kRewritten = {
@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PackageCase{
             "moved twice, then once more",
-            kListing,
+            kPackageListing,
             kPictures,
             {{Do::Auto, "", 0, {"Pictures: 3 checked, 3 found, 0 missing"}},
              {Do::Check, "", 0, {"* {pkg}/pics", "<- detected"}},
@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
              {Do::Auto, "", 0, {"Rewritten: 2 path-form and 1 URL-form"}}},
             {kRewritten}},
         PackageCase{"a listing in drive form added after a move",
-                    kListing,
+                    kPackageListing,
                     kPictures,
                     {{Do::Auto, "", 0},
                      {Do::Move, "moved/pkg"},
@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {kRewritten, {"{pkg}/pics\\item\\4.jpg"}}},
         PackageCase{
             "a copy with a listing in drive form added",
-            kListing,
+            kPackageListing,
             kPictures,
             {{Do::Auto, "", 0},
              {Do::Copy, "copy/pkg"},
@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
               "{was}/pics\\item\\3.jpg"},
              {"{pkg}/pics\\item\\4.jpg"}}},
         PackageCase{"a new folder with #, % and ? in its name",
-                    kListing,
+                    kPackageListing,
                     kPictures,
                     {{Do::Move, "店#2 50%off?/pkg"},
                      {Do::Auto, "", 0, {"Pictures: 3 checked, 3 found, 0 missing"}},
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {kRewritten}},
         PackageCase{
             "moved into a folder with #, % and ? in its name",
-            kListing,
+            kPackageListing,
             kPictures,
             {{Do::Move, "店#2 50%off?/pkg"},
              {Do::Auto, "", 0, {"Pictures: 3 checked, 3 found, 0 missing"}},
@@ -270,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "http://example.com/5.jpg"}}},
         PackageCase{
             "a file URL a browser cuts at its raw #",
-            kListing,
+            kPackageListing,
             kPictures,
             {{Do::Move, "店#2/pkg"},
              {Do::AddListing, "file:///{pkg}/pics/item/4.jpg"},
@@ -278,9 +278,9 @@ INSTANTIATE_TEST_SUITE_P(
               "",
               4,
               {"Pictures: 4 checked, 3 found, 1 missing", "Needs a look: 1 picture is missing"}}},
-            {kListing, {"file:///{pkg}/pics/item/4.jpg"}}},
+            {kPackageListing, {"file:///{pkg}/pics/item/4.jpg"}}},
         PackageCase{"relocate into a folder that is not there",
-                    kListing,
+                    kPackageListing,
                     kPictures,
                     {{Do::Relocate,
                       "D:\\shop\\pics",

@@ -7,14 +7,12 @@
 #include <string>
 
 #include "core/error.h"
+#include "tests/support/collecting_sink.h"
 
 namespace picrelink {
 namespace {
 
-struct Collect : TextSink {
-  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
-  std::u16string text;
-};
+using Collect = test::CollectingSink;
 
 // Fails once it has received `limit` units, as a full disk would.
 struct FailingSink : TextSink {
@@ -38,8 +36,8 @@ TEST(BackgroundSink, PassesTheWholeTextOnInOrder) {
       Collect target;
       BackgroundSink sink(target, chunkUnits, inFlight);
       for (size_t at = 0; at < text.size();) {
-        const size_t n = std::min(std::uniform_int_distribution<size_t>(0, 300)(rng),
-                                  text.size() - at);
+        const size_t n =
+            std::min(std::uniform_int_distribution<size_t>(0, 300)(rng), text.size() - at);
         sink.Append(text.data() + at, n);
         at += n;
       }

@@ -9,14 +9,12 @@
 #include "core/error.h"
 #include "core/freplace.h"
 #include "core/utf.h"
+#include "tests/support/collecting_sink.h"
 
 namespace picrelink {
 namespace {
 
-struct Collect : TextSink {
-  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
-  std::u16string text;
-};
+using Collect = test::CollectingSink;
 
 // Feeds text in pieces of the given sizes (cycled), by turns copied and
 // written in place, and returns the result.
@@ -81,8 +79,7 @@ TEST(StreamReplacer, OccurrenceCutAtEveryBoundaryIsReplaced) {
   for (size_t bufferUnits = 1; bufferUnits <= text.size() + 1; ++bufferUnits) {
     for (size_t piece = 1; piece <= text.size(); ++piece) {
       int64_t count = 0;
-      const std::u16string got =
-          Streamed(text, find, u"/new", false, bufferUnits, {piece}, &count);
+      const std::u16string got = Streamed(text, find, u"/new", false, bufferUnits, {piece}, &count);
       ASSERT_EQ(ToUtf8(got), "x=\"/new\\a.jpg\" y=\"D:\\old\\ite\" /new")
           << "buffer " << bufferUnits << " piece " << piece;
       ASSERT_EQ(count, 2);

@@ -36,7 +36,7 @@ const std::u16string kNewFolderUrl = u"file:////srv/new/my%20item";
 #endif
 const std::u16string kLocalSep(1, platform::kLocalSeparator);
 
-std::u16string Row(std::u16string_view reference) {
+std::u16string ProductRow(std::u16string_view reference) {
   return u"\"商品\",\"<p>宝贝描述</p><img src=\"\"" + std::u16string(reference) + u"\"\">\"\r\n";
 }
 
@@ -72,9 +72,10 @@ class AdjustmentRunTest : public ::testing::Test {
 
 TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   const std::u16string text =
-      u"\"标题\",\"描述\"\r\n" + Row(u"d:\\OLD\\Item\\a.jpg") + Row(u"FILE:///D:/Old/item/b.jpg") +
-      Row(u"D:\\old\\item2\\c.jpg") + Row(u"D:\\old\\ítem\\d.jpg") +
-      Row(u"file:///D:/old/%E5%9B%BE/e.jpg") + Row(u"http://example.com/item/f.jpg");
+      u"\"标题\",\"描述\"\r\n" + ProductRow(u"d:\\OLD\\Item\\a.jpg") +
+      ProductRow(u"FILE:///D:/Old/item/b.jpg") + ProductRow(u"D:\\old\\item2\\c.jpg") +
+      ProductRow(u"D:\\old\\ítem\\d.jpg") + ProductRow(u"file:///D:/old/%E5%9B%BE/e.jpg") +
+      ProductRow(u"http://example.com/item/f.jpg");
   values.btn2 = u"D:\\old\\item";
   values.btn3 = kNewFolder;
   WriteCsv(text);
@@ -82,9 +83,10 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
   const RunReport report = Run();
 
   const std::u16string expected =
-      u"\"标题\",\"描述\"\r\n" + Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg") +
-      Row(kNewFolder + u"2\\c.jpg") + Row(u"D:\\old\\ítem\\d.jpg") +
-      Row(u"file:///D:/old/%E5%9B%BE/e.jpg") + Row(u"http://example.com/item/f.jpg");
+      u"\"标题\",\"描述\"\r\n" + ProductRow(kNewFolder + u"\\a.jpg") +
+      ProductRow(kNewFolderUrl + u"/b.jpg") + ProductRow(kNewFolder + u"2\\c.jpg") +
+      ProductRow(u"D:\\old\\ítem\\d.jpg") + ProductRow(u"file:///D:/old/%E5%9B%BE/e.jpg") +
+      ProductRow(u"http://example.com/item/f.jpg");
   EXPECT_EQ(CsvBytes(), Utf16FileBytes(expected));
   EXPECT_EQ(report.outcome, RunOutcome::Written);
   EXPECT_EQ(report.occurrences[kPathForm], 2);
@@ -109,7 +111,8 @@ TEST_F(AdjustmentRunTest, RewritesBothFormsFoldingAsciiOnlyAndShowsSuccess) {
 }
 
 TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
-  const std::u16string text = Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///D:/old/item/b.jpg");
+  const std::u16string text =
+      ProductRow(u"D:\\old\\item\\a.jpg") + ProductRow(u"file:///D:/old/item/b.jpg");
   std::string first;
   for (const std::u16string oldFolder : {u"D:\\old\\item", u"D:\\old\\item\\"}) {
     for (const std::u16string& newFolder : {kNewFolder, kNewFolder + kLocalSep}) {
@@ -122,7 +125,8 @@ TEST_F(AdjustmentRunTest, TrailingSeparatorsOnEitherFolderGiveTheSameFile) {
       EXPECT_EQ(CsvBytes(), first);
     }
   }
-  EXPECT_EQ(first, Utf16FileBytes(Row(kNewFolder + u"\\a.jpg") + Row(kNewFolderUrl + u"/b.jpg")));
+  EXPECT_EQ(first, Utf16FileBytes(ProductRow(kNewFolder + u"\\a.jpg") +
+                                  ProductRow(kNewFolderUrl + u"/b.jpg")));
 }
 
 // An emptied new folder would turn every reference into \a.jpg and
@@ -139,7 +143,7 @@ TEST_F(AdjustmentRunTest, EmptyFoldersAreRefusedBeforeAnythingIsMade) {
       {u"/", u"E:\\new", "不是目录"},
   };
   for (const auto& c : cases) {
-    WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"file:///d:/OLD/item/c.jpg"));
+    WriteCsv(ProductRow(u"D:\\old\\item\\a.jpg") + ProductRow(u"file:///d:/OLD/item/c.jpg"));
     const std::string before = CsvBytes();
     values.btn2 = c.oldFolder;
     values.btn3 = c.newFolder;
@@ -196,7 +200,7 @@ TEST_F(AdjustmentRunTest, CsvWithoutMarkIsLeftAloneAndNotBackedUp) {
 // is kept, and the new one takes the next free number. One that holds the
 // CSV's own bytes is taken as it is.
 TEST_F(AdjustmentRunTest, BackupNeverOverwritesOtherBytes) {
-  const std::u16string text = Row(u"D:\\old\\item\\a.jpg");
+  const std::u16string text = ProductRow(u"D:\\old\\item\\a.jpg");
   WriteCsv(text);
   const std::string original = CsvBytes();
   WriteBytes(dir.path() / u8"goods_备份.csv", "the seller's first original");
@@ -229,7 +233,7 @@ TEST_F(AdjustmentRunTest, BackupNeverOverwritesOtherBytes) {
 // Only the same bytes make an older file the backup: one of the CSV's size
 // that holds other bytes is kept as it is.
 TEST_F(AdjustmentRunTest, AnOlderBackupOfTheSameSizeWithOtherBytesIsKept) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
+  WriteCsv(ProductRow(u"D:\\old\\item\\a.jpg"));
   const std::string original = CsvBytes();
   std::string older = original;
   older[older.size() - 4] ^= 1;
@@ -246,7 +250,7 @@ TEST_F(AdjustmentRunTest, BackupOfAPathWithoutDotGetsTheSuffixAppended) {
   if (dir.path().string().find('.') != std::string::npos) {
     GTEST_SKIP() << "the temporary folder's path holds a dot";
   }
-  const std::u16string text = Row(u"D:\\old\\item\\a.jpg");
+  const std::u16string text = ProductRow(u"D:\\old\\item\\a.jpg");
   values.btn1 = dir.File("goods");
   WriteBytes(dir.path() / "goods", Utf16FileBytes(text));
   values.backup = true;
@@ -260,7 +264,7 @@ TEST_F(AdjustmentRunTest, FailedBackupStopsTheRunBeforeTheCsvIsTouched) {
   // A CSV whose name leaves no room for the backup's suffix: no backup name
   // can be made beside it.
   values.btn1 = dir.File(std::string(246, 'g') + ".csv");
-  WriteBytes(ToPath(values.btn1), Utf16FileBytes(Row(u"D:\\old\\item\\a.jpg")));
+  WriteBytes(ToPath(values.btn1), Utf16FileBytes(ProductRow(u"D:\\old\\item\\a.jpg")));
   const std::string before = ReadBytes(ToPath(values.btn1));
   values.backup = true;
 
@@ -280,7 +284,7 @@ TEST_F(AdjustmentRunTest, NothingToChangeWritesNothingAndSaysSo) {
       {u"D:\\old\\item", u"d:\\OLD\\item\\", "原目录与新目录相同"},
   };
   for (const auto& c : cases) {
-    WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
+    WriteCsv(ProductRow(u"D:\\old\\item\\a.jpg"));
     const std::string before = CsvBytes();
     values.btn2 = c.oldFolder;
     values.btn3 = c.newFolder;
@@ -316,7 +320,7 @@ TEST_F(AdjustmentRunTest, MissingCsvRaisesTheOpenError) {
 }
 
 TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg"));
+  WriteCsv(ProductRow(u"D:\\old\\item\\a.jpg"));
   const std::string before = CsvBytes();
   fs::permissions(ToPath(csv),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -335,8 +339,8 @@ TEST_F(AdjustmentRunTest, ReadOnlyCsvRaisesTheCreateErrorAndStaysUnchanged) {
 }
 
 TEST_F(AdjustmentRunTest, DryRunCountsWithoutWritingOrBackingUp) {
-  WriteCsv(Row(u"D:\\old\\item\\a.jpg") + Row(u"D:\\OLD\\item\\b.jpg") +
-           Row(u"file:///D:/old/item/c.jpg"));
+  WriteCsv(ProductRow(u"D:\\old\\item\\a.jpg") + ProductRow(u"D:\\OLD\\item\\b.jpg") +
+           ProductRow(u"file:///D:/old/item/c.jpg"));
   const std::string before = CsvBytes();
   values.backup = true;
 

@@ -164,7 +164,7 @@ TEST(ReferenceSpellingProperty, BeginsWithSmallIsBeginsFolded) {
 
 // ---------------------------------------------------------------------------
 
-std::u16string Row(std::u16string_view reference) {
+std::u16string CensusRow(std::u16string_view reference) {
   return u"\"宝贝\",\"<p><img src=\"\"" + std::u16string(reference) + u"\"\"></p>\"\r\n";
 }
 
@@ -185,13 +185,13 @@ class CheckCsvTest : public ::testing::Test {
 
 TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
   WriteCsv(u"\"标题\",\"描述\"\r\n" +
-           Row(u"file:///E:/%E6%97%A7%E7%94%B5%E8%84%91/图片/item9/z.jpg") +  // before
-                                                                              // any
-                                                                              // path
-           Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"d:\\店铺\\图片\\ITEM2\\b.jpg") +
-           Row(u"file:///D:/店铺/图片/item1/c.jpg") +
-           Row(u"file://localhost/D:/%E5%BA%97%E9%93%BA/图片/item1/d.jpg") +
-           Row(u"E:\\旧电脑\\图片\\item9\\y.jpg") + Row(u"http://example.com/a.jpg") +
+           CensusRow(u"file:///E:/%E6%97%A7%E7%94%B5%E8%84%91/图片/item9/z.jpg") +  // before
+                                                                                    // any
+                                                                                    // path
+           CensusRow(u"D:\\店铺\\图片\\item1\\a.jpg") + CensusRow(u"d:\\店铺\\图片\\ITEM2\\b.jpg") +
+           CensusRow(u"file:///D:/店铺/图片/item1/c.jpg") +
+           CensusRow(u"file://localhost/D:/%E5%BA%97%E9%93%BA/图片/item1/d.jpg") +
+           CensusRow(u"E:\\旧电脑\\图片\\item9\\y.jpg") + CensusRow(u"http://example.com/a.jpg") +
            u"SRC=\"\"D:\\店铺\\图片\\x.jpg\"\"");
   const CheckResult result = CheckCsv(csv, u"1", std::nullopt);
   const Census& census = result.census;
@@ -226,10 +226,10 @@ TEST_F(CheckCsvTest, GroupsEverySpellingByFolderAndMarksTheDetectedOne) {
 // piece cuts, anywhere up to its folder, is counted once and under its own
 // folder, as if the text were read whole.
 TEST_F(CheckCsvTest, AReferenceCutByTheEndOfAPieceIsCountedUnderItsFolder) {
-  const std::u16string head = Row(u"D:\\店铺\\图片\\item1\\a.jpg") + u"<p>";
+  const std::u16string head = CensusRow(u"D:\\店铺\\图片\\item1\\a.jpg") + u"<p>";
   const std::u16string tag = u"<img src=\"\"";
   const std::u16string cut = u"D:\\店铺\\图片\\item2\\b.jpg";
-  const std::u16string tail = u"\"\">" + Row(u"file:///D:/店铺/图片/item3/c.jpg");
+  const std::u16string tail = u"\"\">" + CensusRow(u"file:///D:/店铺/图片/item3/c.jpg");
   // Units of the cut reference's value in the first piece: none (the piece
   // ends inside its src="" or right behind it), the drive, half of the first
   // folder's name, up to a separator, into the picture's own folder.
@@ -251,7 +251,7 @@ TEST_F(CheckCsvTest, AReferenceCutByTheEndOfAPieceIsCountedUnderItsFolder) {
 // Detection reads a level below 0 as 0: the census groups by the pictures'
 // own folders then too, and marks the folder that detection returns.
 TEST_F(CheckCsvTest, ALevelBelowZeroGroupsAsLevelZero) {
-  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"D:\\店铺\\图片\\item2\\b.jpg"));
+  WriteCsv(CensusRow(u"D:\\店铺\\图片\\item1\\a.jpg") + CensusRow(u"D:\\店铺\\图片\\item2\\b.jpg"));
   const Census census = CheckCsv(csv, u"-1", std::nullopt).census;
   EXPECT_EQ(ToUtf8(census.detected), "D:\\店铺\\图片\\item1");
   ASSERT_EQ(census.folders.size(), 2u);
@@ -261,7 +261,7 @@ TEST_F(CheckCsvTest, ALevelBelowZeroGroupsAsLevelZero) {
 }
 
 TEST_F(CheckCsvTest, NothingToCountAndALevelThatIsNoInteger) {
-  WriteCsv(u"\"标题\"\r\n" + Row(u"http://example.com/a.jpg"));
+  WriteCsv(u"\"标题\"\r\n" + CensusRow(u"http://example.com/a.jpg"));
   Census census = CheckCsv(csv, u"abc", std::nullopt).census;
   EXPECT_TRUE(census.hasText);
   EXPECT_EQ(census.references, 0);
@@ -271,7 +271,7 @@ TEST_F(CheckCsvTest, NothingToCountAndALevelThatIsNoInteger) {
   census = CheckCsv(csv, u"1", std::nullopt).census;
   EXPECT_FALSE(census.hasText);
 
-  WriteCsv(Row(u"file:/D:/a/b/c.jpg"));  // a spelling detection does not see
+  WriteCsv(CensusRow(u"file:/D:/a/b/c.jpg"));  // a spelling detection does not see
   EXPECT_THROW(CheckCsv(csv, u"abc", std::nullopt), EConvertError);
   EXPECT_THROW(CheckCsv(dir.File("absent.csv"), u"1", std::nullopt), Error);
 }
@@ -281,12 +281,13 @@ TEST_F(CheckCsvTest, PicturesAreLookedForUnderTheNewFolderOnce) {
   MakeFile("图片/item1/b.jpg");
   MakeFile("图片/item2/Case.JPG");
   MakeFile("图片/item2/图.jpg");
-  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:///D:/店铺/图片/item1/b.jpg") +
-           Row(u"file:///D:/店铺/图片/item2/%E5%9B%BE.jpg") +  // the name's escapes decoded
+  WriteCsv(CensusRow(u"D:\\店铺\\图片\\item1\\a.jpg") +
+           CensusRow(u"file:///D:/店铺/图片/item1/b.jpg") +
+           CensusRow(u"file:///D:/店铺/图片/item2/%E5%9B%BE.jpg") +  // the name's escapes decoded
 
-           Row(u"D:\\店铺\\图片\\item1/a.jpg") +  // mixed separators
-           Row(u"D:\\店铺\\图片\\item2\\case.jpg") + Row(u"D:\\店铺\\图片\\item3\\gone.jpg") +
-           Row(u"E:\\别处\\图片\\x\\y.jpg"));
+           CensusRow(u"D:\\店铺\\图片\\item1/a.jpg") +  // mixed separators
+           CensusRow(u"D:\\店铺\\图片\\item2\\case.jpg") +
+           CensusRow(u"D:\\店铺\\图片\\item3\\gone.jpg") + CensusRow(u"E:\\别处\\图片\\x\\y.jpg"));
   const std::u16string pictures = dir.Folder() + u"图片";
   const CheckResult result = CheckCsv(csv, u"1", pictures);
   ASSERT_TRUE(result.pictures.has_value());
@@ -320,8 +321,9 @@ TEST_F(CheckCsvTest, AfterARunTheLocalFolderIsTheDetectedOne) {
   MakeFile("图片/item1/b.jpg");
   const std::u16string pictures = dir.Folder() + u"图片";
   // What a run here leaves: the rest keeps its "\".
-  WriteCsv(Row(pictures + u"\\item1\\a.jpg") + Row(u"file:///" + pictures + u"/item1/b.jpg") +
-           Row(pictures + u"\\item1\\c.jpg"));
+  WriteCsv(CensusRow(pictures + u"\\item1\\a.jpg") +
+           CensusRow(u"file:///" + pictures + u"/item1/b.jpg") +
+           CensusRow(pictures + u"\\item1\\c.jpg"));
   const CheckResult result = CheckCsv(csv, u"1", ProposedNewFolder(csv, pictures));
   EXPECT_EQ(result.census.detected, pictures);
   ASSERT_EQ(result.census.folders.size(), 1u);

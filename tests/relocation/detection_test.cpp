@@ -21,7 +21,7 @@ using test::WriteBytes;
 
 // A listing row whose description refers to a picture, the way the listing
 // tool writes it: quotation marks doubled inside the quoted field.
-std::u16string Row(std::u16string_view reference) {
+std::u16string ListingRow(std::u16string_view reference) {
   return u"\"商品标题\",\"<p>精美商品描述</p><img src=\"\"" + std::u16string(reference) +
          u"\"\" />\",\"12.50\"\r\n";
 }
@@ -70,8 +70,8 @@ TEST(ExtractFileDirTest, KeepsTheFolderAndARootsSeparator) {
 }
 
 TEST(CollectMatchesTest, GivesTheFirstOfSeveralMatches) {
-  const std::u16string text =
-      Row(u"D:\\one\\a.jpg") + Row(u"D:\\two\\b.jpg") + Row(u"D:\\three\\c.jpg");
+  const std::u16string text = ListingRow(u"D:\\one\\a.jpg") + ListingRow(u"D:\\two\\b.jpg") +
+                              ListingRow(u"D:\\three\\c.jpg");
   EXPECT_EQ(ToUtf8(CollectMatches(text, kPathPattern, u"$1")), "D:\\one\\a.jpg");
   EXPECT_EQ(CollectMatches(text, kUrlPattern, u"$1"), u"");
 }
@@ -92,7 +92,7 @@ class DetectionLevel : public DetectionTest, public ::testing::WithParamInterfac
 
 TEST_P(DetectionLevel, GoesUpOneFolderAtMostOrRejectsTheLevel) {
   const LevelCase& c = GetParam();
-  const std::u16string text = kHeader + Row(u"D:\\shop\\pics\\item1\\a.jpg");
+  const std::u16string text = kHeader + ListingRow(u"D:\\shop\\pics\\item1\\a.jpg");
   if (!c.folder.empty()) {
     EXPECT_EQ(ToUtf8(Detect(text, c.level)), ToUtf8(c.folder)) << ToUtf8(c.level);
   } else {
@@ -181,7 +181,7 @@ TEST_F(DetectionTest, MissingCsvIsAnOpenError) {
 }
 
 TEST_F(DetectionTest, FileWithoutTheMarkHoldsNoText) {
-  const std::string utf8 = ToUtf8(Row(u"D:\\shop\\a.jpg"));
+  const std::string utf8 = ToUtf8(ListingRow(u"D:\\shop\\a.jpg"));
   for (const std::string& bytes :
        {utf8, std::string(), std::string("\xFF\xFE"), std::string("\xFE\xFF") + utf8}) {
     WriteBytes(ToPath(csv_), bytes);
@@ -206,7 +206,7 @@ TEST_F(DetectionTest, OddLastByteIsNotPartOfTheText) {
 // path reference: here a sparse file whose reference stands at the front.
 TEST_F(DetectionTest, FileOfTwoGibibytesIsReadUpToItsReference) {
   const std::filesystem::path path = ToPath(csv_);
-  WriteBytes(path, Utf16FileBytes(kHeader + Row(u"D:\\big\\item\\a.jpg")));
+  WriteBytes(path, Utf16FileBytes(kHeader + ListingRow(u"D:\\big\\item\\a.jpg")));
   std::filesystem::resize_file(path, (uint64_t{1} << 31) + 4);
   values_.levelText = u"0";
   EXPECT_EQ(ToUtf8(DetectImageFolder(csv_, values_)), "D:\\big\\item");
@@ -216,8 +216,8 @@ TEST_F(DetectionTest, FileOfTwoGibibytesIsReadUpToItsReference) {
 // searched: the path reference, cut by the end of the second piece, wins
 // over a URL reference in the first.
 TEST_F(DetectionTest, ReferenceCutBetweenTheReadPiecesOfALargeFile) {
-  const std::u16string reference = Row(u"E:\\far\\item\\a.jpg");
-  std::u16string text = kHeader + Row(u"file:///D:/near/item/a.jpg");
+  const std::u16string reference = ListingRow(u"E:\\far\\item\\a.jpg");
+  std::u16string text = kHeader + ListingRow(u"file:///D:/near/item/a.jpg");
   text.append(2 * kDetectionBufferUnits - text.size() - reference.size() / 2, u'x');
   text += reference;
   text.append(kDetectionBufferUnits, u'y');
@@ -227,7 +227,7 @@ TEST_F(DetectionTest, ReferenceCutBetweenTheReadPiecesOfALargeFile) {
 TEST_F(DetectionTest, NoReferenceAnywhereNeverReadsTheLevel) {
   std::u16string text = kHeader;
   for (int i = 0; i < 200; ++i) {
-    text += Row(u"http://img.example.com/a.jpg");
+    text += ListingRow(u"http://img.example.com/a.jpg");
     text +=
         u"\"说明\",\"<p>src= \"\"D:\\x\\a.jpg\"\" "
         u"SRC=\"\"D:\\y\\b.jpg\"\"</p>\",\"1\"\r\n";
@@ -242,35 +242,35 @@ TEST_F(DetectionTest, UpperCaseFormsAreNotReferences) {
       u"<img src=\"\"FILE:///D:/e/f.jpg\"\">";
   EXPECT_EQ(Detect(upper, u"abc"), u"");
   EXPECT_EQ(values_.levelReads, 0);
-  EXPECT_EQ(ToUtf8(Detect(upper + Row(u"file:///D:/lower/a.jpg"))), "D:\\lower");
+  EXPECT_EQ(ToUtf8(Detect(upper + ListingRow(u"file:///D:/lower/a.jpg"))), "D:\\lower");
 }
 
 TEST_F(DetectionTest, PathFormWinsOverAnEarlierUrlReference) {
   const std::u16string text =
-      kHeader + Row(u"file:///D:/url/item1/a.jpg") + Row(u"E:\\path\\item2\\b.jpg");
+      kHeader + ListingRow(u"file:///D:/url/item1/a.jpg") + ListingRow(u"E:\\path\\item2\\b.jpg");
   EXPECT_EQ(ToUtf8(Detect(text, u"0")), "E:\\path\\item2");
   EXPECT_EQ(values_.levelReads, 1);
 }
 
 TEST_F(DetectionTest, UrlFormIsDecodedIntoAPath) {
-  const std::u16string spaced =
-      kHeader + Row(u"file:///D:/shop/my%20pics/item1/a.jpg") + Row(u"file:///E:/other/b.jpg");
+  const std::u16string spaced = kHeader + ListingRow(u"file:///D:/shop/my%20pics/item1/a.jpg") +
+                                ListingRow(u"file:///E:/other/b.jpg");
   EXPECT_EQ(ToUtf8(Detect(spaced, u"1")), "D:\\shop\\my pics");
   EXPECT_EQ(ToUtf8(Detect(spaced, u"0")), "D:\\shop\\my pics\\item1");
-  EXPECT_EQ(ToUtf8(Detect(Row(u"file:///D:/%E5%9B%BE/a.jpg"), u"0")), "D:\\图");
+  EXPECT_EQ(ToUtf8(Detect(ListingRow(u"file:///D:/%E5%9B%BE/a.jpg"), u"0")), "D:\\图");
   EXPECT_EQ(values_.levelReads, 3);
 }
 
 TEST_F(DetectionTest, FileInTheDriveRootGivesTheRootAtEveryLevel) {
   for (const char16_t* level : {u"0", u"1"}) {
-    EXPECT_EQ(ToUtf8(Detect(Row(u"D:\\a.jpg"), level)), "D:\\");
-    EXPECT_EQ(ToUtf8(Detect(Row(u"file:///D:/a.jpg"), level)), "D:\\");
+    EXPECT_EQ(ToUtf8(Detect(ListingRow(u"D:\\a.jpg"), level)), "D:\\");
+    EXPECT_EQ(ToUtf8(Detect(ListingRow(u"file:///D:/a.jpg"), level)), "D:\\");
   }
 }
 
 TEST_F(DetectionTest, DriveLetterKeepsItsCaseAndTrailingSeparatorIsDropped) {
-  EXPECT_EQ(ToUtf8(Detect(Row(u"d:\\pics\\item1\\a.jpg"))), "d:\\pics\\item1");
-  EXPECT_EQ(ToUtf8(Detect(Row(u"D:\\pics\\item1\\"))), "D:\\pics\\item1");
+  EXPECT_EQ(ToUtf8(Detect(ListingRow(u"d:\\pics\\item1\\a.jpg"))), "d:\\pics\\item1");
+  EXPECT_EQ(ToUtf8(Detect(ListingRow(u"D:\\pics\\item1\\"))), "D:\\pics\\item1");
 }
 
 TEST_F(DetectionTest, LineBreakBeforeTheClosingQuotes) {
@@ -282,10 +282,11 @@ TEST_F(DetectionTest, LineBreakBeforeTheClosingQuotes) {
 
 TEST_F(DetectionTest, NearMissesArePassedOver) {
   const std::u16string text =
-      kHeader + Row(u"http://img.example.com/D:\\a.jpg") + Row(u"\\\\server\\share\\a.jpg") +
-      Row(u"D:/slash/a.jpg") + Row(u"file:///D:\\back\\a.jpg") +
+      kHeader + ListingRow(u"http://img.example.com/D:\\a.jpg") +
+      ListingRow(u"\\\\server\\share\\a.jpg") + ListingRow(u"D:/slash/a.jpg") +
+      ListingRow(u"file:///D:\\back\\a.jpg") +
       u"<img src=\"D:\\single\\a.jpg\"><img src= \"\"D:\\blank\\a.jpg\"\">" +
-      Row(u"D:\\real\\item\\a.jpg");
+      ListingRow(u"D:\\real\\item\\a.jpg");
   EXPECT_EQ(ToUtf8(Detect(text)), "D:\\real\\item");
 }
 
@@ -294,7 +295,8 @@ TEST_F(DetectionTest, LongerAttributeNameStillCounts) {
 }
 
 TEST_F(DetectionTest, UnterminatedPathReferenceAtTheEndFallsBackToTheUrlForm) {
-  const std::u16string text = kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
+  const std::u16string text =
+      kHeader + ListingRow(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
   EXPECT_EQ(ToUtf8(Detect(text)), "D:\\url\\item");
 }
 
@@ -309,7 +311,7 @@ TEST_F(DetectionTest, ManyStartsAreClosedByTheNextStartsQuotes) {
 }
 
 TEST_F(DetectionTest, LongTailAfterAnUnterminatedStartFallsBackToTheUrlForm) {
-  std::u16string text = kHeader + Row(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
+  std::u16string text = kHeader + ListingRow(u"file:///D:/url/item/a.jpg") + u"<img src=\"\"D:\\x";
   // Near misses without a quotation mark keep the search busy to the end.
   for (int i = 0; i < 200000; ++i) text += u" src=D:\\y src=";
   const std::u16string found = Detect(text, u"1");
@@ -319,7 +321,7 @@ TEST_F(DetectionTest, LongTailAfterAnUnterminatedStartFallsBackToTheUrlForm) {
 TEST_F(DetectionTest, ManyNearMissesBeforeTheOnlyReference) {
   std::u16string text = kHeader;
   for (int i = 0; i < 200000; ++i) text += u"src=\"\"D:/x\"\" src=\"\"file://D:/y\"\" ";
-  text += Row(u"file:///D:/%E5%9B%BE/item/a.jpg");
+  text += ListingRow(u"file:///D:/%E5%9B%BE/item/a.jpg");
   EXPECT_EQ(ToUtf8(Detect(text, u"0")), "D:\\图\\item");
 }
 

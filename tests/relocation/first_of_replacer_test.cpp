@@ -8,14 +8,12 @@
 #include <string>
 
 #include "core/utf.h"
+#include "tests/support/collecting_sink.h"
 
 namespace picrelink {
 namespace {
 
-struct Collect : TextSink {
-  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
-  std::u16string text;
-};
+using Collect = test::CollectingSink;
 
 std::u16string Swept(const std::vector<FirstOfReplacer::Pattern>& patterns,
                      std::u16string_view text, size_t piece,

@@ -16,6 +16,7 @@
 #include "relocation/census/picture_names.h"
 #include "relocation/run/occurrences_in_references.h"
 #include "relocation/run/respelling_pass.h"
+#include "tests/support/collecting_sink.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {
@@ -23,10 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Collect : TextSink {
-  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
-  std::u16string text;
-};
+using Collect = test::CollectingSink;
 
 std::string List(const std::vector<std::u16string>& texts) {
   std::string out;

@@ -11,6 +11,7 @@
 #include "relocation/run/adjustment_run.h"
 #include "relocation/run/respelling_pass.h"
 #include "tests/relocation/fakes.h"
+#include "tests/support/collecting_sink.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {
@@ -18,14 +19,11 @@ namespace {
 
 using test::TempDir;
 
-std::u16string Row(std::u16string_view reference) {
+std::u16string ItemRow(std::u16string_view reference) {
   return u"\"宝贝\",\"<img src=\"\"" + std::u16string(reference) + u"\"\">\"\r\n";
 }
 
-struct Collect : TextSink {
-  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
-  std::u16string text;
-};
+using Collect = test::CollectingSink;
 
 class RespellingRunTest : public ::testing::Test {
  protected:
@@ -77,8 +75,8 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
   std::u16string before = u"\"标题\",\"描述\"\r\n";
   std::u16string after = before;
   for (const Line& line : lines) {
-    before += Row(line.before);
-    after += Row(line.after);
+    before += ItemRow(line.before);
+    after += ItemRow(line.after);
   }
   // Text outside references that happens to read like a folder stays too.
   before += u"file://localhost/D:/店铺/图片 is where they were\r\n";
@@ -118,7 +116,7 @@ TEST_F(RespellingRunTest, EverySpellingOfTheOldFolderIsRewrittenInItsOwnStyle) {
 TEST_F(RespellingRunTest, WhatCannotBeRewrittenIsALeftoverAndSaidSo) {
   // A path with a "/" inside the folder: no pass takes it, and a path is
   // not respelled.
-  WriteCsv(Row(u"D:\\店铺/图片\\a.jpg") + Row(u"D:\\店铺\\图片\\b.jpg"));
+  WriteCsv(ItemRow(u"D:\\店铺/图片\\a.jpg") + ItemRow(u"D:\\店铺\\图片\\b.jpg"));
   values.btn3 = u"E:\\新";
   const RunReport report = Run();
   ASSERT_EQ(report.outcome, RunOutcome::Written);
@@ -135,9 +133,9 @@ TEST_F(RespellingRunTest, PicturesOfTheRewrittenReferencesAreLookedForWhenTheNew
   test::WriteBytes(pictures / "item1" / "a.jpg", "jpg");
   test::WriteBytes(pictures / "item1" / "b.jpg", "jpg");
   test::WriteBytes(pictures / "item1" / std::filesystem::u8path("图.jpg"), "jpg");
-  WriteCsv(Row(u"D:\\店铺\\图片\\item1\\a.jpg") + Row(u"file:/D:/店铺/图片/item1/b.jpg") +
-           Row(u"file:///D:/%E5%BA%97%E9%93%BA/图片/item1/%E5%9B%BE.jpg") +
-           Row(u"D:\\店铺\\图片\\item1\\c.jpg") + Row(u"E:\\别处\\d.jpg"));
+  WriteCsv(ItemRow(u"D:\\店铺\\图片\\item1\\a.jpg") + ItemRow(u"file:/D:/店铺/图片/item1/b.jpg") +
+           ItemRow(u"file:///D:/%E5%BA%97%E9%93%BA/图片/item1/%E5%9B%BE.jpg") +
+           ItemRow(u"D:\\店铺\\图片\\item1\\c.jpg") + ItemRow(u"E:\\别处\\d.jpg"));
   values.btn3 = dir.Folder() + u"图片";
   const RunReport report = Run();
   ASSERT_TRUE(report.pictures.has_value());

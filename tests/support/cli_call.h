@@ -21,4 +21,9 @@ inline CliResult Cli(const std::vector<std::string>& args, Language language = L
   return {status, out.str(), err.str()};
 }
 
+// Whether part is anywhere in text, as a test asks of what a call printed.
+inline bool Holds(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 }  // namespace picrelink::test

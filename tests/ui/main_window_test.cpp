@@ -15,6 +15,7 @@
 #include "relocation/run/adjustment_run.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
+#include "tests/ui/qt_text.h"
 #include "ui/level_edit.h"
 #include "ui/path_edit.h"
 #include "ui/unit1.h"
@@ -23,10 +24,6 @@ namespace picrelink::ui::test {
 namespace {
 
 using picrelink::test::TempDir;
-
-QString Q(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
 
 // A listing whose description names D:\old\pics\item\a.jpg.
 std::u16string CsvNaming(std::u16string_view picture) {

@@ -19,6 +19,7 @@
 #include "relocation/run/run_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/ui/fake_dialogs.h"
+#include "tests/ui/qt_text.h"
 #include "ui/level_edit.h"
 #include "ui/path_edit.h"
 #include "ui/status_area.h"
@@ -35,10 +36,6 @@ using picrelink::test::Utf16FileBytes;
 using picrelink::test::WriteBytes;
 
 constexpr int kWaitMs = 30000;
-
-QString Q(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
 
 // A listing whose descriptions name the pictures, one row each.
 std::u16string CsvNaming(const std::vector<std::u16string>& pictures) {
