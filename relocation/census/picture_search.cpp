@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <exception>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/path_helpers.h"
 #include "core/platform.h"
 #include "core/utf.h"
+#include "relocation/census/picture_rests.h"
 #include "relocation/references/csv_pieces.h"
 #include "relocation/references/detection.h"
 #include "relocation/references/reference_scan.h"
@@ -24,66 +22,6 @@ namespace {
 constexpr size_t kLongestPath = 32768;
 
 using Clock = std::chrono::steady_clock;
-
-// A relative path as both sides of the search hold it: "/" between
-// components, none empty, ASCII letters folded (the picture check's way of
-// finding a name whose letter case differs).
-void AppendKey(std::u16string_view relative, std::u16string& key) {
-  for (char16_t c : relative) {
-    if (c == u'\\' || c == u'/') {
-      if (!key.empty() && key.back() != u'/') key += u'/';
-    } else {
-      key += FoldAscii(c);
-    }
-  }
-  if (!key.empty() && key.back() == u'/') key.pop_back();
-}
-
-size_t Components(std::u16string_view key) {
-  return key.empty() ? 0 : 1 + static_cast<size_t>(std::count(key.begin(), key.end(), u'/'));
-}
-
-// The references' rests behind the folder the CSV names at one level: how
-// many references have each rest.
-struct Rests {
-  std::u16string oldFolder;
-  std::unordered_map<std::u16string_view, int64_t> counts;
-  int64_t references = 0;
-  size_t deepest = 0;  // components of the longest rest
-};
-
-class RestCollector {
- public:
-  explicit RestCollector(std::array<Rests, 2>& levels) : levels_(levels) {}
-
-  void Take(std::u16string_view value) {
-    if (!ParseReference(value, parsed_)) return;
-    // A folder of this machine is checked where it points, not searched for.
-    if ((parsed_.spelling & kSpellingLocal) != 0) return;
-    for (Rests& rests : levels_) {
-      if (rests.oldFolder.empty() || !PathBeginsWithFolder(parsed_.path, rests.oldFolder, true)) {
-        continue;
-      }
-      key_.clear();
-      AppendKey(std::u16string_view(parsed_.path).substr(rests.oldFolder.size()), key_);
-      if (key_.empty()) continue;
-      ++rests.references;
-      auto found = rests.counts.find(key_);
-      if (found == rests.counts.end()) {
-        const std::u16string& kept = storage_.emplace_back(key_);
-        found = rests.counts.emplace(kept, 0).first;
-        rests.deepest = std::max(rests.deepest, Components(kept));
-      }
-      ++found->second;
-    }
-  }
-
- private:
-  std::array<Rests, 2>& levels_;
-  ParsedReference parsed_;
-  std::u16string key_;
-  std::deque<std::u16string> storage_;  // the keys' text; a deque never moves it
-};
 
 // One folder of the tree: its place, and what each level would find under it.
 struct Folder {
@@ -140,13 +78,12 @@ PictureSearch SearchPictures(std::u16string_view csvPath, const CheckResult& che
   levels[1 - currentLevel].oldFolder = DetectImageFolder(csvPath, other);
 
   RestCollector collector(levels);
-  ReferenceScanner scanner(
-      ClassifySpelledHead,
-      [&](const FoundReference& found) {
-        if (!found.truncated) collector.Take(found.value);
-        return false;
-      },
-      kLongestPath);
+  BasicReferenceScanner scanner([](std::u16string_view head) { return ClassifySpelledHead(head); },
+                                [&](const FoundReference& found) {
+                                  if (!found.truncated) collector.Take(found.value);
+                                  return false;
+                                },
+                                kLongestPath);
   {
     CsvPieces pieces(csvPath);
     for (std::u16string_view piece = pieces.Next(); !piece.empty(); piece = pieces.Next()) {

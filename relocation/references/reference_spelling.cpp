@@ -205,6 +205,21 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
   return true;
 }
 
+bool RawReferencePath(std::u16string_view value, size_t& pathStart, bool& local) {
+  // As ParseReference decides, in the same order.
+  if (FitsForm(kReferenceForms[kPathForm], value) || LocalAt(value)) {
+    pathStart = 0;
+    local = value[0] == u'/';
+    return true;
+  }
+  UrlShape shape{};
+  if (!ShapeOfUrl(value, shape)) return false;
+  if (value.find(u'%', shape.pathStart) != std::u16string_view::npos) return false;
+  pathStart = shape.pathStart;
+  local = (shape.spelling & kSpellingLocal) != 0;
+  return true;
+}
+
 namespace {
 
 // The last unit of path[0, length) that is a separator, or npos. A plain

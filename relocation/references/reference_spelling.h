@@ -83,6 +83,14 @@ bool IsUnrewritableHead(std::u16string_view head);
 // picture.
 bool ParseReference(std::u16string_view value, ParsedReference& out);
 
+// Where the path of value begins, as ParseReference reads it, without
+// building the path: true when its path is value's units from pathStart on
+// (but that a drive's file URL has "\" for "/" there): a path form, or a
+// file URL without "%" in its path. false when ParseReference finds no picture, or
+// would decode the path: ParseReference is the way then. local: the spelling
+// is kSpellingLocal.
+bool RawReferencePath(std::u16string_view value, size_t& pathStart, bool& local);
+
 // The folder that a picture path names under the level rule, as the length
 // of the path's beginning that it is: the picture's own folder, or the one
 // above when oneHigher. In a Windows path "\" and ":" separate and a root
