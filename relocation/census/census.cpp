@@ -42,13 +42,6 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-// Whether head holds an ASCII letter and ":" at `at`, and one unit more.
-bool IsDriveAt(std::u16string_view head, size_t at) {
-  if (head.size() < at + 3 || head[at + 1] != u':') return false;
-  const char16_t small = head[at] | 0x20;  // a capital as its small letter
-  return small >= u'a' && small <= u'z';
-}
-
 // Counts one reference after another into the census, one folder table entry
 // per folder; the last folder is remembered, since references to one folder
 // mostly stand together.
@@ -226,12 +219,7 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
       [](std::u16string_view head) {
         // Most values are paths of a drive (D:\\...) or their file URLs as
         // listing tools write them (file:///D:/...), told at once.
-        if (IsDriveAt(head, 0) && head[2] == u'\\') return static_cast<int>(kPathForm);
-        if (head.substr(0, 8) == u"file:///" && IsDriveAt(head, 8) &&
-            (head[10] == u'/' || head[10] == u'\\')) {
-          return static_cast<int>(kUrlForm);
-        }
-        const int form = ClassifySpelledHead(head);
+        const int form = ClassifyCommonSpelledHead(head);
         if (form == kNotAReference && IsUnrewritableHead(head)) return kUnrewritable;
         return form;
       },

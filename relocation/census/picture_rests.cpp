@@ -34,10 +34,37 @@ void RestCollector::Take(std::u16string_view value) {
     path = parsed_.path;
   }
   if (local) return;
-  for (Rests& rests : levels_) {
-    if (rests.oldFolder.empty() || !PathBeginsWithFolder(path, rests.oldFolder, true)) continue;
+  for (size_t level = 0; level < levels_.size(); ++level) {
+    Rests& rests = levels_[level];
+    if (rests.oldFolder.empty() || !BeginsWithFolder(level, path)) continue;
     Count(rests, path.substr(rests.oldFolder.size()));
   }
+}
+
+bool RestCollector::BeginsWithFolder(size_t level, std::u16string_view path) {
+  const auto isSeparator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  const std::u16string_view folder = levels_[level].oldFolder;
+  // The units compared: the folder without a separator at its end (but for
+  // a folder of one unit), as PathBeginsWithFolder compares them.
+  const size_t compared =
+      folder.size() > 1 && isSeparator(folder.back()) ? folder.size() - 1 : folder.size();
+  // Most paths under another folder differ from it in their first unit,
+  // their drive's letter (the path of a reference that is no local folder
+  // begins with one, so no separator needs to be taken for another here).
+  if (FoldAscii(path[0]) != FoldAscii(folder[0])) return false;
+  Spellings& spellings = spellings_[level];
+  for (const std::u16string& spelled : spellings.spelled) {
+    if (spelled.empty() || !BeginsWithSmall(path, spelled)) continue;
+    const char16_t last = folder[compared - 1];
+    return path.size() == compared || isSeparator(path[compared]) || isSeparator(last) ||
+           last == u':';
+  }
+  if (!PathBeginsWithFolder(path, folder, true)) return false;
+  std::u16string& spelled = spellings.spelled[spellings.next];
+  spelled.assign(path.substr(0, compared));
+  for (char16_t& c : spelled) c = FoldAscii(c);
+  spellings.next ^= 1;
+  return true;
 }
 
 void RestCollector::Count(Rests& rests, std::u16string_view rest) {

@@ -41,8 +41,21 @@ class RestCollector {
   void Take(std::u16string_view value);
 
  private:
+  // PathBeginsWithFolder(path, the level's old folder, true), from the last
+  // spellings of the folder that paths under it had where one fits.
+  bool BeginsWithFolder(size_t level, std::u16string_view path);
   void Count(Rests& rests, std::u16string_view rest);
 
+  // A level's folder as the last two paths under it spelled it (ASCII letters
+  // small; empty until then). A path that begins with one of them, letter
+  // case aside, begins with the folder unit for unit as PathBeginsWithFolder
+  // compares them (separators alike, letters folded), so only the unit behind
+  // is left to look at.
+  struct Spellings {
+    std::array<std::u16string, 2> spelled;
+    size_t next = 0;  // the one replaced next
+  };
+  std::array<Spellings, 2> spellings_;
   std::array<Rests, 2>& levels_;
   ParsedReference parsed_;
   std::u16string key_;

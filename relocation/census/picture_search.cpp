@@ -78,12 +78,13 @@ PictureSearch SearchPictures(std::u16string_view csvPath, const CheckResult& che
   levels[1 - currentLevel].oldFolder = DetectImageFolder(csvPath, other);
 
   RestCollector collector(levels);
-  BasicReferenceScanner scanner([](std::u16string_view head) { return ClassifySpelledHead(head); },
-                                [&](const FoundReference& found) {
-                                  if (!found.truncated) collector.Take(found.value);
-                                  return false;
-                                },
-                                kLongestPath);
+  BasicReferenceScanner scanner(
+      [](std::u16string_view head) { return ClassifyCommonSpelledHead(head); },
+      [&](const FoundReference& found) {
+        if (!found.truncated) collector.Take(found.value);
+        return false;
+      },
+      kLongestPath);
   {
     CsvPieces pieces(csvPath);
     for (std::u16string_view piece = pieces.Next(); !piece.empty(); piece = pieces.Next()) {

@@ -206,7 +206,17 @@ bool ParseReference(std::u16string_view value, ParsedReference& out) {
 }
 
 bool RawReferencePath(std::u16string_view value, size_t& pathStart, bool& local) {
-  // As ParseReference decides, in the same order.
+  // The common heads at once; then as ParseReference decides, in the same
+  // order.
+  const int common = CommonHead(value, pathStart);
+  if (common == static_cast<int>(kPathForm)) {
+    local = false;
+    return true;
+  }
+  if (common == static_cast<int>(kUrlForm)) {
+    local = false;
+    return value.find(u'%', pathStart) == std::u16string_view::npos;
+  }
   if (FitsForm(kReferenceForms[kPathForm], value) || LocalAt(value)) {
     pathStart = 0;
     local = value[0] == u'/';

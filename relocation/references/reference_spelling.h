@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "relocation/language.h"
+#include "relocation/references/reference_forms.h"
 
 namespace picrelink {
 
@@ -58,6 +59,36 @@ void CountSpellings(std::map<std::string, int64_t>& counts, unsigned spelling, i
 // For the reference scan: the form of kReferenceForms that a value head
 // belongs to in any spelling, or kNotAReference.
 int ClassifySpelledHead(std::u16string_view head);
+
+// Whether text holds an ASCII letter and ":" at `at`, and one unit more.
+inline bool DriveLetterAt(std::u16string_view text, size_t at) {
+  if (text.size() < at + 3 || text[at + 1] != u':') return false;
+  const char16_t small = text[at] | 0x20;  // a capital as its small letter
+  return small >= u'a' && small <= u'z';
+}
+
+// The head of a drive's path (D:\) or of its file URL as listing tools write
+// it (file:///D:/ or file:///D:\), which most values have: its form, and
+// where the path begins (behind file:///); -1 for any other head.
+inline int CommonHead(std::u16string_view head, size_t& pathStart) {
+  if (DriveLetterAt(head, 0) && head[2] == u'\\') {
+    pathStart = 0;
+    return static_cast<int>(kPathForm);
+  }
+  if (head.substr(0, 8) == u"file:///" && DriveLetterAt(head, 8) &&
+      (head[10] == u'/' || head[10] == u'\\')) {
+    pathStart = 8;
+    return static_cast<int>(kUrlForm);
+  }
+  return -1;
+}
+
+// ClassifySpelledHead, with the common heads told inline, without a call.
+inline int ClassifyCommonSpelledHead(std::u16string_view head) {
+  size_t pathStart = 0;
+  const int form = CommonHead(head, pathStart);
+  return form >= 0 ? form : ClassifySpelledHead(head);
+}
 
 // Whether this system writes local folders into a CSV (POSIX systems, whose
 // paths have no drive); on Windows every local path is a drive path.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -40,21 +41,12 @@ void TakePlain(std::u16string_view value, const std::array<std::u16string, 2>& o
 TEST(PictureRestsProperty, CountsWhatReadingEveryReferenceCounts) {
   // Heads of every spelling and some that are none; then units of every
   // kind that a rest may hold, escapes of separators among them.
-  static const std::u16string kHeads[] = {u"D:\\a",
-                                          u"d:\\A",
-                                          u"D:/a",
-                                          u"file:///D:/a",
-                                          u"file:///d:\\A",
-                                          u"FILE:///D:/a",
-                                          u"file:///D:%5Ca",
-                                          u"file:/D:/a",
-                                          u"file:///srv/a",
-                                          u"/srv/a",
-                                          u"http://x/a",
-                                          u"\\\\srv\\a",
-                                          u"file://localhost/D:/a",
-                                          u"file:///D:/a%20",
-                                          u"D:\\"};
+  static const std::u16string kHeads[] = {
+      u"D:\\a", u"d:\\A", u"D:/a", u"file:///D:/a", u"file:///d:\\A", u"FILE:///D:/a",
+      u"file:///D:%5Ca", u"file:/D:/a", u"file:///srv/a", u"/srv/a", u"http://x/a", u"\\\\srv\\a",
+      u"file://localhost/D:/a", u"file:///D:/a%20", u"D:\\",
+      // Nearly a drive: no letter, no separator behind it.
+      u"1:\\a", u"file:///D:a", u"file:///1:/a"};
   static const std::u16string kParts[] = {u"\\", u"/",  u"b",    u"B",     u"%41", u"%2F", u"%5C",
                                           u"%",  u"图", u"\\\\", u"c.jpg", u"#",   u"?",   u":"};
   // The folders the CSV names at each level, as detection gives them: a
@@ -80,6 +72,18 @@ TEST(PictureRestsProperty, CountsWhatReadingEveryReferenceCounts) {
       const int parts = static_cast<int>(rng() % 8);
       for (int k = 0; k < parts; ++k) value += kParts[rng() % std::size(kParts)];
       trace += value + u" ";
+      // Where the raw path is said to be the path, it is ParseReference's.
+      size_t pathStart = 0;
+      bool local = false;
+      if (RawReferencePath(value, pathStart, local)) {
+        ParsedReference parsed;
+        ASSERT_TRUE(ParseReference(value, parsed)) << ToUtf8(value);
+        std::u16string raw = value.substr(pathStart);
+        if (parsed.form == kUrlForm && !local) std::replace(raw.begin(), raw.end(), u'/', u'\\');
+        ASSERT_EQ(ToUtf8(raw), ToUtf8(parsed.path)) << ToUtf8(value);
+        ASSERT_EQ(pathStart, parsed.pathStart) << ToUtf8(value);
+        ASSERT_EQ(local, (parsed.spelling & kSpellingLocal) != 0) << ToUtf8(value);
+      }
       collector.Take(value);
       TakePlain(value, oldFolders, plain);
     }
