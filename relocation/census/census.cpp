@@ -54,11 +54,14 @@ class CensusTaker {
     size_t form = 0;
     unsigned spelling = 0;
     // The folders just seen, in the spellings just seen: counted without
-    // reading the value further. The one that matched last is tried first.
+    // reading the value further. The one that matched last a value with the
+    // same first unit is tried first: the spellings and folders that a
+    // listing mixes mostly begin differently (D:\, E:\, file:).
+    size_t& hint = hints_[HintOf(value)];
     for (size_t k = 0; k < kMemos; ++k) {
-      const size_t slot = (lastMemo_ + k) % kMemos;
+      const size_t slot = (hint + k) % kMemos;
       if (memos_[slot].memo.Matches(value, form, spelling)) {
-        lastMemo_ = slot;
+        hint = slot;
         Count(form, spelling, memos_[slot].index);
         if (checker_ != nullptr) checker_->CountNotChecked();
         return;
@@ -78,7 +81,7 @@ class CensusTaker {
       Memo& oldest = memos_[nextMemo_];
       oldest.memo.Remember(value, parsed_, folderLength, oneHigher_);
       oldest.index = index;
-      lastMemo_ = nextMemo_;
+      hint = nextMemo_;
       nextMemo_ = (nextMemo_ + 1) % kMemos;
     }
   }
@@ -147,7 +150,13 @@ class CensusTaker {
     size_t index = kNone;  // the remembered folder's entry
   };
   std::array<Memo, kMemos> memos_;
-  size_t lastMemo_ = 0;  // the slot that matched or was filled last
+  // By the value's first unit (ASCII letter case aside, a few bits of it):
+  // the slot that matched or was filled last for such a value.
+  static constexpr size_t kHints = 32;
+  static size_t HintOf(std::u16string_view value) {
+    return value.empty() ? 0 : (value[0] | 0x20) % kHints;
+  }
+  std::array<size_t, kHints> hints_{};
   size_t nextMemo_ = 0;  // the slot filled next
   std::unordered_map<std::u16string, size_t> index_;
   std::u16string lastFolder_;
