@@ -36,8 +36,6 @@ using test::Answerer;
 using test::Press;
 using test::TextOf;
 
-std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
-
 std::u16string ItemText(HWND tree, HTREEITEM item) {
   wchar_t text[MAX_PATH] = {};
   TVITEMW entry{};
@@ -156,14 +154,14 @@ TEST_F(FolderBrowserTest, PreselectsFromTheInitialPathAndOkGivesTheSelectedFolde
       {file, false, u"", u""},
   };
   for (const auto& one : cases) {
-    SCOPED_TRACE(Narrow(one.initial));
+    SCOPED_TRACE(ToUtf8(one.initial));
     const Opening seen = OpenAndConfirm(owner, one.initial);
     EXPECT_TRUE(seen.treeHasFocus);
-    EXPECT_EQ(!seen.selected.empty(), one.selects) << Narrow(seen.selected);
-    EXPECT_NE(seen.selected.find(one.selection), std::u16string::npos) << Narrow(seen.selected);
-    EXPECT_TRUE(ShowsPath(seen.box, one.chosen)) << Narrow(seen.box);
+    EXPECT_EQ(!seen.selected.empty(), one.selects) << ToUtf8(seen.selected);
+    EXPECT_NE(seen.selected.find(one.selection), std::u16string::npos) << ToUtf8(seen.selected);
+    EXPECT_TRUE(ShowsPath(seen.box, one.chosen)) << ToUtf8(seen.box);
     ASSERT_TRUE(seen.chosen.has_value());
-    EXPECT_EQ(Narrow(*seen.chosen), Narrow(one.chosen));
+    EXPECT_EQ(ToUtf8(*seen.chosen), ToUtf8(one.chosen));
   }
 }
 
@@ -194,10 +192,10 @@ TEST_F(FolderBrowserTest, TheComputerItselfGivesTheEmptyPathAndCancelGivesNothin
   });
   const std::optional<std::u16string> chosen = BrowseForFolder(owner, folder);
   ASSERT_TRUE(answer.Answered());
-  ASSERT_TRUE(found) << Narrow(computerName);
-  EXPECT_EQ(Narrow(box), "");
+  ASSERT_TRUE(found) << ToUtf8(computerName);
+  EXPECT_EQ(ToUtf8(box), "");
   ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(Narrow(*chosen), "");
+  EXPECT_EQ(ToUtf8(*chosen), "");
 
   for (const UINT leave : {UINT{WM_CLOSE}, UINT{WM_COMMAND}}) {
     Answerer cancel(L"#32770", [&](HWND dialog) {
@@ -252,8 +250,8 @@ TEST_F(FolderBrowserTest, OpensCentredAtItsSizeAndResizesDownToItsMinimum) {
   EXPECT_FALSE(BrowseForFolder(owner, folder).has_value());
   ASSERT_TRUE(answer.Answered());
 
-  EXPECT_EQ(Narrow(caption), "Browse for Folder");
-  EXPECT_EQ(Narrow(label), "Current Folder");
+  EXPECT_EQ(ToUtf8(caption), "Browse for Folder");
+  EXPECT_EQ(ToUtf8(label), "Current Folder");
   EXPECT_EQ(client.right, Scaled(308, dpi));
   EXPECT_EQ(client.bottom, Scaled(358, dpi));
   // Centred on the screen.
@@ -376,11 +374,11 @@ TEST_F(FolderBrowserTest, TreeListsFoldersOnlyWithoutHiddenOnesAndFollowsTheShel
   EXPECT_FALSE(BrowseForFolder(owner, folder).has_value());
   ASSERT_TRUE(answer.Answered());
   ASSERT_EQ(listed.size(), 1u);
-  EXPECT_EQ(Narrow(listed[0]), "可见");
+  EXPECT_EQ(ToUtf8(listed[0]), "可见");
   ASSERT_EQ(afterMaking.size(), 2u);
   EXPECT_NE(std::find(afterMaking.begin(), afterMaking.end(), u"新建文件夹"), afterMaking.end());
   ASSERT_EQ(afterRemoving.size(), 1u);
-  EXPECT_EQ(Narrow(afterRemoving[0]), "可见");
+  EXPECT_EQ(ToUtf8(afterRemoving[0]), "可见");
 }
 
 TEST_F(FolderBrowserTest, RightClickSelectsTheEntryAndOpensItsMenu) {
@@ -415,7 +413,7 @@ TEST_F(FolderBrowserTest, RightClickSelectsTheEntryAndOpensItsMenu) {
   });
   EXPECT_FALSE(BrowseForFolder(owner, folder).has_value());
   ASSERT_TRUE(answer.Answered());
-  EXPECT_EQ(Narrow(selectedAfter), "可见");
+  EXPECT_EQ(ToUtf8(selectedAfter), "可见");
   EXPECT_GT(menuItems, 0);
 }
 

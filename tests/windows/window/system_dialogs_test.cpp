@@ -32,8 +32,6 @@ using test::Press;
 using test::TextOf;
 using test::WindowsOf;
 
-std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
-
 class SystemDialogsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -58,10 +56,10 @@ TEST_F(SystemDialogsTest, ErrorBoxIsCaptionedWithTheProgramAndEndsItsMessage) {
   });
   dialogs.ShowError(u"'0.5' is not a valid integer value");
   ASSERT_TRUE(answer.Answered());
-  EXPECT_EQ(Narrow(caption), Narrow(ErrorBoxCaption(ProgramPath())));
+  EXPECT_EQ(ToUtf8(caption), ToUtf8(ErrorBoxCaption(ProgramPath())));
   // The name of window_tests.exe; only capitals after the first character are lowered.
-  EXPECT_EQ(Narrow(caption), "window_tests");
-  EXPECT_EQ(Narrow(message), "'0.5' is not a valid integer value.");
+  EXPECT_EQ(ToUtf8(caption), "window_tests");
+  EXPECT_EQ(ToUtf8(message), "'0.5' is not a valid integer value.");
 }
 
 TEST_F(SystemDialogsTest, InformationBoxShowsTextAndCaptionAsGivenOverItsOwner) {
@@ -75,8 +73,8 @@ TEST_F(SystemDialogsTest, InformationBoxShowsTextAndCaptionAsGivenOverItsOwner) 
   });
   dialogs.ShowInformation(u"调整成功！", u"调整CSV文件宝贝描述图片位置");
   ASSERT_TRUE(answer.Answered());
-  EXPECT_EQ(Narrow(caption), "调整CSV文件宝贝描述图片位置");
-  EXPECT_EQ(Narrow(message), "调整成功！");
+  EXPECT_EQ(ToUtf8(caption), "调整CSV文件宝贝描述图片位置");
+  EXPECT_EQ(ToUtf8(message), "调整成功！");
   EXPECT_FALSE(ownerEnabled);
   EXPECT_TRUE(IsWindowEnabled(owner));
 }
@@ -137,7 +135,7 @@ TEST_F(SystemDialogsTest, DetailsShowEveryLineAndCopyAllPutsThemOnTheClipboard) 
   });
   EXPECT_FALSE(dialogs.ShowDetails(u"第一行\n第二行 D:\\图片\\a.jpg", false));
   ASSERT_TRUE(answer.Answered());
-  EXPECT_EQ(Narrow(shown), "第一行\r\n第二行 D:\\图片\\a.jpg");
+  EXPECT_EQ(ToUtf8(shown), "第一行\r\n第二行 D:\\图片\\a.jpg");
   // Centred on the owner.
   EXPECT_NEAR((placed.left + placed.right) / 2, 300 + 800 / 2, 1);
   EXPECT_NEAR((placed.top + placed.bottom) / 2, 200 + 500 / 2, 1);
@@ -170,7 +168,7 @@ TEST_F(SystemDialogsTest, DetailsOfferRestoreOnlyWhenAskedAndSayWhenItWasChosen)
   });
   EXPECT_TRUE(dialogs.ShowDetails(u"详情", true));
   ASSERT_TRUE(with.Answered());
-  EXPECT_EQ(Narrow(label), "恢复备份");
+  EXPECT_EQ(ToUtf8(label), "恢复备份");
 }
 
 // The file name box of the open-file dialog.
@@ -192,7 +190,7 @@ TEST_F(SystemDialogsTest, OpenFileDialogGivesTheTypedPathAndNothingWhenCancelled
   ASSERT_TRUE(answer.Answered());
   ASSERT_TRUE(chosen.has_value());
   // No check that the file exists: the name comes back as typed.
-  EXPECT_EQ(Narrow(*chosen), Narrow(typed));
+  EXPECT_EQ(ToUtf8(*chosen), ToUtf8(typed));
 
   // On the owner's monitor: centred across, a third of the free height above.
   MONITORINFO monitor{};
@@ -221,7 +219,7 @@ TEST_F(SystemDialogsTest, FolderBrowserIsOwnedByTheWindowAndGivesItsChoice) {
   EXPECT_FALSE(ownerEnabled);
   EXPECT_TRUE(IsWindowEnabled(owner));
   ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(Narrow(*chosen), "C:\\");
+  EXPECT_EQ(ToUtf8(*chosen), "C:\\");
 }
 
 }  // namespace

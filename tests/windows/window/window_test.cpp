@@ -47,8 +47,6 @@ using picrelink::test::Utf16FileBytes;
 using picrelink::test::WriteBytes;
 using test::FakeDialogs;
 
-std::string Narrow(std::u16string_view text) { return ToUtf8(text); }
-
 constexpr std::u16string_view kOldFolder = u"D:\\旧 资料\\宝贝 图片";
 constexpr std::u16string_view kOldUrlFolder = u"file:///D:/旧%20资料/宝贝%20图片";
 
@@ -118,12 +116,12 @@ class Window : public ::testing::Test {
 TEST_F(Window, StartUpBesideTheCsvFillsThePathEditsInAChineseFolder) {
   TForm1& window = Open();
   EXPECT_TRUE(dialogs.errors.empty());
-  EXPECT_EQ(Narrow(WindowText(window.btn1.Edit())), Narrow(csv));
-  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), Narrow(kOldFolder));
-  EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(shop + u"宝贝 图片"));
-  EXPECT_EQ(Narrow(WindowText(window.edtnum.Edit())), "1");
+  EXPECT_EQ(ToUtf8(WindowText(window.btn1.Edit())), ToUtf8(csv));
+  EXPECT_EQ(ToUtf8(WindowText(window.btn2.Edit())), ToUtf8(kOldFolder));
+  EXPECT_EQ(ToUtf8(WindowText(window.btn3.Edit())), ToUtf8(shop + u"宝贝 图片"));
+  EXPECT_EQ(ToUtf8(WindowText(window.edtnum.Edit())), "1");
   EXPECT_EQ(SendMessageW(window.CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-  EXPECT_EQ(Narrow(WindowText(window.Handle())), Narrow(kWindowCaption));
+  EXPECT_EQ(ToUtf8(WindowText(window.Handle())), ToUtf8(kWindowCaption));
 }
 
 TEST_F(Window, ControlsCarryTheirTexts) {
@@ -144,7 +142,7 @@ TEST_F(Window, ControlsCarryTheirTexts) {
       {window.btn1.Button(), kBrowseText},
   };
   for (const auto& control : controls) {
-    EXPECT_EQ(Narrow(WindowText(control.control)), Narrow(control.text));
+    EXPECT_EQ(ToUtf8(WindowText(control.control)), ToUtf8(control.text));
   }
 }
 
@@ -316,7 +314,7 @@ TEST_P(WindowAtDpi, TheBrowseButtonsDrawTheirDotsInsideThePathEdits) {
   const UINT dpi = GetParam();
   const Drawn drawn(window.Handle());
   for (PathEdit* edit : {&window.btn1, &window.btn2, &window.btn3}) {
-    SCOPED_TRACE(Narrow(WindowText(edit->Edit())));
+    SCOPED_TRACE(ToUtf8(WindowText(edit->Edit())));
     const RECT button = ClientRectOf(edit->Button());
     const RECT box = ClientRectOf(edit->Edit());
     // At the edit's right end, inside its border.
@@ -371,7 +369,7 @@ TEST_F(Window, AClickOnAButtonLeavesTheFocusOnAVisibleControl) {
       {window.cxButton1, window.cxButton1},
   };
   for (const auto& click : clicks) {
-    SCOPED_TRACE(Narrow(WindowText(click.button)));
+    SCOPED_TRACE(ToUtf8(WindowText(click.button)));
     SetFocus(window.edtnum.Edit());
     // The button's own messages for a click, as the mouse gives them.
     SendMessageW(click.button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
@@ -451,14 +449,14 @@ TEST_F(Window, StatusTellsWhatTheCensusFound) {
   // The status edit breaks its lines with "\r\n".
   std::u16string shown = window.statusArea.Text();
   std::erase(shown, u'\r');
-  EXPECT_EQ(Narrow(shown), Narrow(expected));
+  EXPECT_EQ(ToUtf8(shown), ToUtf8(expected));
   EXPECT_NE(expected.find(u'2'), std::u16string::npos) << "two references";
   EXPECT_TRUE(IsWindowVisible(window.statusArea.DetailsButton()));
 
   SendMessageW(window.statusArea.DetailsButton(), BM_CLICK, 0, 0);
   ASSERT_EQ(dialogs.details.size(), 1u);
   EXPECT_NE(dialogs.details[0].find(kOldFolder), std::u16string::npos)
-      << Narrow(dialogs.details[0]);
+      << ToUtf8(dialogs.details[0]);
 }
 
 TEST_F(Window, TheOfferTakesTheFolderWhereThePicturesAre) {
@@ -467,10 +465,10 @@ TEST_F(Window, TheOfferTakesTheFolderWhereThePicturesAre) {
   TForm1& window = Open();
   WaitForStatus(window);
   HWND offer = window.statusArea.OfferButton();
-  ASSERT_TRUE(IsWindowVisible(offer)) << Narrow(window.statusArea.Text());
-  EXPECT_EQ(Narrow(WindowText(offer)), Narrow(kUseSuggestion));
+  ASSERT_TRUE(IsWindowVisible(offer)) << ToUtf8(window.statusArea.Text());
+  EXPECT_EQ(ToUtf8(WindowText(offer)), ToUtf8(kUseSuggestion));
   EXPECT_NE(window.statusArea.Text().find(u"图片在“宝贝图片”下找到 2/2 张"), std::u16string::npos)
-      << Narrow(window.statusArea.Text());
+      << ToUtf8(window.statusArea.Text());
   // The text ends before the offer.
   RECT text{}, button{};
   GetWindowRect(window.statusArea.TextControl(), &text);
@@ -479,12 +477,12 @@ TEST_F(Window, TheOfferTakesTheFolderWhereThePicturesAre) {
 
   SendMessageW(offer, BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindowVisible(offer));
-  EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(shop + u"宝贝图片"));
-  EXPECT_EQ(Narrow(WindowText(window.edtnum.Edit())), "1");
+  EXPECT_EQ(ToUtf8(WindowText(window.btn3.Edit())), ToUtf8(shop + u"宝贝图片"));
+  EXPECT_EQ(ToUtf8(WindowText(window.edtnum.Edit())), "1");
   WaitForStatus(window);
   EXPECT_FALSE(IsWindowVisible(offer));
   EXPECT_NE(window.statusArea.Text().find(u"找到 2 张，缺少 0 张"), std::u16string::npos)
-      << Narrow(window.statusArea.Text());
+      << ToUtf8(window.statusArea.Text());
 }
 
 TEST_F(Window, RestoreFromTheDetailsAsksFirstAndPutsTheBackupBack) {
@@ -517,7 +515,7 @@ TEST_F(Window, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetail
   TForm1& window = Open();
   WaitForStatus(window);
   const std::u16string whole = window.statusArea.Text();
-  ASSERT_NE(whole.find(u'\n'), std::u16string::npos) << Narrow(whole);
+  ASSERT_NE(whole.find(u'\n'), std::u16string::npos) << ToUtf8(whole);
 
   HWND text = window.statusArea.TextControl();
   const auto font = reinterpret_cast<HFONT>(SendMessageW(text, WM_GETFONT, 0, 0));
@@ -525,7 +523,7 @@ TEST_F(Window, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetail
   std::erase(shown, u'\r');
   // Each shown line is one line of the edit, all of them inside the band.
   const auto lines = std::count(shown.begin(), shown.end(), u'\n') + 1;
-  EXPECT_EQ(SendMessageW(text, EM_GETLINECOUNT, 0, 0), lines) << Narrow(shown);
+  EXPECT_EQ(SendMessageW(text, EM_GETLINECOUNT, 0, 0), lines) << ToUtf8(shown);
   EXPECT_LE(lines, window.statusArea.Lines());
   RECT box = ClientRectOf(text);
   RECT client{};
@@ -537,12 +535,12 @@ TEST_F(Window, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetail
   for (size_t start = 0, end = 0; start < whole.size(); start = end + 1) {
     end = std::min(whole.find(u'\n', start), whole.size());
     const std::u16string line = whole.substr(start, std::min<size_t>(end - start, 8));
-    SCOPED_TRACE(Narrow(line));
+    SCOPED_TRACE(ToUtf8(line));
     if (shownAt >= shown.size()) {
-      EXPECT_TRUE(shown.ends_with(u"…")) << Narrow(shown);
+      EXPECT_TRUE(shown.ends_with(u"…")) << ToUtf8(shown);
       break;
     }
-    EXPECT_EQ(shown.compare(shownAt, line.size(), line), 0) << Narrow(shown);
+    EXPECT_EQ(shown.compare(shownAt, line.size(), line), 0) << ToUtf8(shown);
     shownAt = std::min(shown.find(u'\n', shownAt), shown.size()) + 1;
   }
   // The whole status in the tooltip and at the head of the details.
@@ -556,7 +554,7 @@ TEST_F(Window, TheLongestStatusIsShownInWholeLinesAndWhollyInItsTooltipAndDetail
                reinterpret_cast<LPARAM>(&tool));
   tip.resize(wcslen(tip.c_str()));
   std::erase(tip, L'\r');
-  EXPECT_EQ(Narrow(U16(tip)), Narrow(whole));
+  EXPECT_EQ(ToUtf8(U16(tip)), ToUtf8(whole));
   EXPECT_TRUE(window.statusArea.Details().starts_with(whole));
   EXPECT_TRUE(IsWindowVisible(window.statusArea.DetailsButton()));
 }
@@ -578,11 +576,11 @@ TEST_F(Window, StartWithBackupRewritesTheCsvAndTellsSuccessWhileTheButtonIsGreye
   // bytes are read here once it has ended.
   WaitForStatus(window);
   EXPECT_TRUE(dialogs.questions.empty());
-  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
+  EXPECT_TRUE(dialogs.errors.empty()) << ToUtf8(dialogs.errors.at(0).text);
   ASSERT_EQ(dialogs.informations.size(), 1u);
   EXPECT_TRUE(dialogs.informations[0].text.starts_with(kSuccessMessage))
-      << Narrow(dialogs.informations[0].text);
-  EXPECT_EQ(Narrow(dialogs.informations[0].caption), Narrow(kWindowCaption));
+      << ToUtf8(dialogs.informations[0].text);
+  EXPECT_EQ(ToUtf8(dialogs.informations[0].caption), ToUtf8(kWindowCaption));
   EXPECT_EQ(dialogs.informations[0].startButtonEnabled, false);
   ASSERT_FALSE(enabledDuringRun.empty());
   EXPECT_EQ(std::count(enabledDuringRun.begin(), enabledDuringRun.end(), true), 0);
@@ -600,17 +598,17 @@ TEST_F(Window, ACsvThatAnotherProgramReadsIsCountedButNotRewritten) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   TForm1& window = Open();
   WaitForStatus(window);
-  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
+  EXPECT_TRUE(dialogs.errors.empty()) << ToUtf8(dialogs.errors.at(0).text);
   StatusRequest request{csv, u"1", shop + u"宝贝 图片", {csv}};
   std::u16string shown = window.statusArea.Text();
   std::erase(shown, u'\r');
-  EXPECT_EQ(Narrow(shown), Narrow(StatusText(TakeStatus(request), Language::Chinese)));
+  EXPECT_EQ(ToUtf8(shown), ToUtf8(StatusText(TakeStatus(request), Language::Chinese)));
 
   Start(window);
   EXPECT_TRUE(dialogs.informations.empty());
   ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.errors[0].text),
-            "Cannot open file \"" + Narrow(csv) + "\". " +
+  EXPECT_EQ(ToUtf8(dialogs.errors[0].text),
+            "Cannot open file \"" + ToUtf8(csv) + "\". " +
                 picrelink::test::SystemText(ERROR_SHARING_VIOLATION));
   CloseHandle(reader);
   EXPECT_EQ(ReadBytes(ToPath(csv)), original);
@@ -624,7 +622,7 @@ TEST_F(Window, StartWithoutACsvSaysSoInTheErrorBox) {
   ASSERT_EQ(WindowText(window.btn1.Edit()), u"");
   Start(window);
   ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.errors[0].text), NoCsvMessage(Language::Chinese));
+  EXPECT_EQ(ToUtf8(dialogs.errors[0].text), NoCsvMessage(Language::Chinese));
   EXPECT_TRUE(dialogs.informations.empty());
   EXPECT_TRUE(IsWindowEnabled(window.cxButton30));
 }
@@ -638,7 +636,7 @@ TEST_F(Window, NoAnswerToTheQuestionLeavesTheCsvAlone) {
 
   Start(window);
   ASSERT_EQ(dialogs.questions.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.questions[0].caption), Narrow(kWindowCaption));
+  EXPECT_EQ(ToUtf8(dialogs.questions[0].caption), ToUtf8(kWindowCaption));
   EXPECT_TRUE(dialogs.informations.empty());
   EXPECT_EQ(ReadBytes(ToPath(csv)), original);
   EXPECT_FALSE(fs::exists(ToPath(shop + u"商品_备份.csv")));
@@ -673,9 +671,9 @@ TEST_F(Window, CancelDuringTheRunLeavesTheBytesAsTheyWere) {
   Start(window);
   EXPECT_TRUE(posted);
   EXPECT_TRUE(dialogs.informations.empty());
-  EXPECT_TRUE(dialogs.errors.empty()) << Narrow(dialogs.errors.at(0).text);
-  EXPECT_EQ(Narrow(window.statusArea.Text()),
-            Narrow(StatusAreaTextsFor(Language::Chinese).cancelled));
+  EXPECT_TRUE(dialogs.errors.empty()) << ToUtf8(dialogs.errors.at(0).text);
+  EXPECT_EQ(ToUtf8(window.statusArea.Text()),
+            ToUtf8(StatusAreaTextsFor(Language::Chinese).cancelled));
   EXPECT_EQ(ReadBytes(ToPath(csv)), bytes);
   EXPECT_FALSE(window.statusArea.ProgressShown());
 }
@@ -719,7 +717,7 @@ TEST_F(Window, StartUpErrorIsShownBeforeTheWindowAndTheWindowStillOpens) {
   form = std::make_unique<TForm1>(
       dialogs, []() -> std::u16string { throw std::runtime_error("no program folder"); }, settings);
   ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.errors[0].text), "no program folder");
+  EXPECT_EQ(ToUtf8(dialogs.errors[0].text), "no program folder");
   EXPECT_FALSE(dialogs.errors[0].windowVisible);
   form->Show(SW_SHOWNORMAL);
   EXPECT_TRUE(IsWindowVisible(form->Handle()));
@@ -732,8 +730,8 @@ TEST_F(Window, ANonIntegerLevelIsTheDetectionsError) {
   SetWindowText(window.edtnum.Edit(), u"0.5");
   SendMessageW(window.cxButton1, BM_CLICK, 0, 0);
   ASSERT_EQ(dialogs.errors.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.errors[0].text), "'0.5' is not a valid integer value");
-  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), Narrow(kOldFolder));
+  EXPECT_EQ(ToUtf8(dialogs.errors[0].text), "'0.5' is not a valid integer value");
+  EXPECT_EQ(ToUtf8(WindowText(window.btn2.Edit())), ToUtf8(kOldFolder));
 }
 
 TEST_F(Window, OpenFileDialogCancelledChangesNothingConfirmedRedetects) {
@@ -744,16 +742,16 @@ TEST_F(Window, OpenFileDialogCancelledChangesNothingConfirmedRedetects) {
   dialogs.csvAnswer.reset();
   SendMessageW(window.btn1.Button(), BM_CLICK, 0, 0);
   ASSERT_EQ(dialogs.csvAsked.size(), 1u);
-  EXPECT_EQ(Narrow(dialogs.csvAsked[0]), Narrow(csv));
-  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), "typed by hand");
+  EXPECT_EQ(ToUtf8(dialogs.csvAsked[0]), ToUtf8(csv));
+  EXPECT_EQ(ToUtf8(WindowText(window.btn2.Edit())), "typed by hand");
 
   const std::u16string other = shop + u"另一个.csv";
   WriteBytes(ToPath(other),
              Utf16FileBytes(ItemListing(u"E:\\别处\\图库", u"file:///E:/别处/图库")));
   dialogs.csvAnswer = other;
   SendMessageW(window.btn1.Button(), BM_CLICK, 0, 0);
-  EXPECT_EQ(Narrow(WindowText(window.btn1.Edit())), Narrow(other));
-  EXPECT_EQ(Narrow(WindowText(window.btn2.Edit())), "E:\\别处\\图库");
+  EXPECT_EQ(ToUtf8(WindowText(window.btn1.Edit())), ToUtf8(other));
+  EXPECT_EQ(ToUtf8(WindowText(window.btn2.Edit())), "E:\\别处\\图库");
   EXPECT_TRUE(dialogs.errors.empty());
 }
 
@@ -802,8 +800,8 @@ TEST_F(Window, CtrlEnterBrowsesForTheEditsFolderAndTouchesNothingElse) {
       PressEnter(window, window.btn3.Edit());
     }
     ASSERT_FALSE(dialogs.folderAsked.empty());
-    EXPECT_EQ(Narrow(dialogs.folderAsked.back()), "before");
-    EXPECT_EQ(Narrow(WindowText(window.btn3.Edit())), Narrow(one.expected));
+    EXPECT_EQ(ToUtf8(dialogs.folderAsked.back()), "before");
+    EXPECT_EQ(ToUtf8(WindowText(window.btn3.Edit())), ToUtf8(one.expected));
     EXPECT_EQ(WindowText(window.btn1.Edit()), btn1);
     EXPECT_EQ(WindowText(window.btn2.Edit()), btn2);
   }
@@ -836,7 +834,7 @@ class LevelEditRows : public Window {
     SetWindowText(edit, text);
     SendMessageW(edit, EM_SETSEL, 0, -1);
   }
-  std::string Shown() const { return Narrow(WindowText(edit)); }
+  std::string Shown() const { return ToUtf8(WindowText(edit)); }
 
   HWND edit = nullptr;
 };
@@ -856,7 +854,7 @@ TEST_F(LevelEditRows, TypingIsRefusedWhereTheTextWouldBeNoLevel) {
       {u"", "", ""},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(Narrow(row.typed));
+    SCOPED_TRACE(ToUtf8(row.typed));
     SetFocus(edit);
     Replace(u"");
     Type(row.typed);
