@@ -73,7 +73,13 @@ export PICRELINK_UNPACKED_ZIP='C:\picrelink-unpacked'
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 # The window's tests need a display; xvfb-run gives the tests one that no
-# other program shares. The wine server takes the display from the first
-# program that starts it, so it starts under xvfb-run too.
-xvfb-run -a -s "-screen 0 1280x800x24" \
-  ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 900
+# other program shares. The wine server and wine's own background programs
+# take the display from the first program that starts them, so they start
+# under xvfb-run too, before the tests and apart from them: started by a
+# test program, they would hold that test's output open until the last
+# program ends, and CTest would count that test running all the while, its
+# place taken from the others. The server stays until the trap above ends it.
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  exec ctest --test-dir "$0" --output-on-failure -j "$(nproc)" --timeout 900' "$build_dir"
