@@ -51,7 +51,9 @@ bool RestCollector::BeginsWithFolder(size_t level, std::u16string_view path) {
   // Most paths under another folder differ from it in their first unit,
   // their drive's letter (the path of a reference that is no local folder
   // begins with one, so no separator needs to be taken for another here).
-  if (FoldAscii(path[0]) != FoldAscii(folder[0])) return false;
+  // An empty path begins with no folder (the readers give none, but the
+  // first unit is read only where there is one).
+  if (path.empty() || FoldAscii(path[0]) != FoldAscii(folder[0])) return false;
   Spellings& spellings = spellings_[level];
   for (const std::u16string& spelled : spellings.spelled) {
     if (spelled.empty() || !BeginsWithSmall(path, spelled)) continue;

@@ -277,7 +277,9 @@ TEST(FolderVerdicts, SplitNameStopsAtUnitsThatCouldChangeADecision) {
   for (const Case& c : cases) {
     size_t nameStart = 0;
     EXPECT_EQ(FolderVerdicts::SplitName(c.value, nameStart), c.split) << ToUtf8(c.value);
-    if (c.split) EXPECT_EQ(nameStart, c.nameStart) << ToUtf8(c.value);
+    if (c.split) {
+      EXPECT_EQ(nameStart, c.nameStart) << ToUtf8(c.value);
+    }
   }
 }
 
