@@ -111,7 +111,8 @@ class ReplacementFile {
   // A second descriptor of the temporary that keeps its lock until after the
   // rename: a leftover whose lock can be taken belongs to no live writer.
   intptr_t tempLockHandle_ = -1;
-  intptr_t lockHandle_ = -1;  // the existing target, held while it is replaced
+  intptr_t lockHandle_ = -1;    // the existing target, held while it is replaced
+  uint64_t replacedBytes_ = 0;  // its size when opened
   InputFile* original_ = nullptr;
   bool committed_ = false;
   uint64_t written_ = 0;         // bytes written to the temporary so far

@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -356,6 +357,30 @@ void InputFile::Rewind() {
 
 // ---------------------------------------------------------- ReplacementFile
 
+namespace {
+
+// From this size on, a replaced file's cached pages are released on a thread
+// of their own while the new file is flushed; below it the thread costs more
+// than it saves.
+constexpr uint64_t kReleaseBesideFlush = uint64_t{8} << 20;
+
+// Drops a file's cached pages on a thread of its own, which the caller joins
+// before closing fd. Only time depends on it: without a thread, nothing.
+std::jthread ReleaseCachedPages(int fd) noexcept {
+#ifdef POSIX_FADV_DONTNEED
+  if (fd < 0) return {};
+  try {
+    return std::jthread([fd] { posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); });
+  } catch (const std::system_error&) {
+  }
+#else
+  (void)fd;
+#endif
+  return {};
+}
+
+}  // namespace
+
 ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original)
     : ReplacementFile(target, original, 07777) {}
 
@@ -403,6 +428,7 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
       throw CreateFileError(target, SystemErrorText(errno));
     }
     mode = st.st_mode & 07777;
+    replacedBytes_ = static_cast<uint64_t>(st.st_size);
   }
   mode &= static_cast<mode_t>(modeLimit);
 
@@ -521,6 +547,13 @@ void ReplacementFile::StartWriteBack(size_t written) {
 void ReplacementFile::Commit() {
   if (committed_) return;
   if (tempHandle_ < 0) throw StreamWriteError(target_, SystemErrorText(EBADF));
+  // Releasing the replaced file's cached pages is part of the work of its
+  // last close after the rename; started beside the flush, it takes time in
+  // which this thread only waits for the disk. The pages are clean, so the
+  // file keeps its bytes whatever happens next.
+  const std::jthread releaseReplaced = replacedBytes_ >= kReleaseBesideFlush
+                                           ? ReleaseCachedPages(static_cast<int>(lockHandle_))
+                                           : std::jthread();
   // A failed fsync may already have dropped the unwritten pages, so it is
   // never retried: the temporary is abandoned and the target keeps its bytes.
   const int fd = static_cast<int>(std::exchange(tempHandle_, -1));

@@ -222,6 +222,30 @@ TEST(ReplacementFile, CommitPutsTheNewContentInPlace) {
   EXPECT_EQ(ListNames(dir.path()), "data.csv");
 }
 
+#ifndef _WIN32
+TEST(ReplacementFile, ALargeReplacedFileKeepsItsBytesForThoseStillReadingIt) {
+  // Large enough that the replaced file's cached pages are released while
+  // the new one is flushed.
+  TempDir dir;
+  const fs::path target = dir.path() / "data.csv";
+  std::string old(9 << 20, '\0');
+  for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<char>('a' + i % 23);
+  WriteBytes(target, old);
+  const int reader = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ReplacementFile out(dir.File("data.csv"));
+  out.Write("new", 3);
+  out.Commit();
+  EXPECT_EQ(ReadBytes(target), "new");
+  std::string seen(old.size() + 1, '\0');
+  const ssize_t got = pread(reader, seen.data(), seen.size(), 0);
+  close(reader);
+  ASSERT_EQ(got, static_cast<ssize_t>(old.size()));
+  seen.resize(old.size());
+  EXPECT_TRUE(seen == old);
+}
+#endif
+
 // ------------------------------------------------------------- CopyFileOver
 
 TEST(CopyFileOver, ReplacesAnExistingFileWithAnExactCopy) {
