@@ -4,6 +4,7 @@
 // is raised as picrelink::Error with its complete message.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,8 @@ class InputFile {
   intptr_t handle_ = -1;
 };
 
+class WriteBackStarter;  // what starts the system's write-back, where it is asked to
+
 // Replaces a file safely: the new content goes to a temporary file in the
 // target's folder, which is flushed to disk and renamed over the target only
 // on Commit. Until then the target keeps its old bytes; without Commit the
@@ -117,6 +120,7 @@ class ReplacementFile {
   bool committed_ = false;
   uint64_t written_ = 0;         // bytes written to the temporary so far
   uint64_t writeBackStart_ = 0;  // first byte not yet handed to the system's write-back
+  std::unique_ptr<WriteBackStarter> writeBack_;
 };
 
 // Copies source over dest, replacing a file of that name the safe way. The

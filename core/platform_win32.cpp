@@ -432,6 +432,9 @@ ReplacementFile::ReplacementFile(std::u16string_view target, InputFile* original
   lockHandle_ = lock ? ToInt(lock.release()) : kNoHandle;
 }
 
+// Windows starts its write-back on its own: nothing is handed to it.
+class WriteBackStarter {};
+
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 void ReplacementFile::Discard() noexcept {

@@ -223,26 +223,41 @@ TEST(ReplacementFile, CommitPutsTheNewContentInPlace) {
 }
 
 #ifndef _WIN32
-TEST(ReplacementFile, ALargeReplacedFileKeepsItsBytesForThoseStillReadingIt) {
-  // Large enough that the replaced file's cached pages are released while
-  // the new one is flushed.
-  TempDir dir;
-  const fs::path target = dir.path() / "data.csv";
-  std::string old(9 << 20, '\0');
-  for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<char>('a' + i % 23);
-  WriteBytes(target, old);
-  const int reader = open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(reader, 0);
-  ReplacementFile out(dir.File("data.csv"));
-  out.Write("new", 3);
-  out.Commit();
-  EXPECT_EQ(ReadBytes(target), "new");
-  std::string seen(old.size() + 1, '\0');
-  const ssize_t got = pread(reader, seen.data(), seen.size(), 0);
-  close(reader);
-  ASSERT_EQ(got, static_cast<ssize_t>(old.size()));
-  seen.resize(old.size());
-  EXPECT_TRUE(seen == old);
+// Large files on both sides: the replaced file's cached pages are released
+// while the new one is flushed, and the new one is handed to the system's
+// write-back as it is written. Neither may cost a byte, committed or not.
+TEST(ReplacementFile, LargeFilesKeepEveryByteWhetherCommittedOrNot) {
+  const auto pattern = [](size_t size, char first) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(first + i % 23);
+    return bytes;
+  };
+  const std::string old = pattern(9 << 20, 'a');
+  const std::string written = pattern((13 << 20) + 12345, 'A');
+  for (const bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "committed" : "abandoned");
+    TempDir dir;
+    const fs::path target = dir.path() / "data.csv";
+    WriteBytes(target, old);
+    const int reader = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    {
+      ReplacementFile out(dir.File("data.csv"));
+      for (size_t at = 0; at < written.size(); at += 65536) {
+        out.Write(written.data() + at, std::min<size_t>(65536, written.size() - at));
+      }
+      if (commit) out.Commit();
+    }
+    EXPECT_TRUE(ReadBytes(target) == (commit ? written : old));
+    EXPECT_EQ(ListNames(dir.path()), "data.csv");
+    // The file that was replaced, as a program still reading it sees it.
+    std::string seen(old.size() + 1, '\0');
+    const ssize_t got = pread(reader, seen.data(), seen.size(), 0);
+    close(reader);
+    ASSERT_EQ(got, static_cast<ssize_t>(old.size()));
+    seen.resize(old.size());
+    EXPECT_TRUE(seen == old);
+  }
 }
 #endif
 
