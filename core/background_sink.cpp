@@ -1,21 +1,31 @@
 #include "core/background_sink.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace picrelink {
+namespace {
+
+// What a spare chunk holds beyond a chunk: a producer that hands over whole
+// buffers (StreamReplacer) also keeps room for a find text, a replacement
+// and its kernels' slack.
+constexpr size_t kSpareExtraUnits = 4096;
+// One code unit written per page of 4 KB or more faults the page in.
+constexpr size_t kPageUnits = 2048;
+
+}  // namespace
 
 BackgroundSink::BackgroundSink(TextSink& target, size_t chunkUnits, size_t chunksInFlight)
     : target_(target),
       chunkUnits_(std::max<size_t>(chunkUnits, 1)),
       chunksInFlight_(std::max<size_t>(chunksInFlight, 1)),
-      worker_(&BackgroundSink::Work, this) {
-  current_.reserve(chunkUnits_);
-}
+      worker_(&BackgroundSink::Work, this) {}
 
 BackgroundSink::~BackgroundSink() { Stop(true); }
 
 void BackgroundSink::Append(const char16_t* units, size_t count) {
+  if (count > 0 && current_.capacity() < chunkUnits_) current_.reserve(chunkUnits_);
   while (count > 0) {
     const size_t n = std::min(count, chunkUnits_ - current_.size());
     current_.insert(current_.end(), units, units + n);
@@ -23,6 +33,24 @@ void BackgroundSink::Append(const char16_t* units, size_t count) {
     count -= n;
     if (current_.size() == chunkUnits_) HandOver();
   }
+}
+
+void BackgroundSink::AppendBuffer(UnitBuffer& buffer, size_t count) {
+  if (count < (chunkUnits_ + 1) / 2) {
+    Append(buffer.data(), count);
+    return;
+  }
+  // What was gathered before goes first. The caller gets back the chunk that
+  // would have been filled next: a spare one where there is one.
+  if (!current_.empty()) {
+    HandOver();
+  } else if (current_.capacity() == 0) {
+    std::lock_guard lock(mutex_);
+    TakeSpare();
+  }
+  std::swap(current_, buffer);
+  current_.resize(count);
+  HandOver();
 }
 
 void BackgroundSink::Finish() {
@@ -38,21 +66,46 @@ void BackgroundSink::HandOver() {
   if (error_) std::rethrow_exception(error_);
   waiting_.push_back(std::move(current_));
   current_.clear();
-  if (!spare_.empty()) {
-    current_ = std::move(spare_.back());
-    spare_.pop_back();
-    current_.clear();
-  }
-  current_.reserve(chunkUnits_);
+  TakeSpare();
   changed_.notify_all();
 }
 
+void BackgroundSink::TakeSpare() {
+  if (spare_.empty()) return;
+  current_ = std::move(spare_.back());
+  spare_.pop_back();
+  current_.clear();
+}
+
+void BackgroundSink::MakeSparesReady() {
+  // The worker has nothing to do until the first chunk comes. A fresh
+  // buffer's pages fault in when they are first written, and here that
+  // costs this thread's time rather than the producer's: as many chunks as
+  // can be on their way at once, and the one being filled, each offered as
+  // soon as it is ready. Without the memory for them, the producer makes its
+  // chunks as it goes.
+  for (size_t made = 0; made <= chunksInFlight_; ++made) {
+    UnitBuffer chunk;
+    try {
+      chunk.resize(chunkUnits_ + kSpareExtraUnits);
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+    for (size_t i = 0; i < chunk.size(); i += kPageUnits) chunk[i] = 0;
+    chunk.clear();
+    std::lock_guard lock(mutex_);
+    if (closing_) return;
+    spare_.push_back(std::move(chunk));
+  }
+}
+
 void BackgroundSink::Work() {
+  MakeSparesReady();
   std::unique_lock lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return !waiting_.empty() || closing_; });
     if (waiting_.empty()) return;  // closing, and nothing left
-    std::vector<char16_t> chunk = std::move(waiting_.front());
+    UnitBuffer chunk = std::move(waiting_.front());
     waiting_.pop_front();
     if (!dropping_ && !error_) {
       lock.unlock();

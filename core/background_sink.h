@@ -27,26 +27,33 @@ class BackgroundSink : public TextSink {
 
   // Throws the target's error as soon as the worker has met one.
   void Append(const char16_t* units, size_t count) override;
+  // A buffer of at least half a chunk is queued as it is, without a copy,
+  // and a spare chunk (or an empty buffer) is left in its place.
+  void AppendBuffer(UnitBuffer& buffer, size_t count) override;
   // Hands on the rest and waits until the target has it all; throws the
   // target's error, if any. Call it once, last.
   void Finish();
 
  private:
   void HandOver();
+  // A spare chunk, if any, becomes current_; with mutex_ held.
+  void TakeSpare();
+  // The chunks that the producer will fill next, with their pages touched.
+  void MakeSparesReady();
   void Work();
   void Stop(bool drop) noexcept;
 
   TextSink& target_;
   const size_t chunkUnits_;
   const size_t chunksInFlight_;
-  std::vector<char16_t> current_;
+  UnitBuffer current_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::vector<char16_t>> waiting_;  // chunks for the worker, in order
-  std::vector<std::vector<char16_t>> spare_;   // chunks the worker is done with
-  bool closing_ = false;                       // no more chunks will come
-  bool dropping_ = false;                      // the rest goes nowhere
+  std::deque<UnitBuffer> waiting_;  // chunks for the worker, in order
+  std::vector<UnitBuffer> spare_;   // chunks the worker is done with
+  bool closing_ = false;            // no more chunks will come
+  bool dropping_ = false;           // the rest goes nowhere
   std::exception_ptr error_;
   std::thread worker_;  // last: it starts once everything above exists
 };

@@ -25,7 +25,8 @@ StreamReplacer::StreamReplacer(std::u16string_view find, std::u16string_view rep
   const size_t newUnits = std::max<size_t>(bufferUnits, 1);
   // Room for a whole buffer's output when the replacement is not longer
   // than find, and always for at least one occurrence.
-  output_.resize(newUnits + find.size() + replacement.size() + kernels::kReplaceSlack);
+  outputUnits_ = newUnits + find.size() + replacement.size() + kernels::kReplaceSlack;
+  output_.resize(outputUnits_);
   storage_.resize(carryRoom + kCacheLineUnits + newUnits);
   base_ = static_cast<size_t>(AlignedToCacheLine(storage_.data() + carryRoom) - storage_.data());
   begin_ = end_ = base_;
@@ -79,7 +80,11 @@ void StreamReplacer::Process(bool atEnd) {
 }
 
 void StreamReplacer::HandOnOutput() {
-  if (outputUsed_ > 0) next_.Append(output_.data(), outputUsed_);
+  if (outputUsed_ > 0) {
+    next_.AppendBuffer(output_, outputUsed_);
+    // The sink may have kept the buffer and left another one.
+    if (output_.size() < outputUnits_) output_.resize(outputUnits_);
+  }
   outputUsed_ = 0;
 }
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "core/replace_span.h"
+#include "core/unit_buffer.h"
 
 namespace picrelink {
 
@@ -16,6 +16,11 @@ class TextSink {
  public:
   virtual ~TextSink() = default;
   virtual void Append(const char16_t* units, size_t count) = 0;
+  // The same for the first count units of a buffer that the caller fills
+  // again afterwards. A sink that queues buffers may keep this one as it is
+  // and leave another in its place, of any size and content, rather than
+  // copy it.
+  virtual void AppendBuffer(UnitBuffer& buffer, size_t count) { Append(buffer.data(), count); }
 };
 
 // Replaces every occurrence of find by replacement in the text appended to
@@ -55,12 +60,13 @@ class StreamReplacer : public TextSink {
   TextSink& next_;
   // The replaced text, handed on in one piece per buffer rather than one
   // per gap and occurrence.
-  std::vector<char16_t> output_;
+  UnitBuffer output_;
+  size_t outputUnits_ = 0;  // what output_ holds, given back or not
   size_t outputUsed_ = 0;
   // The text not yet decided is storage_[begin_, end_). New text is gathered
   // from base_ on, which begins a cache line (core/cache_line.h). The units
   // carried over go right before base_, into room kept for them.
-  std::vector<char16_t> storage_;
+  UnitBuffer storage_;
   size_t base_ = 0;
   size_t begin_ = 0;
   size_t end_ = 0;

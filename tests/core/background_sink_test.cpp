@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "tests/support/collecting_sink.h"
@@ -43,6 +45,55 @@ TEST(BackgroundSink, PassesTheWholeTextOnInOrder) {
       }
       sink.Finish();
       ASSERT_TRUE(target.text == text) << "chunk " << chunkUnits << " in flight " << inFlight;
+    }
+  }
+}
+
+// Keeps where each piece it is given lies, to tell a buffer that was passed
+// on as it was from a copy of it.
+struct PlaceRecordingSink : TextSink {
+  void Append(const char16_t* units, size_t count) override {
+    text.append(units, count);
+    places.push_back(units);
+  }
+  std::u16string text;
+  std::vector<const char16_t*> places;
+};
+
+TEST(BackgroundSink, WholeBuffersAndCopiedPiecesArriveInOrderAndBigBuffersUncopied) {
+  std::mt19937 rng(2026);
+  for (const size_t chunkUnits : {size_t{1}, size_t{3}, size_t{64}, size_t{4096}}) {
+    for (const size_t inFlight : {size_t{1}, size_t{2}, size_t{5}}) {
+      std::u16string text(std::uniform_int_distribution<size_t>(0, 5000)(rng), u' ');
+      for (char16_t& c : text) c = static_cast<char16_t>(u'a' + rng() % 26);
+      PlaceRecordingSink target;
+      std::vector<const char16_t*> passedWhole;
+      {
+        BackgroundSink sink(target, chunkUnits, inFlight);
+        UnitBuffer buffer;
+        for (size_t at = 0; at < text.size();) {
+          const size_t n = std::min(
+              std::uniform_int_distribution<size_t>(0, 2 * chunkUnits + 8)(rng), text.size() - at);
+          if (rng() % 2 == 0) {
+            sink.Append(text.data() + at, n);
+          } else {
+            // The buffer that the sink left is filled again, past the units
+            // handed over too: none of it may show up.
+            buffer.resize(n + rng() % 5);
+            std::fill(buffer.begin(), buffer.end(), u'#');
+            std::copy_n(text.data() + at, n, buffer.data());
+            if (n > 0 && 2 * n >= chunkUnits) passedWhole.push_back(buffer.data());
+            sink.AppendBuffer(buffer, n);
+          }
+          at += n;
+        }
+        sink.Finish();
+      }
+      ASSERT_TRUE(target.text == text) << "chunk " << chunkUnits << " in flight " << inFlight;
+      for (const char16_t* place : passedWhole) {
+        ASSERT_NE(std::find(target.places.begin(), target.places.end(), place), target.places.end())
+            << "a buffer of half a chunk or more was copied; chunk " << chunkUnits;
+      }
     }
   }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 #include "core/freplace.h"
@@ -102,6 +103,55 @@ TEST(StreamReplacer, ReplacedTextLongerThanItsRoomIsHandedOnInParts) {
         Streamed(text, u"ab", replacement, false, bufferUnits, {1, 100, 5000}, &count);
     ASSERT_EQ(ToUtf8(got), ToUtf8(wanted)) << "buffer " << bufferUnits;
     ASSERT_EQ(count, wantedCount);
+  }
+}
+
+// A sink that queues buffers: it keeps each whole buffer it is given and
+// leaves another in its place, by turns empty, of one unit, shorter and
+// longer than the one it took, filled with units that must not show up.
+struct KeepingSink : TextSink {
+  void Append(const char16_t* units, size_t count) override { text.append(units, count); }
+  void AppendBuffer(UnitBuffer& buffer, size_t count) override {
+    text.append(buffer.data(), count);
+    kept.push_back({std::move(buffer), std::u16string(text.end() - count, text.end())});
+    const size_t sizes[] = {0, 1, count / 2, 2 * count + 40};
+    buffer.assign(sizes[turn++ % 4], u'\uFFFF');
+  }
+  struct Kept {
+    UnitBuffer buffer;
+    std::u16string units;  // what it held when it was handed on
+  };
+  std::u16string text;
+  std::vector<Kept> kept;
+  size_t turn = 0;
+};
+
+TEST(StreamReplacer, GivesReplaceAllResultIntoASinkThatKeepsItsBuffers) {
+  std::mt19937 rng(1211);
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string text = RandomText(rng, 200);
+    std::u16string find = RandomText(rng, 5);
+    if (find.empty()) find = u"a";
+    const std::u16string replacement = RandomText(rng, 9);
+    const size_t bufferUnits = std::vector<size_t>{1, 2, 7, 64}[round % 4];
+    KeepingSink out;
+    StreamReplacer replacer(find, replacement, false, out, bufferUnits);
+    for (size_t at = 0; at < text.size();) {
+      const size_t n = std::min<size_t>(1 + rng() % 20, text.size() - at);
+      replacer.Append(text.data() + at, n);
+      at += n;
+    }
+    replacer.Finish();
+    int64_t wantedCount = 0;
+    const std::u16string wanted = ReplaceAll(text, find, replacement, false, &wantedCount);
+    ASSERT_EQ(ToUtf8(out.text), ToUtf8(wanted))
+        << "text " << ToUtf8(text) << " find " << ToUtf8(find) << " replacement "
+        << ToUtf8(replacement) << " buffer " << bufferUnits;
+    ASSERT_EQ(replacer.Occurrences(), wantedCount);
+    // Nothing was written into a buffer once it was handed on.
+    for (const KeepingSink::Kept& k : out.kept) {
+      ASSERT_TRUE(std::equal(k.units.begin(), k.units.end(), k.buffer.begin()));
+    }
   }
 }
 
