@@ -49,13 +49,21 @@ struct FoundReference {
   bool truncated = false;
 };
 
+template <typename ClassifyFn>
+concept TakesEveryValue = requires {
+  requires ClassifyFn::kTakesEveryValue;
+};
+
 namespace scan_detail {
 // The longest end of text that begins src="" without completing it.
 size_t TailBeginningHead(std::u16string_view text);
 }  // namespace scan_detail
 
 // ClassifyFn: int(std::u16string_view head), where head is the value's first
-// units, kValueHeadUnits of them or the whole value when it is shorter.
+// units, kValueHeadUnits of them or the whole value when it is shorter. A
+// classifier that never answers kNotAReference says so with a static member
+// kTakesEveryValue = true: the scan then finds each value's closing mark in
+// one search rather than looking at its head first.
 // SinkFn: bool(const FoundReference&), called for each recognised value in
 // order; returns true to stop the scan.
 //
@@ -166,18 +174,26 @@ inline bool BasicReferenceScanner<ClassifyFn, SinkFn>::TakeWhole(std::u16string_
                                                                  uint64_t base, size_t& i) {
   const size_t start = i;
   const size_t n = piece.size();
-  const size_t headEnd = std::min(n, start + kValueHeadUnits);
-  size_t quote = FindUnit(piece.data(), headEnd, u'"', start);
+  size_t quote = n;
   int kind = kNotAReference;
-  if (quote == headEnd) {
-    if (headEnd - start < kValueHeadUnits) return false;  // the piece ends in the head
-    kind = classify_(piece.substr(start, kValueHeadUnits));
-    if (kind == kNotAReference) return true;  // the search goes on right behind src=""
-    quote = FindUnit(piece.data(), n, u'"', headEnd);
+  if constexpr (TakesEveryValue<ClassifyFn>) {
+    // Nothing to decide from the head: the value runs to its closing mark.
+    quote = FindUnit(piece.data(), n, u'"', start);
     if (quote == n) return false;  // the value goes on in the next piece
+    kind = classify_(piece.substr(start, std::min(kValueHeadUnits, quote - start)));
   } else {
-    kind = classify_(piece.substr(start, quote - start));
-    if (kind == kNotAReference) return true;
+    const size_t headEnd = std::min(n, start + kValueHeadUnits);
+    quote = FindUnit(piece.data(), headEnd, u'"', start);
+    if (quote == headEnd) {
+      if (headEnd - start < kValueHeadUnits) return false;  // the piece ends in the head
+      kind = classify_(piece.substr(start, kValueHeadUnits));
+      if (kind == kNotAReference) return true;  // the search goes on right behind src=""
+      quote = FindUnit(piece.data(), n, u'"', headEnd);
+      if (quote == n) return false;  // the value goes on in the next piece
+    } else {
+      kind = classify_(piece.substr(start, quote - start));
+      if (kind == kNotAReference) return true;
+    }
   }
   const size_t length = quote - start;
   const size_t kept = std::min(length, maxValueUnits_);

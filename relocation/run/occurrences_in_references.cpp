@@ -103,6 +103,8 @@ bool SameFolded(const char16_t* value, const std::u16string& folded,
 
 }  // namespace
 
+void OccurrencesInReferences::Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+
 int64_t OccurrencesInReferences::Count(std::u16string_view value) {
   if (sweep_ != nullptr) return CountSwept(value);
   if (!rememberFolders_) return CountEach(value);
@@ -111,16 +113,21 @@ int64_t OccurrencesInReferences::Count(std::u16string_view value) {
   // Most references name one of a few folders: each folder part has its
   // place, told by its length and the (folded) unit before its last
   // separator, so that one comparison finds it.
-  Remembered& place =
-      remembered_[(nameStart * 7 + FoldAscii(value[nameStart >= 2 ? nameStart - 2 : 0])) %
-                  remembered_.size()];
-  if (place.folded.size() == nameStart && SameFolded(value.data(), place.folded, place.letters)) {
-    return place.count;
+  const size_t place =
+      (nameStart * 7 + FoldAscii(value[nameStart >= 2 ? nameStart - 2 : 0])) % remembered_.size();
+  const Remembered& kept = remembered_[place];
+  if (kept.folded.size() == nameStart && SameFolded(value.data(), kept.folded, kept.letters)) {
+    return kept.count;
   }
+  return CountAndRemember(value, nameStart, place);
+}
+
+int64_t OccurrencesInReferences::CountAndRemember(std::u16string_view value, size_t nameStart,
+                                                  size_t place) {
   const std::u16string_view folderPart = value.substr(0, nameStart);
   const int64_t count = CountEach(value);
   if (!MayGoOnBehind(folderPart)) {
-    Remembered& kept = place;
+    Remembered& kept = remembered_[place];
     kept.folded.assign(folderPart);
     kept.letters.assign(folderPart.size(), 0);
     for (size_t i = 0; i < folderPart.size(); ++i) {

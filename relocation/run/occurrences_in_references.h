@@ -27,11 +27,15 @@ class OccurrencesInReferences {
   OccurrencesInReferences(const std::array<FormTexts, kFormCount>& texts,
                           const std::vector<FirstOfReplacer::Pattern>* sweep,
                           bool rememberFolders = true);
-  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+  // Defined with Count, so that the scan has it inlined.
+  void Feed(std::u16string_view piece);
   int64_t Total() const { return total_; }
 
  private:
   int64_t Count(std::u16string_view value);
+  // A value whose folder part is not remembered in its place: counted, and
+  // its folder part remembered there where that is sound.
+  int64_t CountAndRemember(std::u16string_view value, size_t nameStart, size_t place);
   int64_t CountEach(std::u16string_view value) const;
   int64_t CountSwept(std::u16string_view value) const;
   // Whether an occurrence could begin in folderPart and end behind it.
@@ -53,6 +57,7 @@ class OccurrencesInReferences {
   std::array<Remembered, 16> remembered_;
   // Every value is counted; the scan's classifier and sink are inlined.
   struct EveryValue {
+    static constexpr bool kTakesEveryValue = true;
     int operator()(std::u16string_view) const { return 0; }
   };
   struct CountFound {

@@ -45,7 +45,8 @@ int FormOf(std::u16string_view head) {
 // The oracle: at every position from left to right, src="" followed by a value
 // that fits a form and is closed by a quotation mark is a reference; the scan
 // goes on behind its closing mark. Anything else moves on by one unit.
-std::vector<Listed> PlainScan(std::u16string_view text) {
+std::vector<Listed> PlainScan(std::u16string_view text,
+                              int (*classify)(std::u16string_view) = FormOf) {
   std::vector<Listed> list;
   size_t i = 0;
   while (i + kSrcHead.size() <= text.size()) {
@@ -57,7 +58,7 @@ std::vector<Listed> PlainScan(std::u16string_view text) {
     const size_t quote = text.find(u'"', start);
     const std::u16string_view value = text.substr(
         start, quote == std::u16string_view::npos ? std::u16string_view::npos : quote - start);
-    const int kind = FormOf(value.substr(0, kValueHeadUnits));
+    const int kind = classify(value.substr(0, kValueHeadUnits));
     if (kind == kNotAReference || quote == std::u16string_view::npos) {
       ++i;
       continue;
@@ -68,15 +69,26 @@ std::vector<Listed> PlainScan(std::u16string_view text) {
   return list;
 }
 
+// Every value a reference, of a kind told by its first unit, and said so to
+// the scan, which then looks only for each value's closing mark.
+struct EveryValue {
+  static constexpr bool kTakesEveryValue = true;
+  int operator()(std::u16string_view head) const { return head.empty() ? 0 : head[0] % 3; }
+};
+int EveryValueOf(std::u16string_view head) { return EveryValue()(head); }
+
 // The scan over pieces of pieceSize units (0: random sizes from 1 to 9),
 // each copied into a buffer that is overwritten once the scan has seen it.
-std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt19937& rng) {
+template <typename Classifier = ReferenceScanner::Classifier>
+std::vector<Listed> Scan(std::u16string_view text, size_t pieceSize, std::mt19937& rng,
+                         Classifier classify = FormOf) {
   std::vector<Listed> list;
-  ReferenceScanner scanner(FormOf, [&](const FoundReference& r) {
-    EXPECT_EQ(r.length, r.value.size());
-    list.push_back({r.position, r.kind, std::u16string(r.value)});
-    return false;
-  });
+  BasicReferenceScanner<Classifier, ReferenceScanner::Sink> scanner(
+      classify, [&](const FoundReference& r) {
+        EXPECT_EQ(r.length, r.value.size());
+        list.push_back({r.position, r.kind, std::u16string(r.value)});
+        return false;
+      });
   std::u16string buffer;
   for (size_t at = 0; at < text.size();) {
     const size_t size = std::min(text.size() - at, pieceSize != 0 ? pieceSize : 1 + rng() % 9);
@@ -116,6 +128,18 @@ TEST(ReferenceScanProperty, ListsWhatThePlainScanListsWholeAndInPieces) {
   }
   // The generator must reach the interesting cases.
   EXPECT_GT(withReferences, 2000u);
+}
+
+TEST(ReferenceScanProperty, ScanOfEveryValueListsWhatThePlainScanLists) {
+  std::mt19937 rng(1211u);
+  for (int round = 0; round < 20000; ++round) {
+    const std::u16string text = RandomText(rng);
+    const std::vector<Listed> expected = PlainScan(text, EveryValueOf);
+    for (const size_t pieceSize : {text.size() + 1, size_t{1}, size_t{0}}) {
+      ASSERT_EQ(Describe(Scan(text, pieceSize, rng, EveryValue())), Describe(expected))
+          << ToUtf8(text) << " pieces of " << pieceSize;
+    }
+  }
 }
 
 // The scan's own search for src="" against the plain search, from every
