@@ -77,32 +77,36 @@ void BackgroundSink::TakeSpare() {
   current_.clear();
 }
 
-void BackgroundSink::MakeSparesReady() {
-  // The worker has nothing to do until the first chunk comes. A fresh
-  // buffer's pages fault in when they are first written, and here that
-  // costs this thread's time rather than the producer's: as many chunks as
-  // can be on their way at once, and the one being filled, each offered as
-  // soon as it is ready. Without the memory for them, the producer makes its
-  // chunks as it goes.
-  for (size_t made = 0; made <= chunksInFlight_; ++made) {
-    UnitBuffer chunk;
-    try {
-      chunk.resize(chunkUnits_ + kSpareExtraUnits);
-    } catch (const std::bad_alloc&) {
-      return;
-    }
-    for (size_t i = 0; i < chunk.size(); i += kPageUnits) chunk[i] = 0;
-    chunk.clear();
-    std::lock_guard lock(mutex_);
-    if (closing_) return;
-    spare_.push_back(std::move(chunk));
+UnitBuffer BackgroundSink::ReadyChunk() const {
+  // A fresh buffer's pages fault in when they are first written: here that
+  // costs this thread's time rather than the producer's. Without the memory
+  // for it, the producer makes its chunks as it goes.
+  UnitBuffer chunk;
+  try {
+    chunk.resize(chunkUnits_ + kSpareExtraUnits);
+  } catch (const std::bad_alloc&) {
+    return {};
   }
+  for (size_t i = 0; i < chunk.size(); i += kPageUnits) chunk[i] = 0;
+  chunk.clear();
+  return chunk;
 }
 
 void BackgroundSink::Work() {
-  MakeSparesReady();
   std::unique_lock lock(mutex_);
+  // As many spare chunks as can be on their way at once, and the one being
+  // filled, are made ready one at a time while no chunk waits, so that a
+  // chunk is never kept waiting for them.
+  size_t toMake = chunksInFlight_ + 1;
   for (;;) {
+    if (toMake > 0 && waiting_.empty() && !closing_) {
+      lock.unlock();
+      UnitBuffer chunk = ReadyChunk();
+      lock.lock();
+      toMake = chunk.capacity() > 0 ? toMake - 1 : 0;
+      if (chunk.capacity() > 0) spare_.push_back(std::move(chunk));
+      continue;
+    }
     changed_.wait(lock, [this] { return !waiting_.empty() || closing_; });
     if (waiting_.empty()) return;  // closing, and nothing left
     UnitBuffer chunk = std::move(waiting_.front());

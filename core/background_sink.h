@@ -38,8 +38,9 @@ class BackgroundSink : public TextSink {
   void HandOver();
   // A spare chunk, if any, becomes current_; with mutex_ held.
   void TakeSpare();
-  // The chunks that the producer will fill next, with their pages touched.
-  void MakeSparesReady();
+  // A chunk for the producer to fill, with its pages touched; an empty
+  // buffer without the memory for it.
+  UnitBuffer ReadyChunk() const;
   void Work();
   void Stop(bool drop) noexcept;
 
