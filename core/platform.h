@@ -52,7 +52,10 @@ class InputFile {
   size_t Read(void* buffer, size_t size);
   // Goes back to the first byte, so that the file can be read again (for a
   // backup made while the file is held).
-  void Rewind();
+  void Rewind() { Seek(0); }
+  // Goes to the given byte, so that the next Read begins there (a byte at or
+  // beyond the end: Read gives nothing).
+  void Seek(uint64_t byte);
   // Closes the file and gives up the hold; nothing more can be read.
   void Close() noexcept;
 

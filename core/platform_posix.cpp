@@ -351,8 +351,10 @@ size_t InputFile::Read(void* buffer, size_t size) {
   return total;
 }
 
-void InputFile::Rewind() {
-  if (lseek(static_cast<int>(handle_), 0, SEEK_SET) != 0) {
+void InputFile::Seek(uint64_t byte) {
+  const auto offset = static_cast<off_t>(byte);
+  if (offset < 0) throw StreamReadError(path_, SystemErrorText(EOVERFLOW));
+  if (lseek(static_cast<int>(handle_), offset, SEEK_SET) != offset) {
     throw StreamReadError(path_, SystemErrorText(errno));
   }
 }

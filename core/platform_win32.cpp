@@ -312,8 +312,9 @@ size_t InputFile::Read(void* buffer, size_t size) {
   return total;
 }
 
-void InputFile::Rewind() {
+void InputFile::Seek(uint64_t byte) {
   LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(byte);
   if (handle_ == kNoHandle || !SetFilePointerEx(ToHandle(handle_), start, nullptr, FILE_BEGIN)) {
     throw StreamReadError(path_, LastErrorText());
   }

@@ -38,4 +38,11 @@ size_t Utf16FileReader::Read(char16_t* units, size_t maxUnits) {
   return count;
 }
 
+void Utf16FileReader::SkipTo(uint64_t unit) {
+  if (!hasMark_) return;
+  file_.Seek(2 + unit * sizeof(char16_t));
+  atEnd_ = false;
+  pendingByteValid_ = false;
+}
+
 }  // namespace picrelink

@@ -26,6 +26,11 @@ class Utf16FileReader {
   // Error "Stream read error ..." when the system fails to read.
   size_t Read(char16_t* units, size_t maxUnits);
 
+  // Goes to the code unit at the given index of the text (0: the first
+  // behind the mark), so that the next Read begins there; one at or beyond
+  // the end leaves nothing to read.
+  void SkipTo(uint64_t unit);
+
   // The open file, for a rewrite that replaces it while it is read.
   platform::InputFile& File() { return file_; }
 

@@ -82,6 +82,20 @@ CheckResult CheckCsv(std::u16string_view csvPath, std::u16string_view levelText,
                      const std::function<void(uint64_t read, uint64_t total)>& progress = {},
                      const std::atomic<bool>* cancel = nullptr);
 
+enum class CountedAs;
+
+namespace census_detail {
+// CheckCsv with the text's second part, from the code unit splitAt on,
+// counted on a thread of its own (0: the whole text on one thread;
+// kSplitInTheMiddle: as CheckCsv splits it), and how the count went in how
+// when given.
+CheckResult CheckCsvSplitAt(std::u16string_view csvPath, std::u16string_view levelText,
+                            const std::optional<std::u16string>& newFolder,
+                            const std::function<void(uint64_t read, uint64_t total)>& progress,
+                            const std::atomic<bool>* cancel, uint64_t splitAt,
+                            CountedAs* how = nullptr);
+}  // namespace census_detail
+
 // The folder that `auto` and the window propose beside the CSV: the CSV's own
 // folder, extended by the last component of the detected folder when the two
 // differ (as start-up does for the program folder).

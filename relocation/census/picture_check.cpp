@@ -122,10 +122,50 @@ bool FolderDecidedBy(std::u16string_view path, std::u16string_view folder, size_
 }
 
 PictureChecker::PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder)
-    : oldFolder_(oldFolder), newIndex_(newFolder) {
+    : oldFolder_(oldFolder), newIndex_(std::make_shared<const PictureIndex>(newFolder)) {
   tally_.folder = newFolder;
-  tally_.folderExists = newIndex_.Exists();
-  tally_.unreadableFolders = newIndex_.UnreadableFolders();
+  tally_.folderExists = newIndex_->Exists();
+  tally_.unreadableFolders = newIndex_->UnreadableFolders();
+}
+
+PictureChecker PictureChecker::LaterPart(const PictureChecker& first) {
+  PictureChecker later;
+  later.oldFolder_ = first.oldFolder_;
+  later.newIndex_ = first.newIndex_;
+  later.tally_.folder = first.tally_.folder;
+  later.tally_.folderExists = first.tally_.folderExists;
+  return later;  // the new folder's unreadable folders are first's to count
+}
+
+bool PictureChecker::Listed(const std::u16string& folder) const {
+  return std::any_of(localIndexes_.begin(), localIndexes_.end(),
+                     [&folder](const auto& index) { return index->Root() == folder; });
+}
+
+bool PictureChecker::CanAbsorb(const PictureChecker& later) const {
+  if (later.refusedFolder_) return false;
+  size_t listed = localIndexes_.size();
+  for (const auto& index : later.localIndexes_) listed += Listed(index->Root()) ? 0 : 1;
+  return listed <= kLocalFolderLimit;
+}
+
+void PictureChecker::Absorb(PictureChecker&& later) {
+  const PictureTally& more = later.tally_;
+  tally_.checked += more.checked;
+  tally_.found += more.found;
+  tally_.foundIgnoringCase += more.foundIgnoringCase;
+  tally_.missing += more.missing;
+  tally_.missingElsewhere += more.missingElsewhere;
+  tally_.notChecked += more.notChecked;
+  for (const std::u16string& example : more.missingExamples) {
+    if (tally_.missingExamples.size() == kMissingExamples) break;
+    tally_.missingExamples.push_back(example);
+  }
+  for (auto& index : later.localIndexes_) {
+    if (Listed(index->Root())) continue;
+    tally_.unreadableFolders += index->UnreadableFolders();
+    localIndexes_.push_back(std::move(index));
+  }
 }
 
 void PictureChecker::Look(const PictureIndex& index, std::u16string_view rest) {
@@ -164,7 +204,7 @@ bool PictureChecker::Count(PictureIndex::Lookup lookup, const PictureIndex& inde
       break;
   }
   ++tally_.missing;
-  if (&index != &newIndex_) ++tally_.missingElsewhere;
+  if (&index != newIndex_.get()) ++tally_.missingElsewhere;
   return tally_.missingExamples.size() < kMissingExamples;
 }
 
@@ -177,7 +217,10 @@ const PictureIndex* PictureChecker::IndexFor(const std::u16string& folder) {
   for (const auto& index : localIndexes_) {
     if (index->Root() == folder) return index.get();
   }
-  if (localIndexes_.size() == kLocalFolderLimit) return nullptr;
+  if (localIndexes_.size() == kLocalFolderLimit) {
+    refusedFolder_ = true;
+    return nullptr;
+  }
   localIndexes_.push_back(std::make_unique<PictureIndex>(folder, false));
   tally_.unreadableFolders += localIndexes_.back()->UnreadableFolders();
   return localIndexes_.back().get();
@@ -227,9 +270,9 @@ PictureChecker::Target PictureChecker::Resolve(const ParsedReference& reference)
     const bool inNew = PathBeginsWithFolder(path, tally_.folder, true);
     const bool inOld = !oldFolder_.empty() && PathBeginsWithFolder(path, oldFolder_, true);
     if (inNew && (!inOld || tally_.folder.size() >= oldFolder_.size())) {
-      return {&newIndex_, std::min(path.size(), tally_.folder.size())};
+      return {newIndex_.get(), std::min(path.size(), tally_.folder.size())};
     }
-    if (inOld) return {&newIndex_, std::min(path.size(), oldFolder_.size())};
+    if (inOld) return {newIndex_.get(), std::min(path.size(), oldFolder_.size())};
     // The picture's own folder alone is listed: the reference may point
     // anywhere on the machine, the root too.
     const size_t length = PictureFolderLength(reference, false);
@@ -238,7 +281,7 @@ PictureChecker::Target PictureChecker::Resolve(const ParsedReference& reference)
     return {IndexFor(own), length};
   }
   if (!oldFolder_.empty() && PathBeginsWithFolder(path, oldFolder_, true)) {
-    return {&newIndex_, std::min(path.size(), oldFolder_.size())};
+    return {newIndex_.get(), std::min(path.size(), oldFolder_.size())};
   }
   return {};
 }

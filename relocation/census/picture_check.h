@@ -84,6 +84,10 @@ bool FolderDecidedBy(std::u16string_view path, std::u16string_view folder, size_
 class PictureChecker {
  public:
   PictureChecker(std::u16string_view oldFolder, std::u16string_view newFolder);
+  // A checker for a later part of the same text, on a thread of its own: the
+  // same folders, first's listing of the new folder (which neither changes),
+  // a tally of its own, the folders it lists apart from first's.
+  static PictureChecker LaterPart(const PictureChecker& first);
   void Check(const ParsedReference& reference);
   // Whether Check passes over every reference whose path begins with the
   // first folderLength units of reference's path and a separator (as
@@ -92,6 +96,16 @@ class PictureChecker {
   // One more reference that Check would pass over.
   void CountNotChecked() { ++tally_.notChecked; }
   const PictureTally& Tally() const { return tally_; }
+
+  // Whether Absorb can tell exactly what this checker would have tallied had
+  // it gone on over the references that later checked: false when the two
+  // listed more local folders together than one checker lists, or later
+  // met more than it could list.
+  bool CanAbsorb(const PictureChecker& later) const;
+  // Adds later's tally (of the references right behind this checker's) to
+  // this one: the examples follow this tally's own as far as there is room;
+  // the folders later listed that this one did not are taken over.
+  void Absorb(PictureChecker&& later);
 
   // Where Check looks for a reference's picture: an index, and where the
   // rest of the path below its root begins; no index for a reference that
@@ -121,9 +135,12 @@ class PictureChecker {
   // key: the path below the index's root, "/" between components.
   void MissingExample(const PictureIndex& index, std::u16string key);
   const PictureIndex* IndexFor(const std::u16string& folder);
+  PictureChecker() = default;
+  bool Listed(const std::u16string& folder) const;
   std::u16string oldFolder_;
-  PictureIndex newIndex_;
+  std::shared_ptr<const PictureIndex> newIndex_;
   std::vector<std::unique_ptr<PictureIndex>> localIndexes_;  // other local folders met
+  bool refusedFolder_ = false;  // a local folder met when no more could be listed
   PictureTally tally_;
 };
 

@@ -81,11 +81,20 @@ class BasicReferenceScanner {
       : classify_(std::move(classify)), sink_(std::move(sink)), maxValueUnits_(maxValueUnits) {}
 
   // The next piece of the text. Does nothing once the scan has stopped.
-  void Feed(std::u16string_view piece);
+  void Feed(std::u16string_view piece) { Run<false>(piece); }
+  // Feeds the piece's first units only up to where the scan searches afresh:
+  // no value and no part of a src="" is pending, so that what follows is
+  // scanned as a scan that begins at Position() would scan it. Returns how
+  // many units it fed: all of the piece when that point lies beyond it, 0
+  // when the scan is there already.
+  size_t FeedToSearch(std::u16string_view piece) { return Run<true>(piece); }
   // The end of the text: a value that no quotation mark closes is no reference.
   void Finish();
 
   bool Stopped() const { return stopped_; }
+  // Whether the scan searches afresh from Position(): no value and no part
+  // of a src="" is pending (as after FeedToSearch found that point).
+  bool SearchesAfresh() const { return state_ == State::Searching && partial_ == 0; }
   // Units fed so far.
   uint64_t Position() const { return fed_; }
   // The earliest position of the text fed so far that may still belong to a
@@ -107,6 +116,9 @@ class BasicReferenceScanner {
   // Classifies the gathered head; on no match, scans its units again.
   void Decide();
   void Emit();
+  // Feed, or FeedToSearch when toSearch.
+  template <bool toSearch>
+  size_t Run(std::u16string_view piece);
 
   ClassifyFn classify_;
   SinkFn sink_;
@@ -205,7 +217,8 @@ inline bool BasicReferenceScanner<ClassifyFn, SinkFn>::TakeWhole(std::u16string_
 }
 
 template <typename ClassifyFn, typename SinkFn>
-void BasicReferenceScanner<ClassifyFn, SinkFn>::Feed(std::u16string_view piece) {
+template <bool toSearch>
+size_t BasicReferenceScanner<ClassifyFn, SinkFn>::Run(std::u16string_view piece) {
   const uint64_t base = fed_;
   const size_t n = piece.size();
   size_t i = 0;
@@ -224,6 +237,10 @@ void BasicReferenceScanner<ClassifyFn, SinkFn>::Feed(std::u16string_view piece) 
             partial_ = 0;  // piece[i] is looked at again as a possible start
           }
           break;
+        }
+        if constexpr (toSearch) {
+          fed_ = base + i;
+          return i;
         }
         // Most values lie whole in the piece: decided and reported from the
         // piece itself, one after another. A value that the piece's end cuts
@@ -274,6 +291,7 @@ void BasicReferenceScanner<ClassifyFn, SinkFn>::Feed(std::u16string_view piece) 
     }
   }
   fed_ = base + n;
+  return n;
 }
 
 template <typename ClassifyFn, typename SinkFn>

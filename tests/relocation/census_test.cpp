@@ -16,6 +16,7 @@
 #include "relocation/references/detection.h"
 #include "relocation/references/reference_scan.h"
 #include "relocation/references/reference_spelling.h"
+#include "tests/relocation/census_texts.h"
 #include "tests/support/test_files.h"
 
 namespace picrelink {
@@ -343,21 +344,6 @@ TEST_F(CheckCsvTest, AfterARunTheLocalFolderIsTheDetectedOne) {
 // way that could mislead that shortcut, at both levels, with and without the
 // picture check's tally of what it passes over.
 TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
-  static const std::u16string kParts[] = {
-      u"src=\"\"D:\\a\\", u"src=\"\"d:\\A\\", u"src=\"\"file:///D:/a/", u"src=\"\"file:///D:\\a\\",
-      u"src=\"\"file:/D:/a/", u"src=\"\"/srv/a/", u"src=\"\"file:///srv/a/", u"src=\"\"D:\\a:",
-      u"b", u"c.jpg", u"\\", u"/", u"%41", u"%5C", u":", u"&#92;", u"\"\"", u"\\\\", u"x\"\" ",
-      // Whole rests: one folder deep,
-      // none, an empty component.
-      u"b\\c.jpg\"\" ", u"\\c.jpg\"\" ", u"c.jpg\"\" ",
-      // A folder's name going on past the one remembered (D:\ab, /srv/ab),
-      // and names long enough that values and their rests run over blocks
-      // of 16 units.
-      u"src=\"\"D:\\a", u"src=\"\"file:///D:/a", u"src=\"\"/srv/a", u"0123456789abcdefghij",
-      // Heads that are nearly a drive's path or its file URL: no letter, no
-      // separator, "/" (which no run rewrites), a UNC path.
-      u"src=\"\"1:\\", u"src=\"\"D:/a/", u"src=\"\"\\\\srv\\", u"src=\"\"file:///D:",
-      u"src=\"\"file:///1:/", u"src=\"\"file://///\\"};
   std::mt19937 rng(2020u);
   TempDir dir;
   const std::u16string csv = dir.File("a.csv");
@@ -365,7 +351,8 @@ TEST(CensusProperty, CountsWhatReadingEveryReferenceCounts) {
   for (int round = 0; round < 600; ++round) {
     std::u16string text;
     const int parts = static_cast<int>(rng() % 60);
-    for (int i = 0; i < parts; ++i) text += kParts[rng() % std::size(kParts)];
+    for (int i = 0; i < parts; ++i)
+      text += test::kCensusParts[rng() % std::size(test::kCensusParts)];
     test::WriteBytes(test::ToPath(csv), test::Utf16FileBytes(text));
     for (const char16_t* level : {u"0", u"1"}) {
       const bool oneHigher = level[0] == u'1';
