@@ -4,6 +4,7 @@
 // counts cannot be joined exactly the first part's scan goes on alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <optional>
@@ -159,6 +160,208 @@ TEST_F(CensusSplitTest, EverySplitCountsWhatOneThreadCounts) {
   // src="" inside a value far more often than listings do.)
   EXPECT_GT(all.joined, all.wentOn);
   EXPECT_GT(all.wentOn, 100);
+}
+
+// Where the split falls decides whether the parts' counts can be joined: a
+// value that the split cuts is finished by the first part's scan, and when
+// a src="" begins between the split and that value's end (its last units
+// are "src=" before its closing quotation marks) the second part's scan
+// began otherwise than a whole scan goes on, so the first part's scan goes
+// on itself.
+TEST_F(CensusSplitTest, TheFirstPartGoesOnWhereASrcHeadBeginsInTheValueTheSplitCuts) {
+  const std::u16string first = u"<p><img src=\"\"D:\\店\\图\\item1\\a.jpg\"\"></p>";
+  const std::u16string inner = u"<img src=\"\"D:\\店\\图\\x\\src=\"\"D:\\别\\y.jpg\"\">";
+  const std::u16string unknown = u"<img src=\"\"http://e.com/src=\"\"D:\\店\\图\\z\\c.jpg\"\">";
+  const std::u16string last = u"<img src=\"\"E:\\图\\item2\\b.jpg\"\">";
+  const std::u16string text = first + inner + unknown + last;
+  WriteCsv(text);
+  const size_t innerAt = first.size();
+  const size_t innerHead = innerAt + inner.find(u"src=\"\"D:\\别");
+  const size_t unknownAt = innerAt + inner.size();
+  const size_t lastAt = unknownAt + unknown.size();
+  const struct {
+    const char* where;
+    size_t at;
+    CountedAs how;
+  } cases[] = {
+      {"inside the first src=\"\"", first.find(u"src") + 2, CountedAs::TwoParts},
+      {"inside the first value", first.find(u"店"), CountedAs::TwoParts},
+      {"between its closing quotation marks", first.find(u".jpg") + 5, CountedAs::TwoParts},
+      {"in a value whose last units begin a src=\"\"", innerAt + 14, CountedAs::FirstWentOn},
+      {"right at that src=\"\"", innerHead, CountedAs::FirstWentOn},
+      {"inside that src=\"\"", innerHead + 1, CountedAs::TwoParts},
+      {"behind the value's first closing mark", innerHead + 5, CountedAs::TwoParts},
+      // The first part's scan takes that src="" itself, behind the split.
+      {"in a value no scan takes, before a src=\"\" in it", unknownAt + 14, CountedAs::FirstWentOn},
+      {"inside that src=\"\"", unknownAt + unknown.find(u"src=\"\"D") + 1, CountedAs::TwoParts},
+      {"inside the last value", lastAt + 15, CountedAs::TwoParts},
+  };
+  CountedAs how{};
+  const CheckResult whole = Split(u"1", std::nullopt, 0, &how);
+  ASSERT_EQ(whole.census.references, 4);  // a.jpg, D:\店\图\x\src=, z\c.jpg, b.jpg
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.where);
+    const CheckResult split = Split(u"1", std::nullopt, c.at, &how);
+    EXPECT_EQ(Difference(whole, split), "");
+    EXPECT_EQ(how, c.how);
+  }
+
+  // A level that is no integer is an error at the first reference, also
+  // when the first part holds none.
+  WriteCsv(u"<p>" + std::u16string(40, u'x') + last);
+  EXPECT_THROW(Split(u"abc", std::nullopt, 0), EConvertError);
+  EXPECT_THROW(Split(u"abc", std::nullopt, 20), EConvertError);
+  EXPECT_THROW(Split(u"abc", std::nullopt, 43 + last.size() - 3), EConvertError);
+}
+
+// Each part keeps the first examples it meets; joined, the first part's
+// come first and the second's fill what room is left. 24 references that
+// no run rewrites and 24 missing pictures, each named apart.
+TEST_F(CensusSplitTest, ExamplesAreTheFirstOnesOfTheWholeText) {
+  MakeFile("新/item/there.jpg");
+  std::u16string text;
+  for (int i = 0; i < 24; ++i) {
+    const std::u16string n = FromUtf8(std::to_string(i));
+    text += u"<img src=\"\"\\\\srv\\" + n + u".jpg\"\">";
+    text += u"<img src=\"\"D:\\店\\item\\gone" + n + u".jpg\"\">";
+    text += u"<img src=\"\"D:\\店\\item\\there.jpg\"\">";
+  }
+  WriteCsv(text);
+  const std::optional<std::u16string> newFolder = dir.Folder() + u"新";
+  const CheckResult whole = Split(u"1", newFolder, 0);
+  ASSERT_EQ(whole.census.notRewritable, 24);
+  ASSERT_EQ(whole.census.notRewritableExamples.size(), 20u);
+  ASSERT_EQ(whole.pictures->missing, 24);
+  ASSERT_EQ(whole.pictures->found, 24);
+  ASSERT_EQ(whole.pictures->missingExamples.size(), 20u);
+  const Outcomes outcomes = SplitEverywhere(u"1", newFolder);
+  EXPECT_GT(outcomes.joined, static_cast<int>(units) - 20);
+}
+
+// The folder table holds kCensusFolderLimit folders; references to further
+// ones are counted under none. Joined, the second part's folders that the
+// first lacks follow as far as the table holds them, and the rest of its
+// references count under none; where the second part's own table ran full,
+// which folders its unlisted references named is not known, and the first
+// part's scan goes on.
+TEST_F(CensusSplitTest, TheFolderTableHoldsAsManyFoldersAsOnOneThread) {
+  const auto reference = [](int folder) {
+    return u"<img src=\"\"D:\\店\\" + FromUtf8(std::to_string(folder)) + u"\\a.jpg\"\">";
+  };
+  const int limit = static_cast<int>(kCensusFolderLimit);
+  const struct {
+    const char* what;
+    int firstFolders;   // folders 0.. in the first part
+    int secondFrom;     // the second part's folders, from
+    int secondFolders;  // this many
+    CountedAs how;
+  } cases[] = {
+      {"the first part's table full", limit + 5, 3, 20, CountedAs::TwoParts},
+      {"together more than the table holds", limit / 2 + 100, limit / 2, limit / 2 + 100,
+       CountedAs::TwoParts},
+      {"the second part's table full", 50, 0, limit + 5, CountedAs::FirstWentOn},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u16string text;
+    for (int i = 0; i < c.firstFolders; ++i) text += reference(i);
+    const uint64_t split = text.size() + 3;
+    for (int i = 0; i < c.secondFolders; ++i) text += reference(c.secondFrom + i);
+    WriteCsv(text);
+    const CheckResult whole = Split(u"0", std::nullopt, 0);
+    EXPECT_EQ(whole.census.folders.size(), kCensusFolderLimit);
+    EXPECT_GT(whole.census.foldersNotListed, 0);
+    CountedAs how{};
+    EXPECT_EQ(Difference(whole, Split(u"0", std::nullopt, split, &how)), "");
+    EXPECT_EQ(how, c.how);
+  }
+}
+
+#ifndef _WIN32
+// The picture check lists the folders of this machine that references name
+// (other than the new folder) up to a limit; joined, the folders each part
+// listed count once, and where the two listed more together than one check
+// lists, the first part's scan goes on.
+TEST_F(CensusSplitTest, LocalFoldersListedByBothPartsCountOnce) {
+  MakeFile("新/a.jpg");
+  const std::u16string local = dir.Folder() + u"本机/";
+  const auto reference = [&local](int folder) {
+    const std::u16string name = FromUtf8(std::to_string(folder));
+    return u"<img src=\"\"" + local + name + u"/" + name + u".jpg\"\">";
+  };
+  for (int i = 0; i < 80; i += 2)
+    MakeFile("本机/" + std::to_string(i) + "/" + std::to_string(i) + ".jpg");
+  const struct {
+    int firstFolders;
+    int secondFrom;
+    int secondFolders;
+    CountedAs how;
+  } cases[] = {
+      {30, 10, 30, CountedAs::TwoParts},     // 50 folders in all
+      {40, 0, 40, CountedAs::TwoParts},      // the same 40 in both
+      {40, 30, 40, CountedAs::FirstWentOn},  // 70: more than are listed
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.firstFolders);
+    std::u16string text;
+    for (int i = 0; i < c.firstFolders; ++i) text += reference(i);
+    const uint64_t split = text.size() + 3;
+    for (int i = 0; i < c.secondFolders; ++i) text += reference(c.secondFrom + i);
+    WriteCsv(text);
+    const std::optional<std::u16string> newFolder = dir.Folder() + u"新";
+    const CheckResult whole = Split(u"0", newFolder, 0);
+    EXPECT_GT(whole.pictures->found, 0);
+    EXPECT_GT(whole.pictures->missing, 0);
+    CountedAs how{};
+    EXPECT_EQ(Difference(whole, Split(u"0", newFolder, split, &how)), "");
+    EXPECT_EQ(how, c.how);
+  }
+}
+#endif
+
+// A CSV of 8 MB and more is counted in two parts by CheckCsv itself; the
+// progress it reports goes up to the whole text, on the caller's thread; a
+// cancel stops both parts, and neither holds the file afterwards.
+TEST_F(CensusSplitTest, ALargeCsvIsCountedInTwoPartsWithProgressAndCancel) {
+  std::u16string text;
+  for (int i = 0; text.size() < kTwoPartCensusUnits + 1000; ++i) {
+    text += u"\"宝贝\",\"<p><img src=\"\"D:\\店铺\\图片\\item" + FromUtf8(std::to_string(i % 300)) +
+            u"\\a.jpg\"\"></p>\"\r\n";
+  }
+  WriteCsv(text);
+  const CheckResult whole = Split(u"0", std::nullopt, 0);
+  CountedAs how{};
+  const std::thread::id caller = std::this_thread::get_id();
+  std::vector<uint64_t> reported;
+  bool elsewhere = false;
+  const CheckResult split = census_detail::CheckCsvSplitAt(
+      csv, u"0", std::nullopt,
+      [&](uint64_t read, uint64_t total) {
+        elsewhere = elsewhere || std::this_thread::get_id() != caller;
+        EXPECT_EQ(total, units);
+        reported.push_back(read);
+      },
+      nullptr, kSplitInTheMiddle, &how);
+  EXPECT_EQ(how, CountedAs::TwoParts);
+  EXPECT_EQ(Difference(whole, split), "");
+  EXPECT_EQ(Difference(whole, CheckCsv(csv, u"0", std::nullopt)), "");
+  EXPECT_FALSE(elsewhere);
+  ASSERT_FALSE(reported.empty());
+  EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+  EXPECT_EQ(reported.back(), units);
+
+  std::atomic<bool> cancel{false};
+  int calls = 0;
+  EXPECT_THROW(CheckCsv(
+                   csv, u"0", std::nullopt,
+                   [&](uint64_t, uint64_t) {
+                     if (++calls == 2) cancel = true;
+                   },
+                   &cancel),
+               Cancelled);
+  EXPECT_EQ(calls, 2);
+  // Exclusive: refused while any reader of the census still held the file.
+  EXPECT_NO_THROW(platform::InputFile(csv, platform::Sharing::Exclusive));
 }
 
 }  // namespace
