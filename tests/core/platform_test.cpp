@@ -120,6 +120,12 @@ TEST(InputFile, ReadsToTheEndAndHoldsTheFileUntilDestroyed) {
     EXPECT_EQ(in.Read(buffer, 8), 2u);
     EXPECT_EQ(std::string(buffer, 2), "89");
     EXPECT_EQ(in.Read(buffer, 8), 0u);
+    // Moved back into the file, and past its end.
+    in.Seek(3);
+    EXPECT_EQ(in.Read(buffer, 8), 7u);
+    EXPECT_EQ(std::string(buffer, 7), "3456789");
+    in.Seek(12);
+    EXPECT_EQ(in.Read(buffer, 8), 0u);
   }
   EXPECT_TRUE(test::OtherProcessCanLock(file));
 }
