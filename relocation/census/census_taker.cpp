@@ -26,7 +26,8 @@ bool SameFolded(std::u16string_view a, std::u16string_view b) {
 
 }  // namespace
 
-void CensusTaker::Take(std::u16string_view value) {
+// inline: the scan loop below has it inlined, as the classifier and sink.
+inline void CensusTaker::Take(std::u16string_view value) {
   size_t form = 0;
   unsigned spelling = 0;
   // The folders just seen, in the spellings just seen: counted without
@@ -69,7 +70,7 @@ void CensusTaker::TakeNotRewritable(std::u16string_view value) {
   }
 }
 
-void CensusTaker::Count(size_t form, unsigned spelling, size_t index) {
+inline void CensusTaker::Count(size_t form, unsigned spelling, size_t index) {
   ++census_.references;
   ++census_.byForm[form];
   ++bySpelling_[spelling & kSpellingMask];
@@ -151,7 +152,7 @@ CensusFolder* CensusTaker::EntryFor(std::u16string_view folder) {
   return &census_.folders[lastIndex_];
 }
 
-int CensusCounter::Classify::operator()(std::u16string_view head) const {
+inline int CensusCounter::Classify::operator()(std::u16string_view head) const {
   // Most values are paths of a drive (D:\\...) or their file URLs as
   // listing tools write them (file:///D:/...), told at once.
   const int form = ClassifyCommonSpelledHead(head);
@@ -159,7 +160,7 @@ int CensusCounter::Classify::operator()(std::u16string_view head) const {
   return form;
 }
 
-bool CensusCounter::Sink::operator()(const FoundReference& found) const {
+inline bool CensusCounter::Sink::operator()(const FoundReference& found) const {
   if (found.kind == kUnrewritable) {
     taker->TakeNotRewritable(found.value);
     return false;
@@ -173,5 +174,11 @@ CensusCounter::CensusCounter(Census& census, bool oneHigher, PictureChecker* che
                              std::exception_ptr levelError)
     : taker_(census, oneHigher, checker),
       scanner_(Classify{}, Sink{&taker_, std::move(levelError)}, kLongestPath) {}
+
+void CensusCounter::Feed(std::u16string_view piece) { scanner_.Feed(piece); }
+
+size_t CensusCounter::FeedToSearch(std::u16string_view piece) {
+  return scanner_.FeedToSearch(piece);
+}
 
 }  // namespace picrelink

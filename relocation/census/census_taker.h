@@ -97,8 +97,10 @@ class CensusCounter {
   CensusCounter(Census& census, bool oneHigher, PictureChecker* checker,
                 std::exception_ptr levelError);
 
-  void Feed(std::u16string_view piece) { scanner_.Feed(piece); }
-  size_t FeedToSearch(std::u16string_view piece) { return scanner_.FeedToSearch(piece); }
+  // Out of line, beside the classifier, the sink and the taker, so that the
+  // scan loop has them inlined.
+  void Feed(std::u16string_view piece);
+  size_t FeedToSearch(std::u16string_view piece);
   // The end of the part: a value that no quotation mark closes is dropped.
   void Finish() { scanner_.Finish(); }
   uint64_t Position() const { return scanner_.Position(); }
