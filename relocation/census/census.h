@@ -3,9 +3,11 @@
 //   in:  the CSV (read through references/), the level text and a candidate
 //        new folder;
 //   out: the references counted by folder and spelling, the detected folder
-//        marked (census), and which pictures exist under the new folder
-//        (picture_check, also used by run/ after a run), and where in the
-//        package the pictures are when they are not there (picture_search).
+//        marked (census; census_taker counts, census_count reads a large
+//        CSV in two parts on two threads), and which pictures exist under
+//        the new folder (picture_check, also used by run/ after a run), and
+//        where in the package the pictures are when they are not there
+//        (picture_search).
 // The window's status area (session/) and the CLI's check are built on it.
 //
 // The census of a CSV: every picture reference, in every spelling, counted in
