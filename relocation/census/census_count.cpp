@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "core/platform.h"
@@ -136,7 +137,13 @@ CountedAs CountCsvText(std::u16string_view csvPath, Census& census, bool oneHigh
   if (splitAt >= total) splitAt = 0;
 
   std::optional<LaterPart> later;
-  if (splitAt > 0) later.emplace(csvPath, splitAt, oneHigher, checker, levelError, cancel);
+  if (splitAt > 0) {
+    try {
+      later.emplace(csvPath, splitAt, oneHigher, checker, levelError, cancel);
+    } catch (const std::system_error&) {
+      later.reset();  // no second thread to be had: one thread counts all, as it always could
+    }
+  }
   enum class Stage { BeforeSplit, Settling, Alone, Joined };
   Stage stage = later ? Stage::BeforeSplit : Stage::Alone;
   CountedAs outcome = later ? CountedAs::FirstWentOn : CountedAs::OneThread;
