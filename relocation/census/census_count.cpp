@@ -197,9 +197,9 @@ CountedAs CountCsvText(std::u16string_view csvPath, Census& census, bool oneHigh
     if (stage == Stage::Joined) break;  // the rest was the second part's
   }
   if (stage != Stage::Joined) {
-    // The text ended before the first part's scan could meet the second's
-    // (it got shorter, or its last value ran to its end): what the first
-    // counted is all.
+    // The first part's scan went over the whole text, or the text ended
+    // before it could meet the second's (it got shorter, or its last value
+    // ran to its end): what the first counted is all.
     later.reset();
     first.Finish();
   }
