@@ -159,7 +159,9 @@ TEST_F(WindowStatusTest, TheLongestStatusIsShownInWholeLinesAndWhollyInItsToolti
       break;
     }
     EXPECT_TRUE(lines[i].startsWith(wholeLines[i].left(8))) << lines[i].toStdString();
-    if (lines[i] != wholeLines[i]) EXPECT_TRUE(lines[i].endsWith(QStringLiteral("…")));
+    if (lines[i] != wholeLines[i]) {
+      EXPECT_TRUE(lines[i].endsWith(QStringLiteral("…")));
+    }
   }
   EXPECT_EQ(area.Label()->toolTip(), whole);
   EXPECT_TRUE(area.Details().startsWith(whole));
