@@ -7,14 +7,16 @@
 
 namespace picrelink {
 
-ReadAhead::ReadAhead(Source source, size_t bufferUnits)
-    : source_(std::move(source)), bufferUnits_(std::max<size_t>(bufferUnits, 1)) {
+ReadAhead::ReadAhead(Source source, size_t bufferUnits, bool onCallersThread)
+    : source_(std::move(source)),
+      bufferUnits_(std::max<size_t>(bufferUnits, 1)),
+      onCallersThread_(onCallersThread) {
   // Each buffer rounded up to whole cache lines, so that both begin on one.
   const size_t stride = (bufferUnits_ + kCacheLineUnits - 1) / kCacheLineUnits * kCacheLineUnits;
   storage_ = std::make_unique_for_overwrite<char16_t[]>(2 * stride + kCacheLineUnits);
   slots_[0].units = AlignedToCacheLine(storage_.get());
   slots_[1].units = slots_[0].units + stride;
-  worker_ = std::thread(&ReadAhead::Work, this);
+  if (!onCallersThread_) worker_ = std::thread(&ReadAhead::Work, this);
 }
 
 ReadAhead::~ReadAhead() {
@@ -23,10 +25,11 @@ ReadAhead::~ReadAhead() {
     stopping_ = true;
   }
   changed_.notify_all();
-  worker_.join();
+  if (worker_.joinable()) worker_.join();
 }
 
 std::u16string_view ReadAhead::Next() {
+  if (onCallersThread_) return NextOnCallersThread();
   std::unique_lock lock(mutex_);
   if (callerHolds_) {
     // The piece handed out last is done with: its buffer may be read into.
@@ -40,6 +43,28 @@ std::u16string_view ReadAhead::Next() {
   // The end stays where it is: every later call sees it again.
   if (slot.count == 0) return {};
   callerHolds_ = true;
+  nextSlot_ ^= 1;
+  return {slot.units, slot.count};
+}
+
+// The same pieces, errors and end as the thread gives, read in turn into the
+// two buffers, so that the piece handed out last stays valid until the next
+// call.
+std::u16string_view ReadAhead::NextOnCallersThread() {
+  if (endError_) std::rethrow_exception(endError_);
+  if (ended_) return {};
+  Slot& slot = slots_[nextSlot_];
+  try {
+    slot.count = source_(slot.units, bufferUnits_);
+  } catch (...) {
+    ended_ = true;
+    endError_ = std::current_exception();
+    throw;
+  }
+  if (slot.count == 0) {
+    ended_ = true;
+    return {};
+  }
   nextSlot_ ^= 1;
   return {slot.units, slot.count};
 }

@@ -21,7 +21,10 @@ class ReadAhead {
   using Source = std::function<size_t(char16_t* units, size_t maxUnits)>;
 
   // Starts reading at once, in pieces of up to bufferUnits (at least 1).
-  ReadAhead(Source source, size_t bufferUnits);
+  // onCallersThread: no thread; each piece is read when asked for. For a
+  // text that comes in one piece there is nothing to overlap, and a thread
+  // would only cost its start.
+  ReadAhead(Source source, size_t bufferUnits, bool onCallersThread = false);
   // Waits for a read in progress; nothing more is read.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
@@ -41,6 +44,7 @@ class ReadAhead {
   };
 
   void Work();
+  std::u16string_view NextOnCallersThread();
 
   Source source_;
   size_t bufferUnits_;
@@ -51,11 +55,14 @@ class ReadAhead {
   Slot slots_[2];
   size_t nextSlot_ = 0;       // the slot Next hands out next
   bool callerHolds_ = false;  // the caller still works on the other slot
+  bool onCallersThread_;
+  bool ended_ = false;           // on the caller's thread: the end or an error was met
+  std::exception_ptr endError_;  // that error, thrown again by every later call
 
   std::mutex mutex_;
   std::condition_variable changed_;
   bool stopping_ = false;
-  std::thread worker_;  // started once everything above is set up
+  std::thread worker_;  // started once everything above is set up, unless onCallersThread
 };
 
 }  // namespace picrelink

@@ -29,12 +29,17 @@ struct PiecesOf {
   }
 };
 
-TEST(ReadAhead, HandsOutTheWholeTextInOrderThenTheEndForGood) {
+// On a thread of its own and on the caller's, the same pieces, end and
+// errors.
+class ReadAheadModes : public testing::TestWithParam<bool> {};
+
+TEST_P(ReadAheadModes, HandsOutTheWholeTextInOrderThenTheEndForGood) {
   std::mt19937 rng(515);
   for (const size_t bufferUnits : {size_t{1}, size_t{2}, size_t{7}, size_t{4096}}) {
     std::u16string text(std::uniform_int_distribution<size_t>(0, 20000)(rng), u' ');
     for (char16_t& c : text) c = static_cast<char16_t>(rng());
-    ReadAhead ahead(PiecesOf{text, std::mt19937(static_cast<uint32_t>(bufferUnits))}, bufferUnits);
+    ReadAhead ahead(PiecesOf{text, std::mt19937(static_cast<uint32_t>(bufferUnits))}, bufferUnits,
+                    GetParam());
     std::u16string got;
     for (std::u16string_view piece; !(piece = ahead.Next()).empty();) {
       ASSERT_LE(piece.size(), bufferUnits);
@@ -45,7 +50,7 @@ TEST(ReadAhead, HandsOutTheWholeTextInOrderThenTheEndForGood) {
   }
 }
 
-TEST(ReadAhead, TheSourcesErrorComesAfterThePiecesBeforeItAndStays) {
+TEST_P(ReadAheadModes, TheSourcesErrorComesAfterThePiecesBeforeItAndStays) {
   int calls = 0;
   ReadAhead ahead(
       [&calls](char16_t* units, size_t) -> size_t {
@@ -53,12 +58,18 @@ TEST(ReadAhead, TheSourcesErrorComesAfterThePiecesBeforeItAndStays) {
         units[0] = static_cast<char16_t>(u'0' + calls);
         return 1;
       },
-      8);
+      8, GetParam());
   EXPECT_EQ(ahead.Next(), u"1");
   EXPECT_EQ(ahead.Next(), u"2");
   EXPECT_THROW(ahead.Next(), Error);
   EXPECT_THROW(ahead.Next(), Error);
+  EXPECT_EQ(calls, 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(ThreadOrCaller, ReadAheadModes, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "OnTheCallersThread" : "OnAThreadOfItsOwn";
+                         });
 
 // While the caller works on a piece, at most the one after it is read, and
 // the caller's piece is not written over.
