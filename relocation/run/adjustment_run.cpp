@@ -151,11 +151,17 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
     // A Windows path on a POSIX system names a folder of another machine.
     report.newFolderMissing = !LocalFoldersHere() || IsLocalFolder(newFolder);
   }
+  // The text's units: the file's, less the mark's. A small CSV gets buffers
+  // of its own size (one unit more, to see its end in the first read), not
+  // ones that the text would never fill.
+  const uint64_t totalUnits = reader.File().Size() / sizeof(char16_t) - 1;
+  const size_t bufferUnits = static_cast<size_t>(
+      std::clamp<uint64_t>(totalUnits + 1, 1, std::max<size_t>(options.bufferUnits, 1)));
   // With a core to spare, the writes get a thread of their own, so that the
   // last stage never waits for the disk.
   std::optional<BackgroundSink> writing;
   if (!options.dryRun && options.writingThread.value_or(std::thread::hardware_concurrency() > 2)) {
-    writing.emplace(writer, options.bufferUnits);
+    writing.emplace(writer, bufferUnits);
   }
   TextSink& written = writing ? static_cast<TextSink&>(*writing) : writer;
   RespellingPass respelling(oldFolder, newFolder,
@@ -177,30 +183,27 @@ RunReport RunAdjustment(const FormValues& values, Trigger& trigger, Messages& me
   const size_t firstPassBehind = options.dryRun ? size_t{1} : size_t{kFormCount};
   if (localOld) {
     sweep = LocalFolderPatterns(oldFolder, texts);
-    background.emplace(respelling, options.bufferUnits);
-    oneSweep.emplace(sweep, *background, options.bufferUnits);
+    background.emplace(respelling, bufferUnits);
+    oneSweep.emplace(sweep, *background, bufferUnits);
   } else {
     TextSink* next = &respelling;
     for (size_t form = kFormCount; form-- > 0;) {
       if (form + 1 == firstPassBehind) {
-        background.emplace(*next, options.bufferUnits);
+        background.emplace(*next, bufferUnits);
         next = &*background;
       }
-      passes[form].emplace(texts[form].find, texts[form].replacement, false, *next,
-                           options.bufferUnits);
+      passes[form].emplace(texts[form].find, texts[form].replacement, false, *next, bufferUnits);
       next = &*passes[form];
     }
   }
   std::optional<OccurrencesInReferences> inReferences;
   if (options.dryRun) inReferences.emplace(texts, localOld ? &sweep : nullptr);
   if (inReferences) inReferences->Feed(std::u16string_view(&first, 1));
-  // The text's units: the file's, less the mark's.
-  const uint64_t totalUnits = reader.File().Size() / sizeof(char16_t) - 1;
   uint64_t readUnits = 1;
   int64_t occurrences = 0;
   if (oneSweep) {
     oneSweep->Append(&first, 1);
-    std::u16string buffer(std::max<size_t>(options.bufferUnits, 1), u'\0');
+    std::u16string buffer(bufferUnits, u'\0');
     size_t got = 0;
     while ((got = reader.Read(buffer.data(), buffer.size())) > 0) {
       if (inReferences) inReferences->Feed(std::u16string_view(buffer.data(), got));
