@@ -50,12 +50,17 @@ std::u16string RandomText(std::mt19937& rng, size_t maxLength) {
   return text;
 }
 
+// A text to find: as RandomText, never empty.
+std::u16string RandomFind(std::mt19937& rng) {
+  std::u16string find = RandomText(rng, 5);
+  return find.empty() ? u"a" : find;
+}
+
 TEST(StreamReplacer, GivesReplaceAllResultForEveryCutOfTheText) {
   std::mt19937 rng(20261210);
   for (int round = 0; round < 20000; ++round) {
     const std::u16string text = RandomText(rng, 60);
-    std::u16string find = RandomText(rng, 5);
-    if (find.empty()) find = u"a";
+    const std::u16string find = RandomFind(rng);
     const std::u16string replacement = RandomText(rng, 4);
     const bool caseSensitive = (round & 1) != 0;
     const size_t bufferUnits = std::vector<size_t>{1, 2, 3, 7, 64}[round % 5];
@@ -130,8 +135,7 @@ TEST(StreamReplacer, GivesReplaceAllResultIntoASinkThatKeepsItsBuffers) {
   std::mt19937 rng(1211);
   for (int round = 0; round < 3000; ++round) {
     const std::u16string text = RandomText(rng, 200);
-    std::u16string find = RandomText(rng, 5);
-    if (find.empty()) find = u"a";
+    const std::u16string find = RandomFind(rng);
     const std::u16string replacement = RandomText(rng, 9);
     const size_t bufferUnits = std::vector<size_t>{1, 2, 7, 64}[round % 4];
     KeepingSink out;

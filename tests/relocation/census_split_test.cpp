@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -85,6 +86,18 @@ class CensusSplitTest : public ::testing::Test {
   void WriteCsv(const std::u16string& text) {
     units = text.size();
     test::WriteBytes(test::ToPath(csv), test::Utf16FileBytes(text));
+  }
+  // Writes a CSV of the references to folders 0..firstFolders-1, then to
+  // secondFolders folders from secondFrom on; the split falls inside the
+  // second part's first reference.
+  uint64_t WriteTwoParts(const std::function<std::u16string(int)>& reference, int firstFolders,
+                         int secondFrom, int secondFolders) {
+    std::u16string text;
+    for (int i = 0; i < firstFolders; ++i) text += reference(i);
+    const uint64_t split = text.size() + 3;
+    for (int i = 0; i < secondFolders; ++i) text += reference(secondFrom + i);
+    WriteCsv(text);
+    return split;
   }
   void MakeFile(const std::string& relative) {
     const std::filesystem::path file = dir.path() / std::filesystem::u8path(relative);
@@ -271,11 +284,7 @@ TEST_F(CensusSplitTest, TheFolderTableHoldsAsManyFoldersAsOnOneThread) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::u16string text;
-    for (int i = 0; i < c.firstFolders; ++i) text += reference(i);
-    const uint64_t split = text.size() + 3;
-    for (int i = 0; i < c.secondFolders; ++i) text += reference(c.secondFrom + i);
-    WriteCsv(text);
+    const uint64_t split = WriteTwoParts(reference, c.firstFolders, c.secondFrom, c.secondFolders);
     const CheckResult whole = Split(u"0", std::nullopt, 0);
     EXPECT_EQ(whole.census.folders.size(), kCensusFolderLimit);
     EXPECT_GT(whole.census.foldersNotListed, 0);
@@ -311,11 +320,7 @@ TEST_F(CensusSplitTest, LocalFoldersListedByBothPartsCountOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.firstFolders);
-    std::u16string text;
-    for (int i = 0; i < c.firstFolders; ++i) text += reference(i);
-    const uint64_t split = text.size() + 3;
-    for (int i = 0; i < c.secondFolders; ++i) text += reference(c.secondFrom + i);
-    WriteCsv(text);
+    const uint64_t split = WriteTwoParts(reference, c.firstFolders, c.secondFrom, c.secondFolders);
     const std::optional<std::u16string> newFolder = dir.Folder() + u"新";
     const CheckResult whole = Split(u"0", newFolder, 0);
     EXPECT_GT(whole.pictures->found, 0);
